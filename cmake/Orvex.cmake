@@ -35,3 +35,4 @@ function(orvex_test target)
 endfunction()
 
 include(GoogleTest)
+include(${CMAKE_CURRENT_LIST_DIR}/Resources.cmake)

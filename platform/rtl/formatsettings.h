@@ -8,7 +8,7 @@
 // to SpanishFormatSettings() or EnglishFormatSettings().
 struct TFormatSettings {
     char32_t DecimalSeparator = U'.';
-    char32_t ThousandSeparator = U',';
+    char32_t ThousandSeparator = U',';  // 0 when the locale groups no digits
     char32_t DateSeparator = U'/';
     char32_t TimeSeparator = U':';
     char32_t ListSeparator = U',';

@@ -10,7 +10,9 @@
 
 #include "platform/rtl/utf8.h"
 
-TFormatSettings FormatSettings = LocaleFormatSettings();
+// Constructed ahead of ordinary static objects, so that one which formats a
+// number or a date while it is being built finds the settings ready.
+TFormatSettings FormatSettings __attribute__((init_priority(101))) = LocaleFormatSettings();
 
 TFormatSettings EnglishFormatSettings()
 {

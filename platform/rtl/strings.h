@@ -15,8 +15,9 @@ enum TDuplicates { dupIgnore, dupAccept, dupError };
 // A list of strings, each with an object pointer beside it (never owned).
 // TStrings is the interface: descendants store the lines (TStringList in
 // memory, a control over its native lines) and implement the primitives Get,
-// GetCount, Put, PutObject, GetObject, Insert, Delete and Clear; everything
-// else is built on those, so a descendant sees every change through them.
+// GetCount, Insert, Delete and Clear, and where they keep objects GetObject
+// and PutObject (Put defaults to Delete and Insert). Everything else is built
+// on those, so a descendant sees every change through them.
 class TStrings : public TObject
 {
 public:
@@ -110,7 +111,9 @@ private:
 // The order of two lines for CustomSort: negative, zero or positive.
 using TStringListSortCompare = std::function<int(TStringList *list, int index1, int index2)>;
 
-// The string list kept in memory, optionally sorted.
+// The string list kept in memory, optionally sorted. A sorted list places
+// what is added itself and refuses Insert, SetStrings, Move and Exchange
+// ("Operation not allowed on sorted list").
 class TStringList : public TStrings
 {
 public:
@@ -119,7 +122,7 @@ public:
     static const TMetaClass Class;
     const TMetaClass *ClassType() const override { return &Class; }
 
-    // Primitives
+    // Lines
     void Insert(int index, const std::string &s) override;
     void Delete(int index) override;
     void Clear() override;

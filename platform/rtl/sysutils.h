@@ -196,10 +196,11 @@ private:
 
 // %[index:][-][width][.precision]type with types d u x e f g n m p s (either
 // case), '*' for index, width or precision taken from an integer argument,
-// and %% for a percent sign. An argument index counts from 0. A specifier
-// that does not fit its argument, or a missing argument, raises EConvertError
-// "Format '%s' invalid or incompatible with argument" / "No argument for
-// format '%s'" instead of reading the wrong thing.
+// and %% for a percent sign. An argument index counts from 0. Widths, and
+// the precision of %s, count code points. A specifier that does not fit its
+// argument, a width or precision above 4096, or a missing argument raises
+// EConvertError "Format '%s' invalid or incompatible with argument" / "No
+// argument for format '%s'" instead of reading the wrong thing.
 std::string FormatArgs(std::string_view format, std::span<const TFormatArg> args,
     const TFormatSettings &settings = FormatSettings);
 

@@ -17,25 +17,18 @@ TEST(StrToInt, ReadsValidText)
 {
     struct Case {
         const char *text;
-        int64_t expected;
+        int asInt;
+        int64_t asInt64;
     };
     const Case cases[] = {
-        { "0", 0 },
-        { "42", 42 },
-        { "-42", -42 },
-        { "+7", 7 },
-        { "  12", 12 },
-        { "$FF", 255 },
-        { "0x1f", 31 },
-        { "-$10", -16 },
-        { "2147483647", 2147483647 },
-        { "-2147483648", INT32_MIN },
-        { "$FFFFFFFF", -1 },
-        { "007", 7 },
+        { "0", 0, 0 }, { "42", 42, 42 }, { "-42", -42, -42 }, { "+7", 7, 7 }, { "  12", 12, 12 },
+        { "007", 7, 7 }, { "$FF", 255, 255 }, { "0x1f", 31, 31 }, { "-$10", -16, -16 },
+        { "2147483647", INT32_MAX, INT32_MAX }, { "-2147483648", INT32_MIN, INT32_MIN },
+        { "$FFFFFFFF", -1, 0xFFFFFFFF }, // hex fills the bits of the type read
     };
     for (const Case &c : cases) {
-        EXPECT_EQ(StrToInt(c.text), c.expected) << c.text;
-        EXPECT_EQ(StrToInt64(c.text), c.expected == -1 ? 0xFFFFFFFF : c.expected) << c.text;
+        EXPECT_EQ(StrToInt(c.text), c.asInt) << c.text;
+        EXPECT_EQ(StrToInt64(c.text), c.asInt64) << c.text;
     }
     EXPECT_EQ(StrToInt64("-9223372036854775808"), INT64_MIN);
     EXPECT_EQ(StrToInt64("$FFFFFFFFFFFFFFFF"), -1);

@@ -1,0 +1,326 @@
+#include "platform/system/machine.h"
+
+#include <cstdlib>
+#include <dirent.h>
+#include <map>
+#include <mutex>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/rtl/pathmap.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/system/registry_p.h"
+
+namespace
+{
+
+constexpr const char *HiveNames[] = { "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_USERS" };
+
+bool IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+bool HostExists(const std::string &path)
+{
+    struct stat st {
+    };
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool HostIsFolder(const std::string &path)
+{
+    struct stat st {
+    };
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void MakeFolders(const std::string &path)
+{
+    std::string partial;
+    for (size_t i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || (path[i] == '/' && i > 0)) {
+            partial = path.substr(0, i);
+            if (!HostIsFolder(partial) && ::mkdir(partial.c_str(), 0755) != 0 && !HostIsFolder(partial))
+                throw EInOutError("Cannot create the machine folder " + partial, errno);
+        }
+    }
+}
+
+// The entry of folder that names component regardless of case: the exact
+// name when it exists, else the first match in name order.
+std::string FindEntry(const std::string &folder, const std::string &component)
+{
+    if (HostExists(folder + "/" + component))
+        return component;
+    DIR *dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return component;
+    std::string best;
+    while (const dirent *entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != ".." && RegSameName(name, component) && (best.empty() || name < best))
+            best = name;
+    }
+    ::closedir(dir);
+    return best.empty() ? component : best;
+}
+
+std::string UserName()
+{
+    if (const passwd *pw = ::getpwuid(::getuid()); pw && pw->pw_name && *pw->pw_name)
+        return pw->pw_name;
+    if (const char *user = std::getenv("USER"); user && *user)
+        return user;
+    return "User";
+}
+
+} // namespace
+
+struct TMachine::Impl {
+    std::string root;
+    std::mutex hivesLock;
+    std::map<std::string, std::unique_ptr<THive>, TCaseLess> hives;
+
+    void Seed(TMachine &machine);
+};
+
+TMachine::TMachine(const std::string &root)
+    : d(std::make_unique<Impl>())
+{
+    std::string clean = root;
+    while (clean.size() > 1 && clean.back() == '/')
+        clean.pop_back();
+    d->root = clean;
+    for (const char *name : HiveNames)
+        d->hives.emplace(name, std::make_unique<THive>(RegistryFolder() + "/" + name + ".reg", name));
+    const bool fresh = !HostIsFolder(RegistryFolder());
+    MakeFolders(DriveFolder('C'));
+    if (fresh)
+        d->Seed(*this);
+}
+
+TMachine::~TMachine() = default;
+
+const std::string &TMachine::Root() const
+{
+    return d->root;
+}
+
+std::string TMachine::DriveFolder(char letter) const
+{
+    const char lower = static_cast<char>(letter >= 'A' && letter <= 'Z' ? letter - 'A' + 'a' : letter);
+    if (lower == 'z')
+        return "/";
+    return d->root + "/drive_" + lower;
+}
+
+std::string TMachine::RegistryFolder() const
+{
+    return d->root + "/registry";
+}
+
+THive &TMachine::Hive(std::string_view rootName)
+{
+    std::lock_guard guard(d->hivesLock);
+    auto it = d->hives.find(rootName);
+    if (it == d->hives.end())
+        throw ERegistryException("There is no registry hive " + std::string(rootName));
+    return *it->second;
+}
+
+std::string TMachine::HostPath(std::string_view path) const
+{
+    if (path.empty())
+        return {};
+    if (path.front() == '/') {
+        // A host path, but the system's code joins names to it with '\'.
+        std::string host(path);
+        for (char &c : host)
+            if (c == '\\')
+                c = '/';
+        return host;
+    }
+    std::string base;
+    size_t start = 0;
+    const bool hasDrive = path.size() >= 2 && path[1] == ':'
+        && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    if (hasDrive) {
+        base = DriveFolder(path[0]);
+        start = 2;
+    } else if (IsSeparator(path.front())) {
+        base = DriveFolder('C');
+    }
+    const bool rooted = !base.empty();
+    std::vector<std::string> parts;
+    while (start < path.size()) {
+        size_t end = start;
+        while (end < path.size() && !IsSeparator(path[end]))
+            ++end;
+        const std::string part(path.substr(start, end - start));
+        if (part == "..") {
+            if (!parts.empty() && parts.back() != "..")
+                parts.pop_back();
+            else if (!rooted)
+                parts.push_back(part); // a relative path may go above the current folder
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string host = base == "/" ? "" : base;
+    bool searching = true;
+    for (const std::string &part : parts) {
+        const std::string folder = host.empty() ? (rooted ? "/" : ".") : host;
+        const std::string name = searching && part != ".." ? FindEntry(folder, part) : part;
+        searching = searching && HostExists(folder + "/" + name);
+        host += (host.empty() && !rooted ? "" : "/") + name;
+    }
+    if (host.empty())
+        return rooted ? (base == "/" ? "/" : base) : ".";
+    if (IsSeparator(path.back()))
+        host += '/';
+    return host;
+}
+
+// A new machine: the folders a fresh Windows installation has, and the
+// registry keys programs read to find them and to tell the Windows version.
+void TMachine::Impl::Seed(TMachine &machine)
+{
+    const std::string user = UserName();
+    const std::string profile = "C:\\Documents and Settings\\" + user;
+    const std::string common = "C:\\Documents and Settings\\All Users";
+    const std::string startMenu = profile + "\\Start Menu";
+    const std::string commonStart = common + "\\Start Menu";
+
+    const std::vector<std::pair<std::string, std::string>> userFolders = {
+        { "AppData", profile + "\\Application Data" },
+        { "Desktop", profile + "\\Desktop" },
+        { "Favorites", profile + "\\Favorites" },
+        { "Fonts", "C:\\WINDOWS\\Fonts" },
+        { "Local AppData", profile + "\\Local Settings\\Application Data" },
+        { "Personal", profile + "\\My Documents" },
+        { "Programs", startMenu + "\\Programs" },
+        { "Recent", profile + "\\Recent" },
+        { "SendTo", profile + "\\SendTo" },
+        { "Start Menu", startMenu },
+        { "Startup", startMenu + "\\Programs\\Startup" },
+        { "Templates", profile + "\\Templates" },
+    };
+    const std::vector<std::pair<std::string, std::string>> commonFolders = {
+        { "Common AppData", common + "\\Application Data" },
+        { "Common Desktop", common + "\\Desktop" },
+        { "Common Documents", common + "\\Documents" },
+        { "Common Programs", commonStart + "\\Programs" },
+        { "Common Start Menu", commonStart },
+        { "Common Startup", commonStart + "\\Programs\\Startup" },
+    };
+
+    std::vector<std::string> folders
+        = { "A:\\", "C:\\WINDOWS\\SYSTEM32", "C:\\WINDOWS\\TEMP", "C:\\Program Files\\Common Files" };
+    for (const auto &[name, folder] : userFolders)
+        folders.push_back(folder);
+    for (const auto &[name, folder] : commonFolders)
+        folders.push_back(folder);
+    for (const std::string &folder : folders)
+        MakeFolders(machine.HostPath(folder));
+    MakeFolders(machine.RegistryFolder());
+
+    const std::string shellFolders = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    auto put
+        = [](TRegKeyNode &root, const std::string &path, const std::string &name, const std::string &value) {
+              TRegKeyNode *node = &root;
+              for (const std::string &part : SplitKeyPath(path))
+                  node = &node->AddSubKey(part);
+              if (!name.empty() || !value.empty())
+                  node->SetValue(name, REG_SZ, value);
+          };
+
+    machine.Hive("HKEY_CURRENT_USER").Update([&](TRegKeyNode &root) {
+        for (const auto &[name, folder] : userFolders)
+            put(root, shellFolders, name, folder);
+        put(root, "Software\\Classes", "", "");
+        put(root, "Environment", "TEMP", "C:\\WINDOWS\\TEMP");
+        put(root, "Environment", "TMP", "C:\\WINDOWS\\TEMP");
+        return true;
+    });
+    machine.Hive("HKEY_LOCAL_MACHINE").Update([&](TRegKeyNode &root) {
+        for (const auto &[name, folder] : commonFolders)
+            put(root, shellFolders, name, folder);
+        const std::string windows = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+        put(root, windows, "ProgramFilesDir", "C:\\Program Files");
+        put(root, windows, "CommonFilesDir", "C:\\Program Files\\Common Files");
+        put(root, windows + "\\Run", "", "");
+        put(root, windows + "\\RunOnce", "", "");
+        put(root, windows + "\\Uninstall", "", "");
+        put(root, windows + "\\SharedDLLs", "", "");
+        put(root, "SOFTWARE\\Microsoft\\Windows\\Help", "", "");
+        const std::string nt = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+        put(root, nt, "ProductName", "Microsoft Windows XP");
+        put(root, nt, "CurrentVersion", "5.1");
+        put(root, nt, "CurrentBuildNumber", "2600");
+        put(root, nt, "CSDVersion", "Service Pack 3");
+        put(root, nt, "SystemRoot", "C:\\WINDOWS");
+        put(root, nt, "RegisteredOwner", user);
+        put(root, "SOFTWARE\\Classes", "", "");
+        put(root, "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current", "", "");
+        return true;
+    });
+    machine.Hive("HKEY_USERS").Update([&](TRegKeyNode &root) {
+        put(root, ".DEFAULT", "", "");
+        return true;
+    });
+}
+
+// ---- The machine of this process -----------------------------------------------
+
+namespace
+{
+
+std::mutex machineLock;
+std::unique_ptr<TMachine> current;
+
+void InstallMapper()
+{
+    SetPathMapper([](std::string_view path) { return Machine().HostPath(path); });
+}
+
+// A program that links the machine maps its paths through it from the start;
+// the machine itself is opened by the first path that needs it.
+[[maybe_unused]] const bool mapperInstalled = (InstallMapper(), true);
+
+} // namespace
+
+std::string DefaultMachineRoot()
+{
+    if (const char *root = std::getenv("WINROOT"); root && *root)
+        return root;
+    const char *home = std::getenv("HOME");
+    std::string base = home && *home ? home : "/tmp";
+    return base + "/.local/share/winroot";
+}
+
+TMachine &Machine()
+{
+    {
+        std::lock_guard guard(machineLock);
+        if (current)
+            return *current;
+        current = std::make_unique<TMachine>(DefaultMachineRoot());
+    }
+    InstallMapper();
+    return *current;
+}
+
+TMachine &OpenMachine(const std::string &root)
+{
+    {
+        std::lock_guard guard(machineLock);
+        current.reset();
+        current = std::make_unique<TMachine>(root);
+    }
+    InstallMapper();
+    return *current;
+}

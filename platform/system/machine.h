@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+class THive;
+
+// The emulated Windows machine: one root folder on the host that holds its
+// drives and its registry. Drive X: is the folder "drive_x" below the root
+// (C: always exists, A: stands for the floppy); Z: is the host's own "/", so
+// any Linux path can be named. The root is $WINROOT, or
+// ~/.local/share/winroot when that is not set; it is created and seeded with
+// the standard folders and registry keys the first time it is opened.
+class TMachine
+{
+public:
+    explicit TMachine(const std::string &root); // opens (and seeds) the machine at root
+    ~TMachine();
+    TMachine(const TMachine &) = delete;
+    TMachine &operator=(const TMachine &) = delete;
+
+    // Where it lives
+    const std::string &Root() const;
+    std::string DriveFolder(char letter) const; // host folder of a drive letter
+    std::string RegistryFolder() const;
+
+    // Host path of a path named the Windows way. Both separators are read;
+    // "." and ".." are resolved by name and never climb above a drive's root;
+    // each existing component is found regardless of case, new components keep
+    // the case given. A path starting with "/" is a host path and stays as it
+    // is but for '\' read as '/'; a path without a drive is taken on C: when
+    // rooted ("\x") and against the current folder when relative.
+    std::string HostPath(std::string_view path) const;
+
+    // The registry files, one per hive (not public API: see registry_p.h)
+    THive &Hive(std::string_view rootName);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> const d;
+};
+
+// The machine of this process, opened from $WINROOT on first use. Opening it
+// installs its path mapper (SetPathMapper), so every file routine of the
+// library sees its drives.
+TMachine &Machine();
+
+// Closes the current machine and opens the one at root (tests point each
+// fixture at a fresh root this way).
+TMachine &OpenMachine(const std::string &root);
+
+// The default root: $WINROOT, else ~/.local/share/winroot.
+std::string DefaultMachineRoot();

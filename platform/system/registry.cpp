@@ -1,0 +1,604 @@
+#include "platform/system/registry.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/rtl/strings.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/system/atomicfile.h"
+#include "platform/system/machine.h"
+#include "platform/system/registry_p.h"
+
+// ---- THive -----------------------------------------------------------------
+
+THive::THive(std::string fileName, std::string rootName)
+    : fileName_(std::move(fileName))
+    , rootName_(std::move(rootName))
+    , lockName_(fileName_ + ".lock")
+{
+}
+
+// The file is read again only when it is not the one last read: a program of
+// the machine bumps the lock file's counter with each save, and a file edited
+// by hand shows as another inode, size or time.
+void THive::Refresh(const TFileLock &lock)
+{
+    struct stat now {
+    };
+    if (::stat(fileName_.c_str(), &now) != 0) {
+        if (errno != ENOENT)
+            throw ERegistryException("Cannot read registry file " + fileName_ + ": " + std::strerror(errno));
+        now = {};
+    }
+    const uint64_t generation = lock.Generation();
+    if (tree_ && generation == generation_ && now.st_ino == identity_.st_ino && now.st_dev == identity_.st_dev
+        && now.st_size == identity_.st_size && now.st_mtim.tv_sec == identity_.st_mtim.tv_sec
+        && now.st_mtim.tv_nsec == identity_.st_mtim.tv_nsec)
+        return;
+    tree_.reset();
+    if (now.st_ino == 0) {
+        tree_ = std::make_unique<TRegKeyNode>();
+        tree_->Name = rootName_;
+    } else {
+        std::string text;
+        try {
+            text = ReadWholeFile(fileName_);
+        } catch (const EInOutError &e) {
+            throw ERegistryException(e.Message());
+        }
+        tree_ = ParseRegFile(text, fileName_, rootName_);
+    }
+    identity_ = now;
+    generation_ = generation;
+}
+
+void THive::Read(const std::function<void(const TRegKeyNode &root)> &fn)
+{
+    std::lock_guard guard(mutex_);
+    std::unique_ptr<TFileLock> lock;
+    try {
+        lock = std::make_unique<TFileLock>(lockName_, false);
+    } catch (const EInOutError &e) {
+        throw ERegistryException(e.Message());
+    }
+    Refresh(*lock);
+    fn(*tree_);
+}
+
+// Holding the exclusive lock, any temporary file beside the hive belongs to a
+// writer that died before its rename.
+void THive::RemoveDebris()
+{
+    const size_t slash = fileName_.rfind('/');
+    const std::string folder = fileName_.substr(0, slash);
+    const std::string prefix = fileName_.substr(slash + 1) + ".";
+    DIR *dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent *entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() == prefix.size() + 6 && name.starts_with(prefix))
+            ::unlink((folder + "/" + name).c_str());
+    }
+    ::closedir(dir);
+}
+
+void THive::Update(const std::function<bool(TRegKeyNode &root)> &fn)
+{
+    std::lock_guard guard(mutex_);
+    TFileLock lock(lockName_, true);
+    RemoveDebris();
+    Refresh(lock);
+    bool changed;
+    try {
+        changed = fn(*tree_);
+    } catch (...) {
+        tree_.reset(); // fn may have changed part of it
+        throw;
+    }
+    if (!changed)
+        return;
+    try {
+        WriteFileAtomic(fileName_, WriteRegFile(*tree_, rootName_));
+    } catch (...) {
+        tree_.reset(); // the file still holds the old tree
+        throw;
+    }
+    ::stat(fileName_.c_str(), &identity_);
+    generation_ = lock.Generation() + 1;
+    try {
+        lock.SetGeneration(generation_);
+    } catch (const EInOutError &) {
+        tree_.reset(); // others may not see the change: nor trust our tree
+    }
+}
+
+// ---- TRegistry ---------------------------------------------------------------
+
+namespace
+{
+
+struct TKeyLocation {
+    THive *Hive = nullptr;
+    std::vector<std::string> Path; // from the hive's root
+};
+
+std::vector<std::string> RootPrefix(HKEY root)
+{
+    if (root == HKEY_CLASSES_ROOT)
+        return { "Software", "Classes" };
+    if (root == HKEY_CURRENT_CONFIG)
+        return { "SYSTEM", "CurrentControlSet", "Hardware Profiles", "Current" };
+    return {};
+}
+
+THive *RootHive(HKEY root)
+{
+    switch (root) {
+    case HKEY_CLASSES_ROOT:
+    case HKEY_LOCAL_MACHINE:
+    case HKEY_CURRENT_CONFIG:
+        return &Machine().Hive("HKEY_LOCAL_MACHINE");
+    case HKEY_CURRENT_USER:
+        return &Machine().Hive("HKEY_CURRENT_USER");
+    case HKEY_USERS:
+        return &Machine().Hive("HKEY_USERS");
+    default:
+        return nullptr;
+    }
+}
+
+const TRegKeyNode *Walk(const TRegKeyNode &root, const std::vector<std::string> &path)
+{
+    const TRegKeyNode *node = &root;
+    for (const std::string &name : path)
+        if (!(node = node->SubKey(name)))
+            return nullptr;
+    return node;
+}
+
+TRegKeyNode *Walk(TRegKeyNode &root, const std::vector<std::string> &path)
+{
+    return const_cast<TRegKeyNode *>(Walk(static_cast<const TRegKeyNode &>(root), path));
+}
+
+// Names that the hive file cannot hold on one line are refused.
+bool ValidName(const std::string &name)
+{
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 0x20)
+            return false;
+    return true;
+}
+
+std::string JoinPath(const std::vector<std::string> &parts)
+{
+    std::string out;
+    for (const std::string &part : parts)
+        out += (out.empty() ? "" : "\\") + part;
+    return out;
+}
+
+std::string Int32Bytes(uint32_t v)
+{
+    std::string out(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    return out;
+}
+
+} // namespace
+
+struct TRegistry::Impl {
+    HKEY root = HKEY_CURRENT_USER;
+    uint32_t access = KEY_ALL_ACCESS;
+    bool open = false;
+    uint32_t keyAccess = 0; // the access the current key was opened with
+    std::string currentPath;
+    std::vector<std::string> currentParts;
+
+    // The location of key, taken from the root when it starts with '\'.
+    TKeyLocation Locate(const std::string &key) const
+    {
+        TKeyLocation loc;
+        loc.Hive = RootHive(root);
+        loc.Path = RootPrefix(root);
+        if (open && !key.starts_with('\\'))
+            loc.Path.insert(loc.Path.end(), currentParts.begin(), currentParts.end());
+        for (std::string &part : SplitKeyPath(key))
+            loc.Path.push_back(std::move(part));
+        return loc;
+    }
+    TKeyLocation Current() const
+    {
+        TKeyLocation loc;
+        loc.Hive = open ? RootHive(root) : nullptr;
+        loc.Path = RootPrefix(root);
+        loc.Path.insert(loc.Path.end(), currentParts.begin(), currentParts.end());
+        return loc;
+    }
+    std::vector<std::string> Relative(const TKeyLocation &loc) const
+    {
+        return { loc.Path.begin() + static_cast<long>(RootPrefix(root).size()), loc.Path.end() };
+    }
+
+    // Reads a value of the current key; false when there is no such value.
+    bool Get(const std::string &name, TRegValue &out) const
+    {
+        const TKeyLocation loc = Current();
+        if (!loc.Hive)
+            return false;
+        bool found = false;
+        loc.Hive->Read([&](const TRegKeyNode &rootNode) {
+            if (const TRegKeyNode *node = Walk(rootNode, loc.Path))
+                if (const TRegValue *value = node->Value(name)) {
+                    out = *value;
+                    found = true;
+                }
+        });
+        return found;
+    }
+
+    void Put(const std::string &name, uint32_t type, std::string data) const
+    {
+        const TKeyLocation loc = Current();
+        bool written = false;
+        if (loc.Hive && (keyAccess & KEY_SET_VALUE) && ValidName(name)) {
+            try {
+                loc.Hive->Update([&](TRegKeyNode &rootNode) {
+                    TRegKeyNode *node = Walk(rootNode, loc.Path);
+                    if (!node)
+                        return false; // deleted since it was opened
+                    node->SetValue(name, type, std::move(data));
+                    written = true;
+                    return true;
+                });
+            } catch (const EInOutError &) {
+                written = false;
+            }
+        }
+        if (!written)
+            throw ERegistryException(Format("Failed to set data for '%s'", name));
+    }
+};
+
+TRegistry::TRegistry()
+    : d(std::make_unique<Impl>())
+{
+}
+
+TRegistry::TRegistry(uint32_t access)
+    : d(std::make_unique<Impl>())
+{
+    d->access = access;
+}
+
+TRegistry::~TRegistry() = default;
+
+HKEY TRegistry::RootKey() const
+{
+    return d->root;
+}
+
+void TRegistry::SetRootKey(HKEY rootKey)
+{
+    CloseKey();
+    d->root = rootKey;
+}
+
+uint32_t TRegistry::Access() const
+{
+    return d->access;
+}
+
+void TRegistry::SetAccess(uint32_t access)
+{
+    d->access = access;
+}
+
+const std::string &TRegistry::CurrentPath() const
+{
+    return d->currentPath;
+}
+
+bool TRegistry::HasCurrentKey() const
+{
+    return d->open;
+}
+
+bool TRegistry::OpenKey(const std::string &key, bool canCreate)
+{
+    TKeyLocation loc = d->Locate(key);
+    if (!loc.Hive)
+        return false;
+    bool exists = false;
+    if (canCreate && (d->access & KEY_CREATE_SUB_KEY)) {
+        for (const std::string &part : loc.Path)
+            if (!ValidName(part))
+                return false;
+        try {
+            loc.Hive->Update([&](TRegKeyNode &rootNode) {
+                TRegKeyNode *node = &rootNode;
+                bool created = false;
+                for (const std::string &part : loc.Path) {
+                    if (!node->SubKey(part))
+                        created = true;
+                    node = &node->AddSubKey(part);
+                }
+                exists = true;
+                return created;
+            });
+        } catch (const EInOutError &) {
+            return false;
+        }
+    } else {
+        loc.Hive->Read([&](const TRegKeyNode &rootNode) { exists = Walk(rootNode, loc.Path) != nullptr; });
+    }
+    if (!exists)
+        return false;
+    d->open = true;
+    d->keyAccess = d->access;
+    d->currentParts = d->Relative(loc);
+    d->currentPath = JoinPath(d->currentParts);
+    return true;
+}
+
+bool TRegistry::OpenKeyReadOnly(const std::string &key)
+{
+    const uint32_t saved = d->access;
+    d->access = KEY_READ;
+    const bool result = OpenKey(key, false);
+    d->access = saved;
+    if (result)
+        d->keyAccess = KEY_READ;
+    return result;
+}
+
+void TRegistry::CloseKey()
+{
+    d->open = false;
+    d->keyAccess = 0;
+    d->currentParts.clear();
+    d->currentPath.clear();
+}
+
+bool TRegistry::CreateKey(const std::string &key)
+{
+    TKeyLocation loc = d->Locate(key);
+    bool created = false;
+    bool valid = loc.Hive && (d->access & KEY_CREATE_SUB_KEY) && loc.Path.size() > RootPrefix(d->root).size();
+    for (const std::string &part : loc.Path)
+        valid = valid && ValidName(part);
+    if (valid) {
+        try {
+            loc.Hive->Update([&](TRegKeyNode &rootNode) {
+                TRegKeyNode *node = &rootNode;
+                bool changed = false;
+                for (const std::string &part : loc.Path) {
+                    if (!node->SubKey(part))
+                        changed = true;
+                    node = &node->AddSubKey(part);
+                }
+                created = true;
+                return changed;
+            });
+        } catch (const EInOutError &) {
+            created = false;
+        }
+    }
+    if (!created)
+        throw ERegistryException(Format("Failed to create key %s", key));
+    return true;
+}
+
+bool TRegistry::DeleteKey(const std::string &key)
+{
+    TKeyLocation loc = d->Locate(key);
+    if (!loc.Hive || loc.Path.size() <= RootPrefix(d->root).size() || !(d->access & KEY_SET_VALUE))
+        return false;
+    bool deleted = false;
+    try {
+        loc.Hive->Update([&](TRegKeyNode &rootNode) {
+            const std::string last = loc.Path.back();
+            loc.Path.pop_back();
+            TRegKeyNode *parent = Walk(rootNode, loc.Path);
+            if (!parent)
+                return false;
+            auto it = parent->SubKeys.find(last);
+            if (it == parent->SubKeys.end())
+                return false;
+            parent->SubKeys.erase(it);
+            deleted = true;
+            return true;
+        });
+    } catch (const EInOutError &) {
+        return false;
+    }
+    return deleted;
+}
+
+bool TRegistry::KeyExists(const std::string &key)
+{
+    const TKeyLocation loc = d->Locate(key);
+    if (!loc.Hive)
+        return false;
+    bool exists = false;
+    loc.Hive->Read([&](const TRegKeyNode &rootNode) { exists = Walk(rootNode, loc.Path) != nullptr; });
+    return exists;
+}
+
+bool TRegistry::HasSubKeys()
+{
+    const TKeyLocation loc = d->Current();
+    bool any = false;
+    if (loc.Hive)
+        loc.Hive->Read([&](const TRegKeyNode &rootNode) {
+            const TRegKeyNode *node = Walk(rootNode, loc.Path);
+            any = node && !node->SubKeys.empty();
+        });
+    return any;
+}
+
+void TRegistry::GetKeyNames(TStrings &strings)
+{
+    strings.Clear();
+    const TKeyLocation loc = d->Current();
+    if (!loc.Hive)
+        return;
+    std::vector<std::string> names;
+    loc.Hive->Read([&](const TRegKeyNode &rootNode) {
+        if (const TRegKeyNode *node = Walk(rootNode, loc.Path))
+            for (const auto &[name, sub] : node->SubKeys)
+                names.push_back(sub->Name);
+    });
+    for (const std::string &name : names)
+        strings.Add(name);
+}
+
+bool TRegistry::ValueExists(const std::string &name)
+{
+    TRegValue value;
+    return d->Get(name, value);
+}
+
+bool TRegistry::DeleteValue(const std::string &name)
+{
+    const TKeyLocation loc = d->Current();
+    if (!loc.Hive || !(d->keyAccess & KEY_SET_VALUE))
+        return false;
+    bool deleted = false;
+    try {
+        loc.Hive->Update([&](TRegKeyNode &rootNode) {
+            TRegKeyNode *node = Walk(rootNode, loc.Path);
+            deleted = node && node->DeleteValue(name);
+            return deleted;
+        });
+    } catch (const EInOutError &) {
+        return false;
+    }
+    return deleted;
+}
+
+void TRegistry::GetValueNames(TStrings &strings)
+{
+    strings.Clear();
+    const TKeyLocation loc = d->Current();
+    if (!loc.Hive)
+        return;
+    std::vector<std::string> names;
+    loc.Hive->Read([&](const TRegKeyNode &rootNode) {
+        if (const TRegKeyNode *node = Walk(rootNode, loc.Path))
+            for (const TRegValue &value : node->Values)
+                names.push_back(value.Name);
+    });
+    for (const std::string &name : names)
+        strings.Add(name);
+}
+
+TRegDataType TRegistry::GetDataType(const std::string &name)
+{
+    TRegValue value;
+    if (!d->Get(name, value))
+        return rdUnknown;
+    switch (value.Type) {
+    case REG_SZ:
+        return rdString;
+    case REG_EXPAND_SZ:
+        return rdExpandString;
+    case REG_DWORD:
+        return rdInteger;
+    case REG_BINARY:
+        return rdBinary;
+    default:
+        return rdUnknown;
+    }
+}
+
+int TRegistry::GetDataSize(const std::string &name)
+{
+    TRegValue value;
+    if (!d->Get(name, value))
+        return -1;
+    const bool terminated = value.Type == REG_SZ || value.Type == REG_EXPAND_SZ;
+    return static_cast<int>(value.Data.size()) + (terminated ? 1 : 0);
+}
+
+std::string TRegistry::ReadString(const std::string &name)
+{
+    TRegValue value;
+    if (!d->Get(name, value))
+        return {};
+    if (value.Type != REG_SZ && value.Type != REG_EXPAND_SZ)
+        throw ERegistryException(Format("Invalid data type for '%s'", name));
+    return value.Data;
+}
+
+void TRegistry::WriteString(const std::string &name, const std::string &value)
+{
+    d->Put(name, REG_SZ, value);
+}
+
+void TRegistry::WriteExpandString(const std::string &name, const std::string &value)
+{
+    d->Put(name, REG_EXPAND_SZ, value);
+}
+
+int TRegistry::ReadInteger(const std::string &name)
+{
+    TRegValue value;
+    if (!d->Get(name, value))
+        throw ERegistryException(Format("Failed to get data for '%s'", name));
+    if (value.Type != REG_DWORD || value.Data.size() != 4)
+        throw ERegistryException(Format("Invalid data type for '%s'", name));
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | static_cast<uint8_t>(value.Data[i]);
+    return static_cast<int>(v);
+}
+
+void TRegistry::WriteInteger(const std::string &name, int value)
+{
+    d->Put(name, REG_DWORD, Int32Bytes(static_cast<uint32_t>(value)));
+}
+
+double TRegistry::ReadFloat(const std::string &name)
+{
+    TRegValue value;
+    if (!d->Get(name, value))
+        throw ERegistryException(Format("Failed to get data for '%s'", name));
+    double result;
+    if (value.Type != REG_BINARY || value.Data.size() != sizeof result)
+        throw ERegistryException(Format("Invalid data type for '%s'", name));
+    std::memcpy(&result, value.Data.data(), sizeof result);
+    return result;
+}
+
+void TRegistry::WriteFloat(const std::string &name, double value)
+{
+    d->Put(name, REG_BINARY, std::string(reinterpret_cast<const char *>(&value), sizeof value));
+}
+
+int TRegistry::ReadBinaryData(const std::string &name, void *buffer, int bufSize)
+{
+    TRegValue value;
+    if (!d->Get(name, value))
+        return 0;
+    const bool binary = value.Type != REG_SZ && value.Type != REG_EXPAND_SZ && value.Type != REG_DWORD;
+    if (!binary || bufSize < 0 || value.Data.size() > static_cast<size_t>(bufSize))
+        throw ERegistryException(Format("Invalid data type for '%s'", name));
+    if (!value.Data.empty())
+        std::memcpy(buffer, value.Data.data(), value.Data.size());
+    return static_cast<int>(value.Data.size());
+}
+
+void TRegistry::WriteBinaryData(const std::string &name, const void *buffer, int bufSize)
+{
+    if (bufSize < 0 || (bufSize > 0 && !buffer))
+        throw ERegistryException(Format("Failed to set data for '%s'", name));
+    d->Put(name, REG_BINARY,
+        bufSize == 0 ? std::string()
+                     : std::string(static_cast<const char *>(buffer), static_cast<size_t>(bufSize)));
+}

@@ -1,0 +1,241 @@
+#include "platform/system/windows.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include "platform/rtl/sysutils.h"
+#include "platform/system/machine.h"
+#include "platform/system/registry.h"
+
+namespace
+{
+
+uint32_t ErrnoToError(int error)
+{
+    switch (error) {
+    case ENOENT:
+        return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+        return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return ERROR_ACCESS_DENIED;
+    case EEXIST:
+        return ERROR_FILE_EXISTS;
+    case ENAMETOOLONG:
+        return ERROR_FILENAME_EXCED_RANGE;
+    default:
+        return ERROR_INVALID_PARAMETER;
+    }
+}
+
+// Windows language identifiers: primary language | sublanguage << 10. A
+// language's first row is the one used when the locale names no region or an
+// unlisted one.
+struct TLocaleLang {
+    const char *Language;
+    const char *Region;
+    uint16_t LangId;
+};
+// clang-format off
+constexpr TLocaleLang LocaleLangs[] = {
+    {"zh", "CN", 0x0804}, {"zh", "TW", 0x0404}, {"zh", "HK", 0x0C04}, {"zh", "SG", 0x1004},
+    {"cs", "CZ", 0x0405},
+    {"da", "DK", 0x0406},
+    {"de", "DE", 0x0407}, {"de", "CH", 0x0807}, {"de", "AT", 0x0C07},
+    {"el", "GR", 0x0408},
+    {"en", "US", 0x0409}, {"en", "GB", 0x0809}, {"en", "AU", 0x0C09}, {"en", "CA", 0x1009}, {"en", "IE", 0x1809},
+    {"es", "ES", 0x0C0A}, {"es", "MX", 0x080A}, {"es", "AR", 0x2C0A}, {"es", "CO", 0x240A}, {"es", "CL", 0x340A},
+    {"fr", "FR", 0x040C}, {"fr", "BE", 0x080C}, {"fr", "CA", 0x0C0C}, {"fr", "CH", 0x100C},
+    {"he", "IL", 0x040D}, {"iw", "IL", 0x040D},
+    {"it", "IT", 0x0410}, {"it", "CH", 0x0810},
+    {"ja", "JP", 0x0411},
+    {"ko", "KR", 0x0412},
+    {"nl", "NL", 0x0413}, {"nl", "BE", 0x0813},
+    {"pl", "PL", 0x0415},
+    {"pt", "BR", 0x0416}, {"pt", "PT", 0x0816},
+    {"ru", "RU", 0x0419},
+    {"vi", "VN", 0x042A},
+};
+// clang-format on
+constexpr uint16_t EnglishUS = 0x0409;
+
+std::string HostOf(const std::string &path)
+{
+    return Machine().HostPath(path);
+}
+
+} // namespace
+
+bool GetVersionEx(OSVERSIONINFO &info)
+{
+    if (info.dwOSVersionInfoSize != sizeof(OSVERSIONINFO)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return false;
+    }
+    std::string version, build, servicePack;
+    try {
+        TRegistry reg(KEY_READ);
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        if (!reg.OpenKeyReadOnly("\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion")) {
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return false;
+        }
+        version = reg.ReadString("CurrentVersion");
+        build = reg.ReadString("CurrentBuildNumber");
+        servicePack = reg.ReadString("CSDVersion");
+    } catch (const ERegistryException &) {
+        SetLastError(ERROR_BADDB);
+        return false;
+    }
+    const size_t dot = version.find('.');
+    int major = 0, minor = 0;
+    if (dot == std::string::npos || !TryStrToInt(version.substr(0, dot), major)
+        || !TryStrToInt(version.substr(dot + 1), minor) || major < 0 || minor < 0) {
+        SetLastError(ERROR_BADDB);
+        return false;
+    }
+    info.dwMajorVersion = static_cast<uint32_t>(major);
+    info.dwMinorVersion = static_cast<uint32_t>(minor);
+    info.dwBuildNumber = static_cast<uint32_t>(StrToIntDef(build, 0));
+    info.dwPlatformId = VER_PLATFORM_WIN32_NT;
+    std::memset(info.szCSDVersion, 0, sizeof info.szCSDVersion);
+    std::strncpy(info.szCSDVersion, servicePack.c_str(), sizeof info.szCSDVersion - 1);
+    return true;
+}
+
+std::string GetWindowsDirectory()
+{
+    return "C:\\WINDOWS";
+}
+
+std::string GetSystemDirectory()
+{
+    return "C:\\WINDOWS\\SYSTEM32";
+}
+
+std::string GetTempPath()
+{
+    return "C:\\WINDOWS\\TEMP\\";
+}
+
+bool CreateNewFile(const std::string &fileName)
+{
+    const int fd = ::open(HostOf(fileName).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrnoToError(errno));
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
+uint32_t GetTempFileName(
+    const std::string &pathName, const std::string &prefix, uint32_t unique, std::string &tempFileName)
+{
+    std::string folder = pathName;
+    if (!folder.empty() && folder.back() != '\\' && folder.back() != '/')
+        folder += '\\';
+    const std::string stem = folder + prefix.substr(0, 3);
+    if (unique != 0) {
+        tempFileName = stem + IntToHex(unique & 0xFFFF, 1) + ".TMP";
+        return unique;
+    }
+    // Numbers are tried from a random start so that programs starting together
+    // do not all walk the same sequence.
+    static thread_local std::mt19937 random { std::random_device {}() };
+    const uint32_t start = random() % 0xFFFF + 1;
+    for (uint32_t i = 0; i < 0xFFFF; ++i) {
+        const uint32_t number = (start + i - 1) % 0xFFFF + 1;
+        const std::string name = stem + IntToHex(number, 1) + ".TMP";
+        if (CreateNewFile(name)) {
+            tempFileName = name;
+            return number;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS)
+            return 0;
+    }
+    SetLastError(ERROR_FILE_EXISTS);
+    return 0;
+}
+
+std::string GetShortPathName(const std::string &longPath)
+{
+    struct stat st {
+    };
+    if (longPath.empty() || ::stat(HostOf(longPath).c_str(), &st) != 0) {
+        SetLastError(longPath.empty() ? ERROR_INVALID_PARAMETER : ErrnoToError(errno));
+        return {};
+    }
+    return longPath;
+}
+
+uint16_t LangIdFromLocale(std::string_view locale)
+{
+    // language[_territory][.codeset][@modifier]
+    const size_t end = locale.find_first_of(".@");
+    const std::string_view name = locale.substr(0, end);
+    const size_t underscore = name.find('_');
+    const std::string language = LowerCase(name.substr(0, underscore));
+    const std::string region
+        = underscore == std::string_view::npos ? "" : UpperCase(name.substr(underscore + 1));
+    const TLocaleLang *first = nullptr;
+    for (const TLocaleLang &entry : LocaleLangs) {
+        if (language != entry.Language)
+            continue;
+        if (region == entry.Region)
+            return entry.LangId;
+        if (!first)
+            first = &entry;
+    }
+    return first ? first->LangId : EnglishUS;
+}
+
+uint16_t GetUserDefaultLangID()
+{
+    for (const char *variable : { "LC_ALL", "LC_MESSAGES", "LANG" })
+        if (const char *value = std::getenv(variable); value && *value)
+            return LangIdFromLocale(value);
+    return EnglishUS;
+}
+
+bool GetDiskFreeSpaceEx(const std::string &directoryName, uint64_t &freeBytesAvailable, uint64_t &totalBytes,
+    uint64_t &totalFreeBytes)
+{
+    struct statvfs fs {
+    };
+    if (::statvfs(HostOf(directoryName).c_str(), &fs) != 0) {
+        SetLastError(ErrnoToError(errno));
+        return false;
+    }
+    freeBytesAvailable = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
+    totalBytes = static_cast<uint64_t>(fs.f_blocks) * fs.f_frsize;
+    totalFreeBytes = static_cast<uint64_t>(fs.f_bfree) * fs.f_frsize;
+    return true;
+}
+
+bool GetDiskFreeSpace(const std::string &rootPathName, uint32_t &sectorsPerCluster, uint32_t &bytesPerSector,
+    uint32_t &numberOfFreeClusters, uint32_t &totalNumberOfClusters)
+{
+    struct statvfs fs {
+    };
+    if (::statvfs(HostOf(rootPathName).c_str(), &fs) != 0) {
+        SetLastError(ErrnoToError(errno));
+        return false;
+    }
+    constexpr uint32_t sector = 512;
+    const uint64_t cluster = fs.f_frsize >= sector ? fs.f_frsize : sector;
+    auto clamp = [](uint64_t v) { return static_cast<uint32_t>(v > 0xFFFFFFFFu ? 0xFFFFFFFFu : v); };
+    bytesPerSector = sector;
+    sectorsPerCluster = static_cast<uint32_t>(cluster / sector);
+    numberOfFreeClusters = clamp(static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize / cluster);
+    totalNumberOfClusters = clamp(static_cast<uint64_t>(fs.f_blocks) * fs.f_frsize / cluster);
+    return true;
+}

@@ -1,0 +1,352 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/rtl/pathmap.h"
+#include "platform/rtl/strings.h"
+#include "platform/system/atomicfile.h"
+#include "platform/system/machine.h"
+#include "platform/system/registry.h"
+
+namespace
+{
+
+class RegistryTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        root_ = std::string(std::getenv("WINROOT")) + "/reg-"
+            + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        OpenMachine(root_);
+        reg_.SetRootKey(HKEY_LOCAL_MACHINE);
+    }
+    std::string HiveFile(const char *hive) const { return root_ + "/registry/" + hive + ".reg"; }
+    std::string root_;
+    TRegistry reg_;
+};
+
+std::string Names(const TStrings &list)
+{
+    std::string out;
+    for (int i = 0; i < list.Count(); ++i)
+        out += list[i] + ";";
+    return out;
+}
+
+std::string ExceptionText(const std::function<void()> &fn)
+{
+    try {
+        fn();
+    } catch (const ERegistryException &e) {
+        return e.Message();
+    }
+    return "(none)";
+}
+
+TEST_F(RegistryTest, SeededKeysNameTheMachinesFolders)
+{
+    ASSERT_TRUE(reg_.OpenKeyReadOnly("\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion"));
+    EXPECT_EQ(reg_.ReadString("ProgramFilesDir"), "C:\\Program Files");
+    EXPECT_EQ(reg_.ReadString("CommonFilesDir"), "C:\\Program Files\\Common Files");
+    ASSERT_TRUE(reg_.OpenKeyReadOnly("\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"));
+    EXPECT_EQ(reg_.ReadString("CurrentVersion"), "5.1");
+
+    TRegistry user;
+    ASSERT_TRUE(
+        user.OpenKeyReadOnly("\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"));
+    for (const char *name :
+        { "Desktop", "Programs", "Start Menu", "Startup", "Personal", "Fonts", "AppData" })
+        EXPECT_TRUE(user.ReadString(name).starts_with("C:\\")) << name;
+    EXPECT_TRUE(std::filesystem::is_directory(MapPath(user.ReadString("Startup"))));
+}
+
+TEST_F(RegistryTest, NamesAreFoundWithoutCaseAndKeepTheirCase)
+{
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\Kelvara\\Install", true));
+    reg_.WriteString("Path", "C:\\setup.exe");
+    reg_.WriteInteger("path", 7); // the same value, now a number
+    ASSERT_TRUE(reg_.OpenKey("\\SOFTWARE\\KELVARA\\install", false));
+    EXPECT_EQ(reg_.CurrentPath(), "SOFTWARE\\KELVARA\\install");
+    EXPECT_EQ(reg_.ReadInteger("PATH"), 7);
+    TStringList names;
+    reg_.GetValueNames(names);
+    EXPECT_EQ(Names(names), "Path;");
+    reg_.CloseKey();
+    ASSERT_TRUE(reg_.OpenKey("\\software", false));
+    reg_.GetKeyNames(names);
+    EXPECT_NE(Names(names).find("Kelvara;"), std::string::npos);
+}
+
+TEST_F(RegistryTest, RelativeKeysHangBelowTheCurrentKey)
+{
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\A", true));
+    ASSERT_TRUE(reg_.OpenKey("B\\C", true));
+    EXPECT_EQ(reg_.CurrentPath(), "Software\\A\\B\\C");
+    EXPECT_TRUE(reg_.KeyExists("\\Software\\A\\B"));
+    EXPECT_FALSE(reg_.OpenKey("Missing", false));
+    EXPECT_EQ(reg_.CurrentPath(), "Software\\A\\B\\C"); // a failed open keeps the current key
+}
+
+TEST_F(RegistryTest, ValueTypesReadBackAsWritten)
+{
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\Types", true));
+    reg_.WriteString("S", "texto ñ");
+    reg_.WriteExpandString("E", "%SystemRoot%\\x");
+    reg_.WriteInteger("I", -5);
+    reg_.WriteFloat("F", 36526.75);
+    const unsigned char bytes[3] = { 1, 0, 255 };
+    reg_.WriteBinaryData("B", bytes, 3);
+
+    TRegistry other; // a second object reads what the first wrote
+    other.SetRootKey(HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(other.OpenKeyReadOnly("\\software\\types"));
+    EXPECT_EQ(other.ReadString("S"), "texto ñ");
+    EXPECT_EQ(other.ReadString("E"), "%SystemRoot%\\x");
+    EXPECT_EQ(other.ReadInteger("I"), -5);
+    EXPECT_EQ(other.ReadFloat("F"), 36526.75);
+    unsigned char back[8] = {};
+    EXPECT_EQ(other.ReadBinaryData("B", back, sizeof back), 3);
+    EXPECT_EQ(back[2], 255);
+    EXPECT_EQ(other.GetDataType("S"), rdString);
+    EXPECT_EQ(other.GetDataType("E"), rdExpandString);
+    EXPECT_EQ(other.GetDataType("I"), rdInteger);
+    EXPECT_EQ(other.GetDataType("B"), rdBinary);
+    EXPECT_EQ(other.GetDataType("none"), rdUnknown);
+    EXPECT_EQ(other.GetDataSize("S"), 9); // UTF-8 bytes and the terminating zero
+    EXPECT_EQ(other.GetDataSize("none"), -1);
+    EXPECT_EQ(other.ReadString("none"), "");
+}
+
+TEST_F(RegistryTest, FailuresRaiseTheClassLibrarysMessages)
+{
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\Errors", true));
+    reg_.WriteString("Text", "x");
+    reg_.WriteInteger("Number", 1);
+    EXPECT_EQ(ExceptionText([&] { reg_.ReadInteger("Missing"); }), "Failed to get data for 'Missing'");
+    EXPECT_EQ(ExceptionText([&] { reg_.ReadInteger("Text"); }), "Invalid data type for 'Text'");
+    EXPECT_EQ(ExceptionText([&] { reg_.ReadString("Number"); }), "Invalid data type for 'Number'");
+    EXPECT_EQ(ExceptionText([&] { reg_.ReadFloat("Number"); }), "Invalid data type for 'Number'");
+    char small[1];
+    EXPECT_EQ(
+        ExceptionText([&] { reg_.ReadBinaryData("Number", small, 1); }), "Invalid data type for 'Number'");
+    EXPECT_EQ(
+        ExceptionText([&] { reg_.WriteString("Bad\nName", "x"); }), "Failed to set data for 'Bad\nName'");
+
+    ASSERT_TRUE(reg_.OpenKeyReadOnly("\\Software\\Errors"));
+    EXPECT_EQ(ExceptionText([&] { reg_.WriteString("Text", "y"); }), "Failed to set data for 'Text'");
+    EXPECT_FALSE(reg_.DeleteValue("Text"));
+
+    reg_.CloseKey();
+    EXPECT_EQ(ExceptionText([&] { reg_.WriteString("Text", "y"); }), "Failed to set data for 'Text'");
+
+    TRegistry readOnly(KEY_READ);
+    readOnly.SetRootKey(HKEY_LOCAL_MACHINE);
+    EXPECT_EQ(ExceptionText([&] { readOnly.CreateKey("\\Software\\New"); }),
+        "Failed to create key \\Software\\New");
+    EXPECT_FALSE(readOnly.OpenKey("\\Software\\New", true));
+}
+
+TEST_F(RegistryTest, WritingToAKeyDeletedMeanwhileFails)
+{
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\Gone", true));
+    TRegistry other;
+    other.SetRootKey(HKEY_LOCAL_MACHINE);
+    EXPECT_TRUE(other.DeleteKey("\\Software\\Gone"));
+    EXPECT_EQ(ExceptionText([&] { reg_.WriteString("V", "x"); }), "Failed to set data for 'V'");
+    EXPECT_FALSE(other.KeyExists("\\Software\\Gone"));
+}
+
+TEST_F(RegistryTest, DeleteKeyTakesEverythingBelow)
+{
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\Tree\\A\\B", true));
+    reg_.WriteString("V", "x");
+    reg_.CloseKey();
+    EXPECT_TRUE(reg_.DeleteKey("\\SOFTWARE\\tree"));
+    EXPECT_FALSE(reg_.KeyExists("\\Software\\Tree\\A\\B"));
+    EXPECT_FALSE(reg_.KeyExists("\\Software\\Tree"));
+    EXPECT_FALSE(reg_.DeleteKey("\\Software\\Tree"));
+    EXPECT_FALSE(reg_.DeleteKey("\\")); // never the root
+    EXPECT_TRUE(reg_.KeyExists("\\Software"));
+}
+
+TEST_F(RegistryTest, RootKeysMapAsOnAnNtSystem)
+{
+    TRegistry classes;
+    classes.SetRootKey(HKEY_CLASSES_ROOT);
+    ASSERT_TRUE(classes.OpenKey("\\.orvex", true));
+    classes.WriteString("", "OrvexFile");
+    EXPECT_TRUE(reg_.KeyExists("\\Software\\Classes\\.orvex"));
+    EXPECT_EQ(classes.CurrentPath(), ".orvex");
+
+    TRegistry dyn;
+    dyn.SetRootKey(HKEY_DYN_DATA);
+    EXPECT_FALSE(dyn.OpenKey("\\Anything", true));
+
+    TRegistry user; // HKEY_CURRENT_USER is a hive of its own
+    ASSERT_TRUE(user.OpenKey("\\Software\\OnlyUser", true));
+    EXPECT_FALSE(reg_.KeyExists("\\Software\\OnlyUser"));
+}
+
+TEST_F(RegistryTest, ChangesByAnotherProgramAreSeen)
+{
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\Shared", true));
+    reg_.WriteString("V", "ours");
+    std::string text = ReadWholeFile(HiveFile("HKEY_LOCAL_MACHINE"));
+    const size_t at = text.find("\"V\"=\"ours\"");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 10, "\"V\"=\"theirs\"");
+    WriteFileAtomic(HiveFile("HKEY_LOCAL_MACHINE"), text);
+    EXPECT_EQ(reg_.ReadString("V"), "theirs");
+}
+
+struct Corruption {
+    const char *Name;
+    const char *Find;
+    const char *Replace;
+    const char *Fault;
+};
+
+class DamagedHive : public RegistryTest, public ::testing::WithParamInterface<Corruption>
+{
+};
+
+TEST_P(DamagedHive, IsRefusedAndLeftByteForByte)
+{
+    const std::string file = HiveFile("HKEY_LOCAL_MACHINE");
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\Victim", true));
+    reg_.WriteInteger("Count", 31);
+    reg_.WriteString("Path", "C:\\x");
+    reg_.CloseKey();
+    std::string text = ReadWholeFile(file);
+    const size_t at = text.find(GetParam().Find);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, std::string(GetParam().Find).size(), GetParam().Replace);
+    WriteFileAtomic(file, text);
+    int line = 1;
+    for (size_t i = 0; i < at; ++i)
+        line += text[i] == '\n';
+
+    const std::string expected
+        = "Damaged registry file " + file + ", line " + std::to_string(line) + ": " + GetParam().Fault;
+    EXPECT_EQ(ExceptionText([&] { reg_.OpenKey("\\Software\\Victim", false); }), expected);
+    EXPECT_EQ(ExceptionText([&] { reg_.OpenKey("\\Software\\Other", true); }), expected);
+    EXPECT_EQ(ExceptionText([&] { reg_.DeleteKey("\\Software\\Victim"); }), expected);
+    EXPECT_EQ(ReadWholeFile(file), text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, DamagedHive,
+    ::testing::Values(Corruption { "BadHeader", "Version 5.00", "Version 4.00",
+                          "the first line is not \"Windows Registry Editor Version 5.00\"" },
+        Corruption { "UnterminatedSection", "Victim]", "Victim", "unterminated key name" },
+        Corruption { "BadDword", "dword:0000001f", "dword:0000001x", "bad dword \"0000001x\"" },
+        Corruption { "BadEscape", "\"C:\\\\x\"", "\"C:\\x\"", "bad escape \\x in string" }),
+    [](const auto &info) { return std::string(info.param.Name); });
+
+// ---- Durability ------------------------------------------------------------------
+
+// Writes rounds of values "V0".."V19" = round number under \Software\Crash,
+// each round's values one call after another, for ever.
+[[noreturn]] void WriterChild(const std::string &root, int start, const char *key)
+{
+    OpenMachine(root);
+    TRegistry reg;
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    if (!reg.OpenKey(key, true))
+        _exit(2);
+    for (int round = start;; ++round)
+        for (int i = 0; i < 20; ++i)
+            reg.WriteInteger("V" + std::to_string(i), round);
+}
+
+TEST_F(RegistryTest, KillingAWriterAtAnyMomentLeavesOldOrNewValues)
+{
+    using Clock = std::chrono::steady_clock;
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\Crash", true));
+    reg_.WriteString("Keep", "untouched");
+    std::mt19937 random(12345);
+    int lastSeen = 0;
+    std::vector<int> seen(20, -1); // -1: missing
+    int rounds = 0;
+    const auto end = Clock::now() + std::chrono::seconds(4);
+    while (Clock::now() < end) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)
+            WriterChild(root_, lastSeen + 1, "\\Software\\Crash");
+        usleep(1000 + random() % 20000);
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "writer ended by itself: " << status;
+
+        ASSERT_TRUE(reg_.OpenKey("\\Software\\Crash", false));
+        EXPECT_EQ(reg_.ReadString("Keep"), "untouched");
+        // Every value is the one seen last time or one the killed writer
+        // set (its rounds start after lastSeen); as it sets V0..V19 in order,
+        // later values are never newer than earlier ones.
+        std::vector<int> values;
+        for (int i = 0; i < 20; ++i) {
+            const std::string name = "V" + std::to_string(i);
+            values.push_back(reg_.ValueExists(name) ? reg_.ReadInteger(name) : -1);
+        }
+        for (size_t i = 0; i < values.size(); ++i) {
+            ASSERT_TRUE(values[i] == seen[i] || values[i] > lastSeen) << "V" << i << "=" << values[i];
+            if (i > 0) {
+                ASSERT_LE(values[i], values[i - 1]) << "V" << i;
+            }
+        }
+        seen = values;
+        lastSeen = std::max(values.front(), lastSeen);
+        ++rounds;
+    }
+    EXPECT_GT(rounds, 20);
+    EXPECT_GT(lastSeen, 0) << "the writer never got a value written";
+    reg_.WriteString("Keep", "done"); // a writer clears what killed writers left behind
+    for (const auto &entry : std::filesystem::directory_iterator(root_ + "/registry")) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name.ends_with(".reg") || name.ends_with(".reg.lock"))
+            << "a killed writer's temporary file stayed: " << name;
+    }
+}
+
+TEST_F(RegistryTest, TwoProgramsWritingAtOnceLoseNothing)
+{
+    auto writer = [&](const char *prefix) {
+        const pid_t child = fork();
+        if (child != 0)
+            return child;
+        OpenMachine(root_);
+        TRegistry reg;
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        if (!reg.OpenKey("\\Software\\Both", true))
+            _exit(2);
+        for (int i = 0; i < 150; ++i)
+            reg.WriteInteger(std::string(prefix) + std::to_string(i), i);
+        _exit(0);
+    };
+    const pid_t a = writer("A");
+    const pid_t b = writer("B");
+    for (pid_t child : { a, b }) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\Both", false));
+    TStringList names;
+    reg_.GetValueNames(names);
+    EXPECT_EQ(names.Count(), 300);
+    for (int i = 0; i < 150; ++i) {
+        EXPECT_EQ(reg_.ReadInteger("A" + std::to_string(i)), i);
+        EXPECT_EQ(reg_.ReadInteger("B" + std::to_string(i)), i);
+    }
+}
+
+} // namespace

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+
+#include "platform/rtl/lasterror.h"
 #include <string>
 
 // The machine's internet functions, in the shape the system's code was written
@@ -39,15 +41,7 @@ constexpr uint32_t HTTP_QUERY_STATUS_CODE = 19;
 constexpr uint32_t HTTP_QUERY_STATUS_TEXT = 20;
 constexpr uint32_t HTTP_QUERY_FLAG_NUMBER = 0x20000000u; // answer as a uint32_t instead of text
 
-// Error codes
-constexpr uint32_t ERROR_SUCCESS = 0;
-constexpr uint32_t ERROR_INVALID_HANDLE = 6;
-constexpr uint32_t ERROR_NOT_ENOUGH_MEMORY = 8;
-constexpr uint32_t ERROR_INVALID_PARAMETER = 87;
-constexpr uint32_t ERROR_INSUFFICIENT_BUFFER = 122;
-constexpr uint32_t ERROR_MOD_NOT_FOUND = 126;
-constexpr uint32_t ERROR_PROC_NOT_FOUND = 127;
-constexpr uint32_t ERROR_NO_MORE_ITEMS = 259;
+// Error codes of the internet services (the general ones are in lasterror.h)
 constexpr uint32_t ERROR_INTERNET_TIMEOUT = 12002;
 constexpr uint32_t ERROR_INTERNET_EXTENDED_ERROR = 12003;
 constexpr uint32_t ERROR_INTERNET_INTERNAL_ERROR = 12004;

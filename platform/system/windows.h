@@ -11,16 +11,6 @@
 // A call that fails answers false, 0 or "" and leaves its reason in
 // GetLastError.
 
-constexpr uint32_t ERROR_SUCCESS = 0;
-constexpr uint32_t ERROR_FILE_NOT_FOUND = 2;
-constexpr uint32_t ERROR_PATH_NOT_FOUND = 3;
-constexpr uint32_t ERROR_ACCESS_DENIED = 5;
-constexpr uint32_t ERROR_FILE_EXISTS = 80;
-constexpr uint32_t ERROR_INVALID_PARAMETER = 87;
-constexpr uint32_t ERROR_INSUFFICIENT_BUFFER = 122;
-constexpr uint32_t ERROR_FILENAME_EXCED_RANGE = 206;
-constexpr uint32_t ERROR_BADDB = 1009;
-
 // The Windows version, from the machine's registry: "CurrentVersion" as
 // "major.minor", "CurrentBuildNumber" and "CSDVersion" of HKEY_LOCAL_MACHINE
 // "SOFTWARE\Microsoft\Windows NT\CurrentVersion". The machine is always of

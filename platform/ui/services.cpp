@@ -1,0 +1,162 @@
+#include "platform/ui/services.h"
+
+#include "platform/ui/controls.h"
+#include "platform/ui/qtbridge_p.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <utility>
+
+namespace
+{
+
+// The desktop's own message box, modal over its owner window.
+class QtMessageBoxService : public IMessageBoxService
+{
+public:
+    int Show(HWND owner, const std::string &text, const std::string &caption, uint32_t flags) override
+    {
+        QWidget *parent = nullptr;
+        if (TWinControl *control = FindControl(owner))
+            parent = TQtBoundary::Widget(control);
+        QMessageBox box(parent);
+        box.setWindowTitle(QString::fromStdString(caption));
+        box.setText(QString::fromStdString(text));
+        switch (flags & MB_ICONMASK) {
+        case MB_ICONERROR:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MB_ICONQUESTION:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MB_ICONWARNING:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MB_ICONINFORMATION:
+            box.setIcon(QMessageBox::Information);
+            break;
+        default:
+            break;
+        }
+        struct Choice {
+            QMessageBox::StandardButton button;
+            int answer;
+        };
+        std::vector<Choice> choices;
+        switch (flags & MB_TYPEMASK) {
+        case MB_OKCANCEL:
+            choices = { { QMessageBox::Ok, IDOK }, { QMessageBox::Cancel, IDCANCEL } };
+            break;
+        case MB_ABORTRETRYIGNORE:
+            choices = { { QMessageBox::Abort, IDABORT }, { QMessageBox::Retry, IDRETRY },
+                { QMessageBox::Ignore, IDIGNORE } };
+            break;
+        case MB_YESNOCANCEL:
+            choices = { { QMessageBox::Yes, IDYES }, { QMessageBox::No, IDNO },
+                { QMessageBox::Cancel, IDCANCEL } };
+            break;
+        case MB_YESNO:
+            choices = { { QMessageBox::Yes, IDYES }, { QMessageBox::No, IDNO } };
+            break;
+        case MB_RETRYCANCEL:
+            choices = { { QMessageBox::Retry, IDRETRY }, { QMessageBox::Cancel, IDCANCEL } };
+            break;
+        default:
+            choices = { { QMessageBox::Ok, IDOK } };
+            break;
+        }
+        QMessageBox::StandardButtons buttons;
+        for (const Choice &choice : choices)
+            buttons |= choice.button;
+        box.setStandardButtons(buttons);
+        size_t defaultIndex = (flags & MB_DEFMASK) >> 8;
+        if (defaultIndex < choices.size())
+            box.setDefaultButton(choices[defaultIndex].button);
+        // Closing the box without a button answers Cancel when there is one, else the first.
+        auto clicked = static_cast<QMessageBox::StandardButton>(box.exec());
+        for (const Choice &choice : choices)
+            if (choice.button == clicked)
+                return choice.answer;
+        for (const Choice &choice : choices)
+            if (choice.answer == IDCANCEL)
+                return IDCANCEL;
+        return choices.front().answer;
+    }
+};
+
+class QtBeepService : public IBeepService
+{
+public:
+    void Beep(uint32_t) override { QApplication::beep(); }
+};
+
+class SteadyClockService : public IClockService
+{
+public:
+    SteadyClockService() { timer_.start(); }
+    uint32_t TickCount() override { return static_cast<uint32_t>(timer_.elapsed()); }
+
+private:
+    QElapsedTimer timer_;
+};
+
+IMessageBoxService *messageBoxService = nullptr;
+IBeepService *beepService = nullptr;
+IClockService *clockService = nullptr;
+
+IMessageBoxService &MessageBoxes()
+{
+    static QtMessageBoxService real;
+    return messageBoxService ? *messageBoxService : real;
+}
+
+IBeepService &Beeps()
+{
+    static QtBeepService real;
+    return beepService ? *beepService : real;
+}
+
+IClockService &Clock()
+{
+    static SteadyClockService real;
+    return clockService ? *clockService : real;
+}
+
+} // namespace
+
+IMessageBoxService *SetMessageBoxService(IMessageBoxService *service)
+{
+    return std::exchange(messageBoxService, service);
+}
+IBeepService *SetBeepService(IBeepService *service)
+{
+    return std::exchange(beepService, service);
+}
+IClockService *SetClockService(IClockService *service)
+{
+    return std::exchange(clockService, service);
+}
+
+int MessageBox(HWND owner, const std::string &text, const std::string &caption, uint32_t flags)
+{
+    return MessageBoxes().Show(owner, text, caption, flags);
+}
+
+int MessageBoxExA(HWND owner, const std::string &text, const std::string &caption, uint32_t flags, uint16_t)
+{
+    return MessageBox(owner, text, caption, flags);
+}
+
+bool MessageBeep(uint32_t type)
+{
+    Beeps().Beep(type);
+    return true;
+}
+
+uint32_t GetTickCount()
+{
+    return Clock().TickCount();
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "platform/ui/messages.h"
+
+#include <cstdint>
+#include <string>
+
+// Operating-system services that the user interface relies on, each behind a
+// small interface so that tests can put a scripted one in its place. Set*
+// installs a replacement (nullptr restores the real one) and returns the
+// previous one; the caller keeps ownership.
+
+// Message box flags and answers.
+constexpr uint32_t MB_OK = 0x00000000;
+constexpr uint32_t MB_OKCANCEL = 0x00000001;
+constexpr uint32_t MB_ABORTRETRYIGNORE = 0x00000002;
+constexpr uint32_t MB_YESNOCANCEL = 0x00000003;
+constexpr uint32_t MB_YESNO = 0x00000004;
+constexpr uint32_t MB_RETRYCANCEL = 0x00000005;
+constexpr uint32_t MB_TYPEMASK = 0x0000000F;
+constexpr uint32_t MB_ICONHAND = 0x00000010;
+constexpr uint32_t MB_ICONERROR = MB_ICONHAND;
+constexpr uint32_t MB_ICONSTOP = MB_ICONHAND;
+constexpr uint32_t MB_ICONQUESTION = 0x00000020;
+constexpr uint32_t MB_ICONEXCLAMATION = 0x00000030;
+constexpr uint32_t MB_ICONWARNING = MB_ICONEXCLAMATION;
+constexpr uint32_t MB_ICONASTERISK = 0x00000040;
+constexpr uint32_t MB_ICONINFORMATION = MB_ICONASTERISK;
+constexpr uint32_t MB_ICONMASK = 0x000000F0;
+constexpr uint32_t MB_DEFBUTTON1 = 0x00000000;
+constexpr uint32_t MB_DEFBUTTON2 = 0x00000100;
+constexpr uint32_t MB_DEFBUTTON3 = 0x00000200;
+constexpr uint32_t MB_DEFMASK = 0x00000F00;
+constexpr uint32_t MB_APPLMODAL = 0x00000000;
+constexpr uint32_t MB_SYSTEMMODAL = 0x00001000;
+constexpr uint32_t MB_TASKMODAL = 0x00002000;
+
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDABORT = 3;
+constexpr int IDRETRY = 4;
+constexpr int IDIGNORE = 5;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+class IMessageBoxService
+{
+public:
+    virtual ~IMessageBoxService() = default;
+    // Shows a modal box and answers the button chosen (IDOK, IDYES, ...).
+    virtual int Show(HWND owner, const std::string &text, const std::string &caption, uint32_t flags) = 0;
+};
+
+class IBeepService
+{
+public:
+    virtual ~IBeepService() = default;
+    virtual void Beep(uint32_t type) = 0;
+};
+
+class IClockService
+{
+public:
+    virtual ~IClockService() = default;
+    // Milliseconds since some fixed start; wraps around like a 32-bit counter.
+    virtual uint32_t TickCount() = 0;
+};
+
+IMessageBoxService *SetMessageBoxService(IMessageBoxService *service);
+IBeepService *SetBeepService(IBeepService *service);
+IClockService *SetClockService(IClockService *service);
+
+// The Windows-style entry points. The language of MessageBoxExA is accepted
+// for compatibility; the buttons use the desktop's own language.
+int MessageBox(HWND owner, const std::string &text, const std::string &caption, uint32_t flags);
+int MessageBoxExA(
+    HWND owner, const std::string &text, const std::string &caption, uint32_t flags, uint16_t languageId);
+bool MessageBeep(uint32_t type);
+uint32_t GetTickCount();

@@ -1,0 +1,364 @@
+#include "platform/ui/testing.h"
+
+#include "platform/ui/forms.h"
+#include "platform/ui/graphics_p.h"
+#include "platform/ui/qtbridge_p.h"
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <filesystem>
+
+// ---- Services --------------------------------------------------------------------------------
+
+ScriptedMessageBoxes::ScriptedMessageBoxes()
+    : previous_(SetMessageBoxService(this))
+{
+}
+ScriptedMessageBoxes::~ScriptedMessageBoxes()
+{
+    SetMessageBoxService(previous_);
+}
+
+int ScriptedMessageBoxes::Show(
+    HWND owner, const std::string &text, const std::string &caption, uint32_t flags)
+{
+    shown_.push_back({ owner, text, caption, flags });
+    if (!answers_.empty()) {
+        int answer = answers_.front();
+        answers_.pop_front();
+        return answer;
+    }
+    switch (flags & MB_TYPEMASK) {
+    case MB_YESNO:
+    case MB_YESNOCANCEL:
+        return IDYES;
+    case MB_ABORTRETRYIGNORE:
+        return IDABORT;
+    case MB_RETRYCANCEL:
+        return IDRETRY;
+    default:
+        return IDOK;
+    }
+}
+
+BeepCounter::BeepCounter()
+    : previous_(SetBeepService(this))
+{
+}
+BeepCounter::~BeepCounter()
+{
+    SetBeepService(previous_);
+}
+
+FixedClock::FixedClock(uint32_t ticks)
+    : previous_(SetClockService(this))
+    , ticks_(ticks)
+{
+}
+FixedClock::~FixedClock()
+{
+    SetClockService(previous_);
+}
+
+// ---- Input --------------------------------------------------------------------------------------
+
+namespace
+{
+
+QWidget *WidgetFor(TControl *control)
+{
+    if (auto *win = dynamic_cast<TWinControl *>(control))
+        win->HandleNeeded();
+    else if (control->Parent())
+        control->Parent()->HandleNeeded();
+    QWidget *widget = TQtBoundary::Widget(control);
+    if (!widget)
+        throw EInvalidOperation("Control " + control->Name() + " has no window");
+    return widget;
+}
+
+Qt::MouseButton QtButton(TMouseButton button)
+{
+    return button == mbRight ? Qt::RightButton : button == mbMiddle ? Qt::MiddleButton : Qt::LeftButton;
+}
+
+void SendMouse(TControl *control, QEvent::Type type, int x, int y, TMouseButton button, Qt::MouseButtons held)
+{
+    QWidget *widget = WidgetFor(control);
+    // A control's client area is a scroll area's viewport.
+    if (auto *area = qobject_cast<QAbstractScrollArea *>(widget))
+        widget = area->viewport();
+    if (x < 0 || y < 0)
+        x = widget->width() / 2, y = widget->height() / 2;
+    QPoint pos(x, y);
+    // The mouse hits the innermost widget under the point, as a real one does.
+    if (QWidget *child = widget->childAt(pos)) {
+        pos = child->mapFrom(widget, pos);
+        widget = child;
+    }
+    QPointF local(pos);
+    QMouseEvent event(type, local, widget->mapToGlobal(local), QtButton(button), held, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+Qt::KeyboardModifiers QtModifiers(TShiftState shift)
+{
+    Qt::KeyboardModifiers modifiers;
+    if (shift.Contains(ssShift))
+        modifiers |= Qt::ShiftModifier;
+    if (shift.Contains(ssCtrl))
+        modifiers |= Qt::ControlModifier;
+    if (shift.Contains(ssAlt))
+        modifiers |= Qt::AltModifier;
+    return modifiers;
+}
+
+int QtKeyOf(uint16_t vk, char32_t character)
+{
+    if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z'))
+        return vk;
+    switch (vk) {
+    case VK_BACK:
+        return Qt::Key_Backspace;
+    case VK_TAB:
+        return Qt::Key_Tab;
+    case VK_RETURN:
+        return Qt::Key_Return;
+    case VK_ESCAPE:
+        return Qt::Key_Escape;
+    case VK_SPACE:
+        return Qt::Key_Space;
+    case VK_PRIOR:
+        return Qt::Key_PageUp;
+    case VK_NEXT:
+        return Qt::Key_PageDown;
+    case VK_END:
+        return Qt::Key_End;
+    case VK_HOME:
+        return Qt::Key_Home;
+    case VK_LEFT:
+        return Qt::Key_Left;
+    case VK_UP:
+        return Qt::Key_Up;
+    case VK_RIGHT:
+        return Qt::Key_Right;
+    case VK_DOWN:
+        return Qt::Key_Down;
+    case VK_INSERT:
+        return Qt::Key_Insert;
+    case VK_DELETE:
+        return Qt::Key_Delete;
+    case VK_MULTIPLY:
+        return Qt::Key_Asterisk;
+    case VK_ADD:
+    case VK_OEM_PLUS:
+        return character == '=' ? Qt::Key_Equal : Qt::Key_Plus;
+    case VK_SUBTRACT:
+    case VK_OEM_MINUS:
+        return Qt::Key_Minus;
+    case VK_DIVIDE:
+    case VK_OEM_2:
+        return Qt::Key_Slash;
+    case VK_DECIMAL:
+    case VK_OEM_PERIOD:
+        return Qt::Key_Period;
+    case VK_OEM_COMMA:
+        return Qt::Key_Comma;
+    default:
+        if (vk >= VK_F1 && vk <= VK_F12)
+            return Qt::Key_F1 + (vk - VK_F1);
+        // A character without a key of its own is typed as itself.
+        return character ? static_cast<int>(QChar::toUpper(static_cast<uint32_t>(character)))
+                         : Qt::Key_unknown;
+    }
+}
+
+// The key that types a character on a plain keyboard.
+uint16_t VirtualKeyFor(char32_t c)
+{
+    if (c >= 'a' && c <= 'z')
+        return static_cast<uint16_t>(c - 'a' + 'A');
+    if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
+        return static_cast<uint16_t>(c);
+    switch (c) {
+    case ' ':
+        return VK_SPACE;
+    case '\b':
+        return VK_BACK;
+    case '\r':
+    case '\n':
+        return VK_RETURN;
+    case '\t':
+        return VK_TAB;
+    case 27:
+        return VK_ESCAPE;
+    case '+':
+    case '=':
+        return VK_OEM_PLUS;
+    case '-':
+        return VK_OEM_MINUS;
+    case ',':
+        return VK_OEM_COMMA;
+    case '.':
+        return VK_OEM_PERIOD;
+    case '/':
+        return VK_OEM_2;
+    case '*':
+        return VK_MULTIPLY;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+void ClickControl(TControl *control, int x, int y)
+{
+    std::weak_ptr<int> alive = control->AliveToken();
+    SendMouse(control, QEvent::MouseButtonPress, x, y, mbLeft, Qt::LeftButton);
+    if (!alive.expired())
+        SendMouse(control, QEvent::MouseButtonRelease, x, y, mbLeft, Qt::NoButton);
+}
+
+void DoubleClickControl(TControl *control, int x, int y)
+{
+    std::weak_ptr<int> alive = control->AliveToken();
+    ClickControl(control, x, y);
+    if (!alive.expired())
+        SendMouse(control, QEvent::MouseButtonDblClick, x, y, mbLeft, Qt::LeftButton);
+    if (!alive.expired())
+        SendMouse(control, QEvent::MouseButtonRelease, x, y, mbLeft, Qt::NoButton);
+}
+
+void MouseDownOn(TControl *control, int x, int y, TMouseButton button)
+{
+    SendMouse(control, QEvent::MouseButtonPress, x, y, button, QtButton(button));
+}
+
+void MouseUpOn(TControl *control, int x, int y, TMouseButton button)
+{
+    SendMouse(control, QEvent::MouseButtonRelease, x, y, button, Qt::NoButton);
+}
+
+void PressKey(TControl *control, uint16_t virtualKey, char32_t character, TShiftState shift)
+{
+    QWidget *widget = WidgetFor(control);
+    std::weak_ptr<int> alive = control->AliveToken();
+    int key = QtKeyOf(virtualKey, character);
+    Qt::KeyboardModifiers modifiers = QtModifiers(shift);
+    if (virtualKey >= VK_NUMPAD0 && virtualKey <= VK_DIVIDE)
+        modifiers |= Qt::KeypadModifier;
+    QString text = character ? QString::fromUcs4(&character, 1) : QString();
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QCoreApplication::sendEvent(widget, &press);
+    if (alive.expired())
+        return;
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QCoreApplication::sendEvent(widget, &release);
+}
+
+void TypeText(TControl *control, const std::string &text)
+{
+    for (char32_t c : QString::fromStdString(text).toStdU32String()) {
+        TShiftState shift;
+        if (c >= 'A' && c <= 'Z')
+            shift.Include(ssShift);
+        PressKey(control, VirtualKeyFor(c), c == '\n' ? U'\r' : c, shift);
+    }
+}
+
+void QueueCall(std::function<void()> fn)
+{
+    Application->Initialize();
+    QMetaObject::invokeMethod(
+        qApp, [fn = std::move(fn)] { GuardedCall(nullptr, fn); }, Qt::QueuedConnection);
+}
+
+void ProcessPendingEvents()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// ---- Pictures ---------------------------------------------------------------------------------------
+
+int64_t SaveScreenshot(TCustomForm *form, const std::string &path)
+{
+    form->HandleNeeded();
+    QWidget *widget = TQtBoundary::Widget(form);
+    QImage client = widget->grab().toImage();
+
+    // The frame a classic desktop draws around the window: raised border,
+    // caption bar with the title and the close box.
+    bool tool = form->BorderStyle() == bsToolWindow || form->BorderStyle() == bsSizeToolWin;
+    int side = form->BorderStyle() == bsNone                                          ? 0
+        : (form->BorderStyle() == bsSizeable || form->BorderStyle() == bsSizeToolWin) ? 4
+                                                                                      : 3;
+    int caption = form->BorderStyle() == bsNone ? 0 : tool ? kToolCaptionHeight : kCaptionHeight;
+    QImage image(client.width() + 2 * side, client.height() + 2 * side + caption, QImage::Format_RGB32);
+    image.fill(ToQColor(clBtnFace));
+    QPainter painter(&image);
+    if (side > 0) {
+        QRect outer = image.rect();
+        painter.setPen(ToQColor(cl3DLight));
+        painter.drawLine(outer.topLeft(), outer.topRight());
+        painter.drawLine(outer.topLeft(), outer.bottomLeft());
+        painter.setPen(ToQColor(cl3DDkShadow));
+        painter.drawLine(outer.bottomLeft(), outer.bottomRight());
+        painter.drawLine(outer.topRight(), outer.bottomRight());
+        painter.setPen(ToQColor(clBtnHighlight));
+        painter.drawLine(1, 1, outer.width() - 2, 1);
+        painter.drawLine(1, 1, 1, outer.height() - 2);
+        painter.setPen(ToQColor(clBtnShadow));
+        painter.drawLine(1, outer.height() - 2, outer.width() - 2, outer.height() - 2);
+        painter.drawLine(outer.width() - 2, 1, outer.width() - 2, outer.height() - 2);
+    }
+    if (caption > 0) {
+        QRect bar(side, side, client.width(), caption - 1);
+        QLinearGradient gradient(bar.topLeft(), bar.topRight());
+        gradient.setColorAt(0, ToQColor(clActiveCaption));
+        gradient.setColorAt(1, QColor(16, 132, 208));
+        painter.fillRect(bar, gradient);
+        QFont font = QApplication::font();
+        font.setBold(true);
+        font.setPixelSize(tool ? 10 : 11);
+        painter.setFont(font);
+        painter.setPen(ToQColor(clCaptionText));
+        painter.drawText(bar.adjusted(4, 0, -caption, 0), Qt::AlignVCenter | Qt::AlignLeft,
+            QString::fromStdString(form->Caption()));
+        QRect box(bar.right() - caption + 3, bar.top() + 2, caption - 4, caption - 5);
+        painter.fillRect(box, ToQColor(clBtnFace));
+        painter.setPen(ToQColor(clBtnShadow));
+        painter.drawRect(box.adjusted(0, 0, -1, -1));
+        painter.setPen(Qt::black);
+        painter.drawLine(box.topLeft() + QPoint(3, 3), box.bottomRight() - QPoint(4, 4));
+        painter.drawLine(QPoint(box.left() + 3, box.bottom() - 4), QPoint(box.right() - 4, box.top() + 3));
+    }
+    painter.drawImage(side, side + caption, client);
+    painter.end();
+
+    std::filesystem::path file(path);
+    if (file.has_parent_path())
+        std::filesystem::create_directories(file.parent_path());
+    if (!image.save(QString::fromStdString(path), "PNG"))
+        throw EFCreateError("Cannot create file \"" + path + "\"");
+    return static_cast<int64_t>(std::filesystem::file_size(file));
+}
+
+TColor PixelOf(TControl *control, int x, int y)
+{
+    QWidget *widget = WidgetFor(control);
+    QImage image = widget->grab().toImage();
+    if (!image.valid(x, y))
+        return clNone;
+    QRgb rgb = image.pixel(x, y);
+    return RGB(qRed(rgb), qGreen(rgb), qBlue(rgb));
+}

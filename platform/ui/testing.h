@@ -1,0 +1,115 @@
+#pragma once
+
+#include "platform/ui/controls.h"
+#include "platform/ui/services.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Helpers for tests of anything built on the user interface. The services
+// put themselves in place for their lifetime and put the previous ones back.
+// Input goes to the control's real Qt widget as Qt events, so that the whole
+// path from Qt to the control's handlers runs.
+
+class TCustomForm;
+
+// Message boxes answered from a script; every box shown is recorded.
+class ScriptedMessageBoxes : public IMessageBoxService
+{
+public:
+    struct Shown {
+        HWND Owner;
+        std::string Text;
+        std::string Caption;
+        uint32_t Flags;
+    };
+
+    ScriptedMessageBoxes();
+    ~ScriptedMessageBoxes() override;
+    ScriptedMessageBoxes(const ScriptedMessageBoxes &) = delete;
+    ScriptedMessageBoxes &operator=(const ScriptedMessageBoxes &) = delete;
+
+    // Queues the answer for the next box; without one a box answers IDOK
+    // (IDYES for yes/no boxes).
+    void Answer(int answer) { answers_.push_back(answer); }
+    const std::vector<Shown> &Boxes() const { return shown_; }
+    int Count() const { return static_cast<int>(shown_.size()); }
+    const Shown &Last() const { return shown_.back(); }
+
+    int Show(HWND owner, const std::string &text, const std::string &caption, uint32_t flags) override;
+
+private:
+    IMessageBoxService *previous_;
+    std::deque<int> answers_;
+    std::vector<Shown> shown_;
+};
+
+// Counts beeps instead of sounding them.
+class BeepCounter : public IBeepService
+{
+public:
+    BeepCounter();
+    ~BeepCounter() override;
+    BeepCounter(const BeepCounter &) = delete;
+    BeepCounter &operator=(const BeepCounter &) = delete;
+
+    int Count() const { return static_cast<int>(types_.size()); }
+    const std::vector<uint32_t> &Types() const { return types_; }
+    void Beep(uint32_t type) override { types_.push_back(type); }
+
+private:
+    IBeepService *previous_;
+    std::vector<uint32_t> types_;
+};
+
+// A clock that moves only when told.
+class FixedClock : public IClockService
+{
+public:
+    explicit FixedClock(uint32_t ticks = 0);
+    ~FixedClock() override;
+    FixedClock(const FixedClock &) = delete;
+    FixedClock &operator=(const FixedClock &) = delete;
+
+    void Set(uint32_t ticks) { ticks_ = ticks; }
+    void Advance(uint32_t milliseconds) { ticks_ += milliseconds; }
+    uint32_t TickCount() override { return ticks_; }
+
+private:
+    IClockService *previous_;
+    uint32_t ticks_;
+};
+
+// ---- Input ------------------------------------------------------------------------------
+
+// A left click (press and release) at x, y of the control's client area; the
+// centre when x and y are negative. The control's window is made if needed.
+void ClickControl(TControl *control, int x = -1, int y = -1);
+void DoubleClickControl(TControl *control, int x = -1, int y = -1);
+void MouseDownOn(TControl *control, int x, int y, TMouseButton button = mbLeft);
+void MouseUpOn(TControl *control, int x, int y, TMouseButton button = mbLeft);
+
+// A key press and release sent to the control's window: the virtual key,
+// the character it types (0 for none) and the shift state.
+void PressKey(TControl *control, uint16_t virtualKey, char32_t character = 0, TShiftState shift = {});
+// Each character of text as its key (UTF-8).
+void TypeText(TControl *control, const std::string &text);
+
+// Lets Qt deliver what is pending (posted events, deferred deletes).
+void ProcessPendingEvents();
+// Runs fn from the message loop, once it next looks for events (inside a
+// modal loop, for instance).
+void QueueCall(std::function<void()> fn);
+
+// ---- Pictures of windows -----------------------------------------------------------------
+
+// Writes a PNG of the form as it looks on a desktop: its client area and
+// menu as painted, inside a classic frame with the caption. Makes the
+// folders of the path. Answers the size of the file written.
+int64_t SaveScreenshot(TCustomForm *form, const std::string &path);
+
+// The colour of one pixel of the control as painted now ($00BBGGRR).
+TColor PixelOf(TControl *control, int x, int y);

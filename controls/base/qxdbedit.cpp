@@ -1,0 +1,821 @@
+#include "controls/base/qxdbedit.h"
+
+#include "controls/base/Qxdate.h"
+#include "controls/base/Qxpict.h"
+#include "controls/base/qxdrawing.h"
+#include "platform/classes/typinfo.h"
+#include "platform/rtl/datetime.h"
+#include "platform/rtl/formatsettings.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/rtl/utf8.h"
+#include "platform/ui/forms.h"
+#include "platform/ui/services.h"
+
+#include <algorithm>
+
+const TMetaClass TqxDBPicture::Class { "TqxDBPicture", &TPersistent::Class };
+const TMetaClass TqxCustomMaskEdit::Class { "TqxCustomMaskEdit", &TCustomMaskEdit::Class };
+const TMetaClass TqxDBCustomEdit::Class { "TqxDBCustomEdit", &TqxCustomMaskEdit::Class };
+const TMetaClass TqxDBEdit::Class { "TqxDBEdit", &TqxDBCustomEdit::Class };
+
+namespace
+{
+
+const TEnumNames EditDataTypeNames { "qxDefault", "qxEdtDate", "qxEdtTime", "qxEdtDateTime" };
+
+// clang-format off
+using PP = TPublish<TqxDBPicture>;
+const TClassRegistrar<TqxDBPicture> pictureRegistrar({
+    //           name                getter                           setter                              default
+    PP::String  ("PictureMask",      &TqxDBPicture::PictureMask,      &TqxDBPicture::SetPictureMask,      ""),
+    PP::Boolean ("AutoFill",         &TqxDBPicture::AutoFill,         &TqxDBPicture::SetAutoFill,         true),
+    PP::Boolean ("AllowInvalidExit", &TqxDBPicture::AllowInvalidExit, &TqxDBPicture::SetAllowInvalidExit, false),
+});
+
+const TClassRegistrar<TqxCustomMaskEdit> customMaskEditRegistrar({});
+const TClassRegistrar<TqxDBCustomEdit> customEditRegistrar({});
+
+using P = TPublish<TqxDBEdit>;
+const TClassRegistrar<TqxDBEdit> editRegistrar({
+    //             name                 names               getter                          setter                            default     stored
+    P::Boolean   ("AutoFillDate",                           &TqxDBEdit::AutoFillDate,       &TqxDBEdit::SetAutoFillDate,      true),
+    P::Persistent("Picture",                                &TqxDBEdit::Picture,            &TqxDBEdit::SetPicture,                       &TqxDBEdit::IsPictureStored),
+    P::Boolean   ("ReadOnly",                               &TqxDBEdit::ReadOnly,           &TqxDBEdit::SetReadOnly,          false),
+    P::Boolean   ("ShowVertScrollBar",                      &TqxDBEdit::ShowVertScrollBar,  &TqxDBEdit::SetShowVertScrollBar, false),
+    P::Enum      ("UnboundDataType",    EditDataTypeNames,  &TqxDBEdit::UnboundDataType,    &TqxDBEdit::SetUnboundDataType,   qxDefault),
+    P::Boolean   ("UsePictureMask",                         &TqxDBEdit::UsePictureMask,     &TqxDBEdit::SetUsePictureMask,    true),
+    P::Boolean   ("WantReturns",                            &TqxDBEdit::WantReturns,        &TqxDBEdit::SetWantReturns,       false),
+    P::Boolean   ("WordWrap",                               &TqxDBEdit::WordWrap,           &TqxDBEdit::SetWordWrap,          false),
+    P::Event     ("OnCheckValue",                           &TqxDBEdit::OnCheckValue),
+});
+// clang-format on
+
+// Text positions are characters.
+std::u32string Chars(const std::string &text)
+{
+    return Utf8ToCodePoints(text);
+}
+std::string Utf8(const std::u32string &text)
+{
+    return CodePointsToUtf8(text);
+}
+
+int CountOf(const std::u32string &text, char32_t c)
+{
+    return static_cast<int>(std::count(text.begin(), text.end(), c));
+}
+
+std::string TwoDigits(int value)
+{
+    return (value < 10 ? "0" : "") + IntToStr(value);
+}
+
+} // namespace
+
+// ---- Picture settings ---------------------------------------------------------------------
+
+TqxDBPicture::TqxDBPicture(TqxCustomMaskEdit *edit)
+    : edit_(edit)
+{
+}
+
+void TqxDBPicture::Assign(const TPersistent *source)
+{
+    if (auto *picture = dynamic_cast<const TqxDBPicture *>(source)) {
+        pictureMask_ = picture->pictureMask_;
+        autoFill_ = picture->autoFill_;
+        return;
+    }
+    TPersistent::Assign(source);
+}
+
+// ---- The masked edit ----------------------------------------------------------------------
+
+struct TqxCustomMaskEdit::Impl {
+    explicit Impl(TqxCustomMaskEdit *edit)
+        : picture(edit)
+    {
+    }
+    TqxDBPicture picture;
+    bool wordWrap = false;
+    bool usePictureMask = true;
+    bool wantReturns = false;
+    bool showVertScrollBar = false;
+    bool invalidExit = false; // the last exit was refused
+    bool refusingExit = false; // taking the focus back now
+};
+
+TqxCustomMaskEdit::TqxCustomMaskEdit(TComponent *owner)
+    : TCustomMaskEdit(owner)
+    , m(std::make_unique<Impl>(this))
+{
+}
+
+TqxCustomMaskEdit::~TqxCustomMaskEdit() = default;
+
+TqxDBPicture *TqxCustomMaskEdit::Picture() const
+{
+    return &m->picture;
+}
+void TqxCustomMaskEdit::SetPicture(TqxDBPicture *picture)
+{
+    m->picture.Assign(picture);
+}
+bool TqxCustomMaskEdit::UsePictureMask() const
+{
+    return m->usePictureMask;
+}
+void TqxCustomMaskEdit::SetUsePictureMask(bool use)
+{
+    m->usePictureMask = use;
+}
+bool TqxCustomMaskEdit::PictureActive() const
+{
+    return m->usePictureMask && !m->picture.PictureMask().empty();
+}
+
+bool TqxCustomMaskEdit::CheckText(const std::string &text)
+{
+    bool valid = true;
+    if (!text.empty() && PictureActive()) {
+        TqxPictureValidator validator(m->picture.PictureMask(), m->picture.AutoFill());
+        std::string checked = text;
+        valid = validator.MatchPicture(checked, false) == prComplete;
+    }
+    DoCheckValue(valid);
+    return valid;
+}
+
+void TqxCustomMaskEdit::ApplyPicture()
+{
+    if (!PictureActive())
+        return;
+    TqxPictureValidator validator(m->picture.PictureMask(), m->picture.AutoFill());
+    std::string text = Text();
+    validator.MatchPicture(text, m->picture.AutoFill());
+    if (text != Text())
+        SetText(text);
+}
+
+bool TqxCustomMaskEdit::WordWrap() const
+{
+    return m->wordWrap;
+}
+void TqxCustomMaskEdit::SetWordWrap(bool wordWrap)
+{
+    m->wordWrap = wordWrap;
+    RecreateWnd();
+}
+bool TqxCustomMaskEdit::WantReturns() const
+{
+    return m->wantReturns;
+}
+void TqxCustomMaskEdit::SetWantReturns(bool wantReturns)
+{
+    m->wantReturns = wantReturns;
+    RecreateWnd();
+}
+bool TqxCustomMaskEdit::ShowVertScrollBar() const
+{
+    return m->showVertScrollBar;
+}
+void TqxCustomMaskEdit::SetShowVertScrollBar(bool show)
+{
+    if (show == m->showVertScrollBar)
+        return;
+    m->showVertScrollBar = show;
+    RecreateWnd();
+}
+
+bool TqxCustomMaskEdit::InvalidExit() const
+{
+    return m->invalidExit;
+}
+
+void TqxCustomMaskEdit::CreateParams(TCreateParams &params)
+{
+    TCustomMaskEdit::CreateParams(params);
+    params.Style &= ~(ES_WANTRETURN | ES_AUTOVSCROLL);
+    if (BorderStyle() == bsNone || m->wordWrap)
+        params.Style |= ES_MULTILINE;
+    if (m->wordWrap) {
+        params.Style &= ~ES_AUTOHSCROLL;
+        params.Style |= ES_AUTOVSCROLL;
+    }
+    if (m->wantReturns)
+        params.Style |= ES_WANTRETURN;
+    if (m->showVertScrollBar)
+        params.Style |= WS_VSCROLL;
+}
+
+void TqxCustomMaskEdit::CreateWnd()
+{
+    TCustomMaskEdit::CreateWnd();
+    SetEditRect();
+}
+
+void TqxCustomMaskEdit::SetEditRect()
+{
+    if (!HandleAllocated())
+        return;
+    const int inset = BorderStyle() == bsNone ? 1 : 0;
+    TRect rect = Rect(inset, inset, ClientWidth() - 1, ClientHeight() + 1);
+    Perform(EM_SETRECTNP, 0, reinterpret_cast<LPARAM>(&rect));
+}
+
+void TqxCustomMaskEdit::DoCheckValue(bool valid)
+{
+    OnCheckValue(this, valid);
+}
+
+void TqxCustomMaskEdit::KeyPress(char32_t &key)
+{
+    TCustomMaskEdit::KeyPress(key);
+    if (key == 0 || !PictureActive()) {
+        if (key == VK_RETURN && !m->wantReturns)
+            key = 0;
+        return;
+    }
+    const bool readOnly = TCustomEdit::ReadOnly();
+    if (key == VK_BACK) {
+        if (OnCheckValue && !readOnly) {
+            std::u32string text = Chars(Text());
+            const int caret = SelStart();
+            if (caret > 0 && caret <= static_cast<int>(text.size()))
+                text.erase(static_cast<size_t>(caret - 1), 1);
+            CheckText(Utf8(text));
+        }
+        return;
+    }
+    if (key == VK_RETURN) {
+        if (!m->wantReturns)
+            key = 0;
+        return;
+    }
+    if (key < 32)
+        return;
+
+    const std::u32string old = Chars(Text());
+    const int oldLength = static_cast<int>(old.size());
+    const int selStart = std::min(SelStart(), oldLength);
+    const int selLength = std::min(SelLength(), oldLength - selStart);
+    const bool allSelected = selStart == 0 && selLength == oldLength && oldLength > 0;
+    std::u32string proposed = old.substr(0, static_cast<size_t>(selStart)) + key
+        + old.substr(static_cast<size_t>(selStart + selLength));
+    if (MaxLength() > 0 && static_cast<int>(proposed.size()) > MaxLength()
+        && static_cast<int>(proposed.size()) > oldLength)
+        return;
+
+    TqxPictureValidator validator(m->picture.PictureMask(), m->picture.AutoFill());
+    std::string filled = Utf8(proposed);
+    const TqxPicResult result = validator.MatchPicture(filled, m->picture.AutoFill());
+    bool passes = true;
+    switch (result) {
+    case prComplete:
+    case prAmbiguous:
+    case prIncomplete:
+    case prIncompNoFill: {
+        const bool complete = result == prComplete || result == prAmbiguous;
+        const int newLength = static_cast<int>(Utf8Length(filled));
+        int caret;
+        if (allSelected)
+            caret = newLength;
+        else if (complete ? newLength > oldLength : selLength == 0)
+            caret = newLength + selStart - oldLength;
+        else
+            caret = selStart + 1;
+        if (!readOnly) {
+            SetText(filled);
+            SetSelStart(std::clamp(caret, 0, newLength));
+            SetSelLength(0);
+        }
+        key = 0;
+        passes = complete;
+        break;
+    }
+    case prError:
+        if (selStart + selLength < oldLength) {
+            passes = false; // typing in the middle: the window decides
+        } else {
+            key = 0;
+            MessageBeep(0);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    if (!readOnly)
+        DoCheckValue(passes);
+}
+
+void TqxCustomMaskEdit::KeyUp(uint16_t &key, TShiftState shift)
+{
+    TCustomMaskEdit::KeyUp(key, shift);
+    if (key == VK_DELETE && OnCheckValue)
+        CheckText(Text());
+}
+
+void TqxCustomMaskEdit::DoExit()
+{
+    // A control that has the focus back is not leaving.
+    if (m->refusingExit || Focused())
+        return;
+    m->invalidExit = false;
+    if (PictureActive() && Modified() && !m->picture.AllowInvalidExit() && !CheckText(Text())) {
+        // Taking the focus back makes the focus move once more; that is no
+        // second attempt to leave.
+        m->refusingExit = true;
+        SelectAll();
+        SetFocus();
+        m->refusingExit = false;
+        SetModified(true);
+        MessageBeep(0);
+        m->invalidExit = true;
+        return;
+    }
+    TCustomMaskEdit::DoExit();
+}
+
+void TqxCustomMaskEdit::WMSize(TMessage &message)
+{
+    TCustomMaskEdit::WMSize(message);
+    SetEditRect();
+}
+
+void TqxCustomMaskEdit::CMFontChanged(TMessage &message)
+{
+    TCustomMaskEdit::CMFontChanged(message);
+    if (!ComponentState().Contains(csLoading))
+        SetEditRect();
+}
+
+bool TqxCustomMaskEdit::WantsKey(uint16_t key) const
+{
+    return key == VK_RETURN && m->wantReturns && !KeyboardShiftState().Contains(ssCtrl);
+}
+
+// ---- The library's edit -------------------------------------------------------------------
+
+struct TqxDBCustomEdit::Impl {
+    TAlignment alignment = taLeftJustify; // the field's; an unbound edit has none
+    bool focused = false;
+    int margin = 1; // new-style controls keep one pixel
+    std::string savedText; // given back by Reset
+    bool autoFillDate = true;
+    TqxEditDataType unboundDataType = qxDefault;
+    bool readOnly = false;
+};
+
+TqxDBCustomEdit::TqxDBCustomEdit(TComponent *owner)
+    : TqxCustomMaskEdit(owner)
+    , p(std::make_unique<Impl>())
+{
+    // The window opens for editing only when ReadOnly says so (Loaded) or a
+    // key is typed into an edit that is not read-only.
+    TCustomEdit::SetReadOnly(true);
+}
+
+TqxDBCustomEdit::~TqxDBCustomEdit() = default;
+
+bool TqxDBCustomEdit::ReadOnly() const
+{
+    return p->readOnly;
+}
+void TqxDBCustomEdit::SetReadOnly(bool readOnly)
+{
+    p->readOnly = readOnly;
+    TCustomEdit::SetReadOnly(readOnly);
+}
+bool TqxDBCustomEdit::AutoFillDate() const
+{
+    return p->autoFillDate;
+}
+void TqxDBCustomEdit::SetAutoFillDate(bool autoFill)
+{
+    p->autoFillDate = autoFill;
+}
+TqxEditDataType TqxDBCustomEdit::UnboundDataType() const
+{
+    return p->unboundDataType;
+}
+void TqxDBCustomEdit::SetUnboundDataType(TqxEditDataType type)
+{
+    p->unboundDataType = type;
+}
+bool TqxDBCustomEdit::IsDateEdit() const
+{
+    return p->unboundDataType == qxEdtDate;
+}
+bool TqxDBCustomEdit::IsTimeEdit() const
+{
+    return p->unboundDataType == qxEdtTime;
+}
+bool TqxDBCustomEdit::IsDateTimeEdit() const
+{
+    return p->unboundDataType == qxEdtDateTime;
+}
+bool TqxDBCustomEdit::IsPictureStored() const
+{
+    return !Picture()->PictureMask().empty();
+}
+
+void TqxDBCustomEdit::SetModifiedState(bool modified)
+{
+    SetModified(modified);
+}
+
+void TqxDBCustomEdit::Reset()
+{
+    SetText(p->savedText);
+    SelectAll();
+    SetModified(false);
+    if (OnCheckValue)
+        CheckText(Text());
+}
+
+void TqxDBCustomEdit::Loaded()
+{
+    TqxCustomMaskEdit::Loaded();
+    if (!p->readOnly)
+        TCustomEdit::SetReadOnly(false);
+}
+
+void TqxDBCustomEdit::CreateParams(TCreateParams &params)
+{
+    TqxCustomMaskEdit::CreateParams(params);
+    TCanvas *canvas = Canvas();
+    canvas->SetFont(Font());
+    TRect rect = Rect(0, 0, Width() - ButtonWidth(), Height());
+    if (qxIsSingleLineRect(canvas, rect, 0)) {
+        if (WordWrap())
+            params.Style |= ES_AUTOHSCROLL;
+        if (BorderStyle() == bsNone && !PasswordChar().empty())
+            params.Style &= ~ES_MULTILINE;
+    }
+}
+
+void TqxDBCustomEdit::Dispatch(TMessage &message)
+{
+    switch (message.Msg) {
+    case WM_PASTE:
+        return WMPaste(message);
+    case WM_CUT:
+        return WMCut(message);
+    default:
+        return TqxCustomMaskEdit::Dispatch(message);
+    }
+}
+
+bool TqxDBCustomEdit::EditCanModify()
+{
+    return true;
+}
+bool TqxDBCustomEdit::CanTypeText() const
+{
+    return true;
+}
+
+TRect TqxDBCustomEdit::GetTextRect() const
+{
+    TRect rect = ClientRect();
+    if (GetShowButton())
+        rect.Right -= ButtonWidth();
+    return rect;
+}
+
+std::string TqxDBCustomEdit::GetValueText() const
+{
+    return Text();
+}
+
+void TqxDBCustomEdit::DrawText(TCanvas *canvas, const TRect &rect, const std::string &text, uint32_t)
+{
+    canvas->TextRect(rect, rect.Left, rect.Top, text);
+}
+
+bool TqxDBCustomEdit::GetShowButton() const
+{
+    return false;
+}
+void TqxDBCustomEdit::SetShowButton(bool) { }
+int TqxDBCustomEdit::ButtonWidth() const
+{
+    return 0;
+}
+int TqxDBCustomEdit::ButtonLeft() const
+{
+    return ClientWidth() - 1;
+}
+
+void TqxDBCustomEdit::KeyPress(char32_t &key)
+{
+    const bool typing = key >= 32 || key == VK_BACK;
+    if (typing) {
+        if (p->readOnly) {
+            key = 0;
+            return;
+        }
+        if (TCustomEdit::ReadOnly())
+            TCustomEdit::SetReadOnly(false);
+    }
+
+    if (key == U' ' && p->autoFillDate && !KeyboardShiftState().Contains(ssCtrl)
+        && !(PictureActive() && Picture()->AutoFill()) && FillDateTime()) {
+        key = 0;
+        if (OnCheckValue)
+            CheckText(Text());
+        return;
+    }
+
+    const char32_t before = key;
+    TqxCustomMaskEdit::KeyPress(key);
+    if (key == 0) {
+        if (before >= 32 || before == VK_BACK)
+            SetModifiedState(true);
+        return;
+    }
+
+    switch (key) {
+    case VK_BACK:
+    case 22:
+    case 24:
+        if (!CanTypeText())
+            key = 0;
+        else
+            SetModifiedState(true);
+        break;
+    case VK_RETURN:
+        if (WantReturns())
+            SetModifiedState(true);
+        break;
+    case VK_ESCAPE:
+        Reset();
+        Invalidate();
+        key = 0;
+        break;
+    default:
+        if (key >= 32) {
+            if (!CanTypeText())
+                key = 0;
+            else
+                SetModifiedState(true);
+        }
+        break;
+    }
+}
+
+// Fills in the next part of a date or a time from the present moment.
+// Answers whether the edit is one that does this (and so takes the key).
+bool TqxDBCustomEdit::FillDateTime()
+{
+    const bool date = IsDateEdit(), time = IsTimeEdit(), dateTime = IsDateTimeEdit();
+    if (!date && !time && !dateTime)
+        return false;
+    std::u32string text = Chars(Text());
+    const int length = static_cast<int>(text.size());
+    const int caret = SelStart();
+    const bool allSelected = SelStart() == 0 && SelLength() == length;
+    if (!allSelected && (caret != length || SelLength() != 0))
+        return false;
+    if (p->readOnly) {
+        MessageBeep(0);
+        return true;
+    }
+    if (allSelected)
+        text.clear();
+
+    const TFormatSettings &fs = FormatSettings;
+    const std::string format = LowerCase(fs.ShortDateFormat);
+    const TDateTime now = Now();
+    uint16_t year, month, day, hour, minute, second, msec;
+    DecodeDate(now, year, month, day);
+    DecodeTime(now, hour, minute, second, msec);
+
+    const int dateSeparators = CountOf(text, fs.DateSeparator);
+    const bool endsInSeparator = !text.empty() && text.back() == fs.DateSeparator;
+    TqxDateTimePart part;
+    if (time) {
+        part = qxTimePartAt(static_cast<int>(text.size()), Utf8(text));
+    } else if (allSelected) {
+        switch (qxDateOrder(fs.ShortDateFormat)) {
+        case qxdoDMY:
+            part = qxdpDay;
+            break;
+        case qxdoYMD:
+            part = qxdpYear;
+            break;
+        default:
+            part = qxdpMonth;
+            break;
+        }
+    } else if (dateSeparators < 2 && !endsInSeparator && !text.empty()) {
+        text += fs.DateSeparator;
+        SetText(Utf8(text));
+        SetSelStart(static_cast<int>(text.size()));
+        SetModifiedState(true);
+        return true;
+    } else {
+        part = qxDateTimePartAt(static_cast<int>(text.size()), Utf8(text), false);
+    }
+    const bool completeDate = dateSeparators == 2 && !endsInSeparator;
+    if ((completeDate || time) && part <= qxdpYear)
+        part = qxdpHour;
+
+    std::string added;
+    const std::string dateSeparator = CodePointToUtf8(fs.DateSeparator);
+    const std::string timeSeparator = CodePointToUtf8(fs.TimeSeparator);
+    auto dateField = [&](int value, bool twoDigits) {
+        added = twoDigits ? TwoDigits(value) : IntToStr(value);
+        if (dateSeparators < 2)
+            added += dateSeparator;
+    };
+    switch (part) {
+    case qxdpDay:
+        dateField(day, format.find("dd") != std::string::npos);
+        break;
+    case qxdpMonth:
+        dateField(month, format.find("mm") != std::string::npos);
+        break;
+    case qxdpYear:
+        added = format.find("yyyy") != std::string::npos ? IntToStr(year) : TwoDigits(year % 100);
+        if (dateSeparators < 2)
+            added += dateSeparator;
+        break;
+    default: {
+        if (date)
+            break;
+        const bool amPm = !fs.TimeAMString.empty();
+        const std::u32string am = Chars(fs.TimeAMString), pm = Chars(fs.TimePMString);
+        bool timeDone;
+        // "AM" and "PM" are written in capitals whatever the texts' case.
+        auto holds = [&](const std::u32string &marker) {
+            return !marker.empty() && std::any_of(text.begin(), text.end(), [&](char32_t c) {
+                return AnsiUpperChar(c) == AnsiUpperChar(marker.front());
+            });
+        };
+        if (!am.empty() || !pm.empty())
+            timeDone = holds(am) || holds(pm);
+        else
+            timeDone = CountOf(text, fs.TimeSeparator) >= 2;
+        if (timeDone)
+            break;
+        // Two digits after the second separator complete the seconds; what
+        // follows them is the AM/PM part.
+        const size_t lastSeparator = text.rfind(fs.TimeSeparator);
+        if (part == qxdpSecond && lastSeparator != std::u32string::npos && text.size() - lastSeparator > 2)
+            part = qxdpAmPm;
+        switch (part) {
+        case qxdpHour:
+            if (dateTime && (text.empty() || text.back() != U' ')) {
+                added = " ";
+                break;
+            }
+            added = IntToStr(amPm ? (hour % 12 == 0 ? 12 : hour % 12) : hour) + timeSeparator;
+            break;
+        case qxdpMinute:
+            if (text.empty() || text.back() != fs.TimeSeparator) {
+                added = timeSeparator;
+                break;
+            }
+            added = TwoDigits(minute) + timeSeparator;
+            break;
+        case qxdpSecond:
+            added = TwoDigits(second);
+            break;
+        default:
+            if (text.empty() || text.back() != U' ')
+                added = " ";
+            added += hour < 12 ? "AM" : "PM";
+            break;
+        }
+        break;
+    }
+    }
+    if (!added.empty()) {
+        const std::string result = Utf8(text) + added;
+        SetText(result);
+        SetSelStart(static_cast<int>(Utf8Length(result)));
+        SetModifiedState(true);
+    }
+    return true;
+}
+
+void TqxDBCustomEdit::Change()
+{
+    SetModifiedState(true);
+    TqxCustomMaskEdit::Change();
+}
+
+void TqxDBCustomEdit::DoEnter()
+{
+    SetModified(false);
+    TqxCustomMaskEdit::DoEnter();
+}
+
+void TqxDBCustomEdit::CMEnter(TMessage &message)
+{
+    if (!p->focused) {
+        p->focused = true;
+        if (p->alignment != taLeftJustify)
+            Invalidate();
+    }
+    p->savedText = Text();
+    TqxCustomMaskEdit::CMEnter(message);
+    if (!CanTypeText())
+        Invalidate();
+}
+
+void TqxDBCustomEdit::CMExit(TMessage &message)
+{
+    TqxCustomMaskEdit::CMExit(message);
+    if (!InvalidExit()) {
+        p->focused = false;
+        SetSelStart(0);
+    }
+    if (!CanTypeText())
+        Invalidate();
+}
+
+void TqxDBCustomEdit::WMPaste(TMessage &message)
+{
+    if (p->readOnly)
+        return;
+    if (TCustomEdit::ReadOnly())
+        TCustomEdit::SetReadOnly(false);
+    const int oldCaret = SelStart();
+    const int oldLength = GetTextLen();
+    TqxCustomMaskEdit::Dispatch(message);
+    SetModifiedState(true);
+    ApplyPicture();
+    if (SelStart() == 0)
+        SetSelStart(oldCaret + GetTextLen() - oldLength);
+    if (OnCheckValue)
+        CheckText(Text());
+}
+
+void TqxDBCustomEdit::WMCut(TMessage &message)
+{
+    TqxCustomMaskEdit::Dispatch(message);
+    SetModifiedState(true);
+    if (OnCheckValue)
+        CheckText(Text());
+}
+
+bool TqxDBCustomEdit::PaintsItself() const
+{
+    const bool windowPaints = (p->alignment == taLeftJustify || p->focused) && CanTypeText();
+    return !windowPaints;
+}
+
+void TqxDBCustomEdit::Paint()
+{
+    TCanvas *canvas = Canvas();
+    const bool bordered = BorderStyle() != bsNone;
+    canvas->Font()->Assign(Font());
+    if (!Enabled())
+        canvas->Font()->SetColor(RGB(128, 128, 128));
+
+    TRect rect = ClientRect();
+    if (bordered) {
+        if (Ctl3D()) {
+            // The sunken edge is the native window's own frame, which is not
+            // drawn while the edit paints itself.
+            Frame3D(canvas, rect, clBtnShadow, clBtnHighlight, 1);
+            Frame3D(canvas, rect, cl3DDkShadow, cl3DLight, 1);
+        } else {
+            canvas->Brush()->SetColor(clWindowFrame);
+            canvas->FrameRect(rect);
+            InflateRect(rect, -1, -1);
+        }
+    }
+    canvas->Brush()->SetColor(Color());
+    canvas->FillRect(rect);
+
+    TRect textRect = GetTextRect();
+    InflateRect(textRect, -1, -1);
+    std::string text = Utf8Copy(Text(), 1, 255);
+    if (!PasswordChar().empty())
+        text = StringOfChar(Chars(PasswordChar()).front(), static_cast<int>(Utf8Length(text)));
+
+    const bool highlighted = p->focused && !CanTypeText();
+    if (highlighted) {
+        canvas->Brush()->SetColor(clHighlight);
+        canvas->Font()->SetColor(clHighlightText);
+    }
+    const int m = bordered ? 3 : p->margin;
+    int x = textRect.Left + m + 1;
+    const int width = canvas->TextWidth(text);
+    if (p->alignment == taRightJustify)
+        x = (GetShowButton() ? ButtonLeft() : textRect.Right) - width - m - 1;
+    else if (p->alignment == taCenter)
+        x = (textRect.Left + textRect.Right - width) / 2;
+    qxDrawCellText(canvas, textRect, x - textRect.Left, 1, text, 0, WordWrap() ? qxdcWordWrap : 0);
+    if (highlighted)
+        canvas->DrawFocusRect(textRect);
+}
+
+TqxDBEdit::TqxDBEdit(TComponent *owner)
+    : TqxDBCustomEdit(owner)
+{
+}

@@ -578,6 +578,18 @@ struct TLoadSession {
             lex->Fail(t, std::string("Expected ") + what + " but found " + Describe(t));
         return lex->Next();
     }
+    // An index "[n]" that only orders a child or an item among its siblings:
+    // read and ignored, the order of the text is kept.
+    void SkipOrderIndex()
+    {
+        if (!AtSymbol("["))
+            return;
+        lex->Next();
+        if (lex->Peek().kind != Token::Integer)
+            lex->Fail(lex->Peek(), "Expected an integer but found " + Describe(lex->Peek()));
+        lex->Next();
+        Expect("]");
+    }
 
     struct Header {
         Token keyword, name, className;
@@ -598,15 +610,7 @@ struct TLoadSession {
             h.name = first;
             h.name.text.clear();
         }
-        // An index that orders inherited children among their siblings: read and
-        // ignored, the order of the text is kept.
-        if (AtSymbol("[")) {
-            lex->Next();
-            if (lex->Peek().kind != Token::Integer)
-                lex->Fail(lex->Peek(), "Expected an integer but found " + Describe(lex->Peek()));
-            lex->Next();
-            Expect("]");
-        }
+        SkipOrderIndex(); // orders inherited children
         return h;
     }
 
@@ -1008,15 +1012,7 @@ struct TLoadSession {
             if (!AtKeyword("item"))
                 lex->Fail(t, "Expected item but found " + Describe(t));
             const Token item = lex->Next();
-            // The index the class library may write after "item" only orders
-            // items; the order of the text is kept.
-            if (AtSymbol("[")) {
-                lex->Next();
-                if (lex->Peek().kind != Token::Integer)
-                    lex->Fail(lex->Peek(), "Expected an integer but found " + Describe(lex->Peek()));
-                lex->Next();
-                Expect("]");
-            }
+            SkipOrderIndex(); // the class library may write one after "item"
             TCollectionItem *added = nullptr;
             Guard(item, [&] { added = collection->Add(); });
             ReadBody(added, nullptr, Context { nullptr }, "item");

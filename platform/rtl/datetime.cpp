@@ -462,6 +462,29 @@ bool ScanTime(Scanner &scan, const TFormatSettings &fs, TDateTime &time)
     throw EConvertError(Format(message, text));
 }
 
+// Reads all of text with scanPart (ScanDate or ScanTime); out is left alone
+// unless the whole text is one valid part.
+bool ScanWhole(std::string_view text, const TFormatSettings &fs, TDateTime &out,
+    bool (*scanPart)(Scanner &, const TFormatSettings &, TDateTime &))
+{
+    Scanner scan(text);
+    TDateTime value;
+    if (!scanPart(scan, fs, value) || !scan.AtEnd())
+        return false;
+    out = value;
+    return true;
+}
+
+// The raising form of a TryStrTo... conversion.
+TDateTime ConvertOrRaise(bool (*tryConvert)(std::string_view, TDateTime &, const TFormatSettings &),
+    const char *message, std::string_view text, const TFormatSettings &fs)
+{
+    TDateTime value;
+    if (!tryConvert(text, value, fs))
+        RaiseConvert(message, text);
+    return value;
+}
+
 } // namespace
 
 // ---- Encoding and decoding -----------------------------------------------
@@ -619,22 +642,12 @@ std::string DateTimeToStr(TDateTime dateTime, const TFormatSettings &settings)
 
 bool TryStrToDate(std::string_view text, TDateTime &date, const TFormatSettings &settings)
 {
-    Scanner scan(text);
-    TDateTime value;
-    if (!ScanDate(scan, settings, value) || !scan.AtEnd())
-        return false;
-    date = value;
-    return true;
+    return ScanWhole(text, settings, date, ScanDate);
 }
 
 bool TryStrToTime(std::string_view text, TDateTime &time, const TFormatSettings &settings)
 {
-    Scanner scan(text);
-    TDateTime value;
-    if (!ScanTime(scan, settings, value) || !scan.AtEnd())
-        return false;
-    time = value;
-    return true;
+    return ScanWhole(text, settings, time, ScanTime);
 }
 
 bool TryStrToDateTime(std::string_view text, TDateTime &dateTime, const TFormatSettings &settings)
@@ -657,26 +670,17 @@ bool TryStrToDateTime(std::string_view text, TDateTime &dateTime, const TFormatS
 
 TDateTime StrToDate(std::string_view text, const TFormatSettings &settings)
 {
-    TDateTime value;
-    if (!TryStrToDate(text, value, settings))
-        RaiseConvert(SInvalidDate, text);
-    return value;
+    return ConvertOrRaise(TryStrToDate, SInvalidDate, text, settings);
 }
 
 TDateTime StrToTime(std::string_view text, const TFormatSettings &settings)
 {
-    TDateTime value;
-    if (!TryStrToTime(text, value, settings))
-        RaiseConvert(SInvalidTime, text);
-    return value;
+    return ConvertOrRaise(TryStrToTime, SInvalidTime, text, settings);
 }
 
 TDateTime StrToDateTime(std::string_view text, const TFormatSettings &settings)
 {
-    TDateTime value;
-    if (!TryStrToDateTime(text, value, settings))
-        RaiseConvert(SInvalidDateTime, text);
-    return value;
+    return ConvertOrRaise(TryStrToDateTime, SInvalidDateTime, text, settings);
 }
 
 // ---- DOS file dates ------------------------------------------------------

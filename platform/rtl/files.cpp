@@ -598,11 +598,16 @@ int FileCreate(const std::string &fileName)
     return open(MapPath(fileName).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
 }
 
-int64_t FileRead(int handle, void *buffer, int64_t count)
+namespace
+{
+// read and write may move fewer bytes than asked or be interrupted by a
+// signal: step is called again for the rest until count is done, the end
+// comes or an error stops it. What was moved before an error still counts.
+template <class Step> int64_t TransferAll(int64_t count, Step step)
 {
     int64_t done = 0;
     while (done < count) {
-        const ssize_t n = read(handle, static_cast<char *>(buffer) + done, static_cast<size_t>(count - done));
+        const ssize_t n = step(done, static_cast<size_t>(count - done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -614,23 +619,19 @@ int64_t FileRead(int handle, void *buffer, int64_t count)
     }
     return done;
 }
+} // namespace
+
+int64_t FileRead(int handle, void *buffer, int64_t count)
+{
+    return TransferAll(count,
+        [&](int64_t done, size_t rest) { return read(handle, static_cast<char *>(buffer) + done, rest); });
+}
 
 int64_t FileWrite(int handle, const void *buffer, int64_t count)
 {
-    int64_t done = 0;
-    while (done < count) {
-        const ssize_t n
-            = write(handle, static_cast<const char *>(buffer) + done, static_cast<size_t>(count - done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return done > 0 ? done : -1;
-        }
-        if (n == 0)
-            break;
-        done += n;
-    }
-    return done;
+    return TransferAll(count, [&](int64_t done, size_t rest) {
+        return write(handle, static_cast<const char *>(buffer) + done, rest);
+    });
 }
 
 int64_t FileSeek(int handle, int64_t offset, int origin)

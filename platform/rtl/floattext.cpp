@@ -397,6 +397,23 @@ bool ScanNumber(std::string_view text, const TFormatSettings &fs, bool &negative
     throw EConvertError(Format(SInvalidFloat, text));
 }
 
+// The raising and the defaulting forms of a Try conversion of a number.
+template <class T, class Try>
+T ConvertOrRaise(Try tryConvert, std::string_view text, const TFormatSettings &fs)
+{
+    T value;
+    if (!tryConvert(text, value, fs))
+        RaiseInvalidFloat(text);
+    return value;
+}
+
+template <class T, class Try>
+T ConvertOrDefault(Try tryConvert, std::string_view text, T fallback, const TFormatSettings &fs)
+{
+    T value;
+    return tryConvert(text, value, fs) ? value : fallback;
+}
+
 } // namespace
 
 // ---- Decimal digits (shared with Format) ---------------------------------
@@ -584,16 +601,12 @@ bool TryStrToFloat(std::string_view text, double &value, const TFormatSettings &
 
 double StrToFloat(std::string_view text, const TFormatSettings &fs)
 {
-    double value;
-    if (!TextToFloat(text, value, fs))
-        RaiseInvalidFloat(text);
-    return value;
+    return ConvertOrRaise<double>(TextToFloat, text, fs);
 }
 
 double StrToFloatDef(std::string_view text, double fallback, const TFormatSettings &fs)
 {
-    double value;
-    return TextToFloat(text, value, fs) ? value : fallback;
+    return ConvertOrDefault(TextToFloat, text, fallback, fs);
 }
 
 bool TryStrToCurr(std::string_view text, Currency &value, const TFormatSettings &fs)
@@ -638,16 +651,12 @@ bool TryStrToCurr(std::string_view text, Currency &value, const TFormatSettings 
 
 Currency StrToCurr(std::string_view text, const TFormatSettings &fs)
 {
-    Currency value;
-    if (!TryStrToCurr(text, value, fs))
-        RaiseInvalidFloat(text);
-    return value;
+    return ConvertOrRaise<Currency>(TryStrToCurr, text, fs);
 }
 
 Currency StrToCurrDef(std::string_view text, Currency fallback, const TFormatSettings &fs)
 {
-    Currency value;
-    return TryStrToCurr(text, value, fs) ? value : fallback;
+    return ConvertOrDefault(TryStrToCurr, text, fallback, fs);
 }
 
 // ---- Rounding ------------------------------------------------------------

@@ -179,6 +179,20 @@ void Change(const std::string &fileName, const std::function<bool(TIniLines &)> 
     ::close(dir);
 }
 
+// Fills strings with the keys of section, each as "key=value" when withValues.
+void ListSection(const std::string &fileName, const std::string &section, TStrings &strings, bool withValues)
+{
+    strings.Clear();
+    const TIniLines ini = LoadForReading(Machine().HostPath(fileName));
+    size_t first, last;
+    if (!FindSection(ini, section, first, last))
+        return;
+    std::string key, value;
+    for (size_t i = first + 1; i < last; ++i)
+        if (KeyLine(ini.Lines[i], key, value))
+            strings.Add(withValues ? key + "=" + value : key);
+}
+
 } // namespace
 
 std::string TIniFile::ReadString(
@@ -249,28 +263,12 @@ void TIniFile::WriteBool(const std::string &section, const std::string &ident, b
 
 void TIniFile::ReadSection(const std::string &section, TStrings &strings) const
 {
-    strings.Clear();
-    const TIniLines ini = LoadForReading(Machine().HostPath(fileName_));
-    size_t first, last;
-    if (!FindSection(ini, section, first, last))
-        return;
-    std::string key, value;
-    for (size_t i = first + 1; i < last; ++i)
-        if (KeyLine(ini.Lines[i], key, value))
-            strings.Add(key);
+    ListSection(fileName_, section, strings, false);
 }
 
 void TIniFile::ReadSectionValues(const std::string &section, TStrings &strings) const
 {
-    strings.Clear();
-    const TIniLines ini = LoadForReading(Machine().HostPath(fileName_));
-    size_t first, last;
-    if (!FindSection(ini, section, first, last))
-        return;
-    std::string key, value;
-    for (size_t i = first + 1; i < last; ++i)
-        if (KeyLine(ini.Lines[i], key, value))
-            strings.Add(key + "=" + value);
+    ListSection(fileName_, section, strings, true);
 }
 
 void TIniFile::EraseSection(const std::string &section)

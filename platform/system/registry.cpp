@@ -165,6 +165,21 @@ TRegKeyNode *Walk(TRegKeyNode &root, const std::vector<std::string> &path)
     return const_cast<TRegKeyNode *>(Walk(static_cast<const TRegKeyNode &>(root), path));
 }
 
+// Adds the keys of path that are missing; the hive is saved only when one was.
+void CreatePath(THive &hive, const std::vector<std::string> &path)
+{
+    hive.Update([&](TRegKeyNode &rootNode) {
+        TRegKeyNode *node = &rootNode;
+        bool created = false;
+        for (const std::string &part : path) {
+            if (!node->SubKey(part))
+                created = true;
+            node = &node->AddSubKey(part);
+        }
+        return created;
+    });
+}
+
 // Names that the hive file cannot hold on one line are refused.
 bool ValidName(const std::string &name)
 {
@@ -240,6 +255,24 @@ struct TRegistry::Impl {
                 }
         });
         return found;
+    }
+
+    // Fills strings with the names collect gathers from the current key. They
+    // reach strings only once the hive is let go, as a handler of strings may
+    // read the registry again.
+    template <class Collect> void ListNames(TStrings &strings, Collect collect) const
+    {
+        strings.Clear();
+        const TKeyLocation loc = Current();
+        if (!loc.Hive)
+            return;
+        std::vector<std::string> names;
+        loc.Hive->Read([&](const TRegKeyNode &rootNode) {
+            if (const TRegKeyNode *node = Walk(rootNode, loc.Path))
+                collect(*node, names);
+        });
+        for (const std::string &name : names)
+            strings.Add(name);
     }
 
     void Put(const std::string &name, uint32_t type, std::string data) const
@@ -320,17 +353,8 @@ bool TRegistry::OpenKey(const std::string &key, bool canCreate)
             if (!ValidName(part))
                 return false;
         try {
-            loc.Hive->Update([&](TRegKeyNode &rootNode) {
-                TRegKeyNode *node = &rootNode;
-                bool created = false;
-                for (const std::string &part : loc.Path) {
-                    if (!node->SubKey(part))
-                        created = true;
-                    node = &node->AddSubKey(part);
-                }
-                exists = true;
-                return created;
-            });
+            CreatePath(*loc.Hive, loc.Path);
+            exists = true;
         } catch (const EInOutError &) {
             return false;
         }
@@ -374,17 +398,8 @@ bool TRegistry::CreateKey(const std::string &key)
         valid = valid && ValidName(part);
     if (valid) {
         try {
-            loc.Hive->Update([&](TRegKeyNode &rootNode) {
-                TRegKeyNode *node = &rootNode;
-                bool changed = false;
-                for (const std::string &part : loc.Path) {
-                    if (!node->SubKey(part))
-                        changed = true;
-                    node = &node->AddSubKey(part);
-                }
-                created = true;
-                return changed;
-            });
+            CreatePath(*loc.Hive, loc.Path);
+            created = true;
         } catch (const EInOutError &) {
             created = false;
         }
@@ -444,18 +459,10 @@ bool TRegistry::HasSubKeys()
 
 void TRegistry::GetKeyNames(TStrings &strings)
 {
-    strings.Clear();
-    const TKeyLocation loc = d->Current();
-    if (!loc.Hive)
-        return;
-    std::vector<std::string> names;
-    loc.Hive->Read([&](const TRegKeyNode &rootNode) {
-        if (const TRegKeyNode *node = Walk(rootNode, loc.Path))
-            for (const auto &[name, sub] : node->SubKeys)
-                names.push_back(sub->Name);
+    d->ListNames(strings, [](const TRegKeyNode &node, std::vector<std::string> &names) {
+        for (const auto &[name, sub] : node.SubKeys)
+            names.push_back(sub->Name);
     });
-    for (const std::string &name : names)
-        strings.Add(name);
 }
 
 bool TRegistry::ValueExists(const std::string &name)
@@ -484,18 +491,10 @@ bool TRegistry::DeleteValue(const std::string &name)
 
 void TRegistry::GetValueNames(TStrings &strings)
 {
-    strings.Clear();
-    const TKeyLocation loc = d->Current();
-    if (!loc.Hive)
-        return;
-    std::vector<std::string> names;
-    loc.Hive->Read([&](const TRegKeyNode &rootNode) {
-        if (const TRegKeyNode *node = Walk(rootNode, loc.Path))
-            for (const TRegValue &value : node->Values)
-                names.push_back(value.Name);
+    d->ListNames(strings, [](const TRegKeyNode &node, std::vector<std::string> &names) {
+        for (const TRegValue &value : node.Values)
+            names.push_back(value.Name);
     });
-    for (const std::string &name : names)
-        strings.Add(name);
 }
 
 TRegDataType TRegistry::GetDataType(const std::string &name)

@@ -828,7 +828,11 @@ TCustomForm *NewForm(const TMetaClass &formClass, TComponent *owner)
 {
     if (!formClass.InheritsFrom(TCustomForm::Class))
         throw EInvalidOperation(std::string(formClass.ClassName()) + " is not a form class");
-    auto *form = static_cast<TCustomForm *>(CreateComponent(formClass, owner));
+    return InitializeNewForm(static_cast<TCustomForm *>(CreateComponent(formClass, owner)));
+}
+
+TCustomForm *InitializeNewForm(TCustomForm *form)
+{
     try {
         form->InitializeForm();
     } catch (...) {

@@ -160,20 +160,17 @@ public:
 // The form a control sits on, or null.
 TCustomForm *GetParentForm(const TControl *control);
 
+// Runs InitializeForm on a form just made; when that fails the form is freed
+// again and the error raised. The second half of NewForm.
+TCustomForm *InitializeNewForm(TCustomForm *form);
+
 // Makes a form of class T (or of a registered form class) owned by owner
 // from its resource and runs its OnCreate. When reading fails the form is
 // freed again and the error raised.
 TCustomForm *NewForm(const TMetaClass &formClass, TComponent *owner);
 template <typename T> T *NewForm(TComponent *owner)
 {
-    auto *form = new T(owner);
-    try {
-        form->InitializeForm();
-    } catch (...) {
-        delete form;
-        throw;
-    }
-    return form;
+    return static_cast<T *>(InitializeNewForm(new T(owner)));
 }
 
 using TExceptionEvent = TEvent<TObject *, Exception &>;

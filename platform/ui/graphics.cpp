@@ -264,10 +264,8 @@ const std::string &TFont::Name() const
 }
 void TFont::SetName(const std::string &name)
 {
-    if (name.empty() || name == d->name)
-        return;
-    d->name = name;
-    Changed();
+    if (!name.empty())
+        ApplyChange(d->name, name);
 }
 TFontCharset TFont::Charset() const
 {
@@ -275,8 +273,7 @@ TFontCharset TFont::Charset() const
 }
 void TFont::SetCharset(TFontCharset charset)
 {
-    if (charset != d->charset)
-        d->charset = charset, Changed();
+    ApplyChange(d->charset, charset);
 }
 TFontPitch TFont::Pitch() const
 {
@@ -284,8 +281,7 @@ TFontPitch TFont::Pitch() const
 }
 void TFont::SetPitch(TFontPitch pitch)
 {
-    if (pitch != d->pitch)
-        d->pitch = pitch, Changed();
+    ApplyChange(d->pitch, pitch);
 }
 int TFont::Height() const
 {
@@ -293,8 +289,7 @@ int TFont::Height() const
 }
 void TFont::SetHeight(int height)
 {
-    if (height != d->height)
-        d->height = height, Changed();
+    ApplyChange(d->height, height);
 }
 // Points and pixels at 96 pixels per inch, rounded as MulDiv rounds.
 int TFont::Size() const
@@ -311,8 +306,7 @@ TFontStyles TFont::Style() const
 }
 void TFont::SetStyle(TFontStyles style)
 {
-    if (style != d->style)
-        d->style = style, Changed();
+    ApplyChange(d->style, style);
 }
 TColor TFont::Color() const
 {
@@ -320,8 +314,7 @@ TColor TFont::Color() const
 }
 void TFont::SetColor(TColor color)
 {
-    if (color != d->color)
-        d->color = color, Changed();
+    ApplyChange(d->color, color);
 }
 
 bool TFont::operator==(const TFont &other) const
@@ -374,8 +367,7 @@ void TBrush::SetColor(TColor color)
 }
 void TBrush::SetStyle(TBrushStyle style)
 {
-    if (style != style_)
-        style_ = style, Changed();
+    ApplyChange(style_, style);
 }
 
 void TPen::Assign(const TPersistent *source)
@@ -389,23 +381,20 @@ void TPen::Assign(const TPersistent *source)
 }
 void TPen::SetColor(TColor color)
 {
-    if (color != color_)
-        color_ = color, Changed();
+    ApplyChange(color_, color);
 }
 void TPen::SetWidth(int width)
 {
-    if (width >= 0 && width != width_)
-        width_ = width, Changed();
+    if (width >= 0)
+        ApplyChange(width_, width);
 }
 void TPen::SetStyle(TPenStyle style)
 {
-    if (style != style_)
-        style_ = style, Changed();
+    ApplyChange(style_, style);
 }
 void TPen::SetMode(TPenMode mode)
 {
-    if (mode != mode_)
-        mode_ = mode, Changed();
+    ApplyChange(mode_, mode);
 }
 
 // ---- Pictures -----------------------------------------------------------------------

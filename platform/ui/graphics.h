@@ -94,6 +94,12 @@ public:
 
 protected:
     void Changed();
+    // Stores value in field and calls Changed, only when it is another value.
+    template <class T> void ApplyChange(T &field, const T &value)
+    {
+        if (field != value)
+            field = value, Changed();
+    }
 };
 
 // A font as forms describe it. Height < 0 is the character height in pixels

@@ -7,6 +7,10 @@
 
 #include <QLineEdit>
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
 const TMetaClass TCustomMaskEdit::Class { "TCustomMaskEdit", &TCustomEdit::Class };
 const TMetaClass TMaskEdit::Class { "TMaskEdit", &TCustomMaskEdit::Class };
 
@@ -60,6 +64,12 @@ MaskParts SplitMask(const std::string &editMask)
 
 bool IsQtMaskChar(char32_t c) { return std::u32string_view(U"AaNnXx90Dd#HhBb><!\\[]{}").find(c) != std::u32string_view::npos; }
 
+// Our mask characters that Qt's input masks know under another (or the same) letter.
+constexpr std::pair<char32_t, char32_t> QtMaskLetters[] = {
+    {U'L', U'A'}, {U'l', U'a'}, {U'A', U'N'}, {U'a', U'n'}, {U'C', U'X'},
+    {U'c', U'x'}, {U'0', U'9'}, {U'9', U'0'}, {U'#', U'#'}, {U'>', U'>'},
+};
+
 void AppendLiteral(std::u32string &out, char32_t c)
 {
     if (IsQtMaskChar(c) || c == U';')
@@ -76,39 +86,15 @@ std::string MaskToInputMask(const std::string &editMask)
     std::u32string mask = Utf8ToCodePoints(parts.mask), out;
     for (size_t i = 0; i < mask.size(); ++i) {
         char32_t c = mask[i];
+        auto letter = std::find_if(std::begin(QtMaskLetters), std::end(QtMaskLetters),
+            [c](const auto &pair) { return pair.first == c; });
+        if (letter != std::end(QtMaskLetters)) {
+            out += letter->second;
+            continue;
+        }
         switch (c) {
-        case U'L':
-            out += U'A';
-            break;
-        case U'l':
-            out += U'a';
-            break;
-        case U'A':
-            out += U'N';
-            break;
-        case U'a':
-            out += U'n';
-            break;
-        case U'C':
-            out += U'X';
-            break;
-        case U'c':
-            out += U'x';
-            break;
-        case U'0':
-            out += U'9';
-            break;
-        case U'9':
-            out += U'0';
-            break;
-        case U'#':
-            out += U'#';
-            break;
         case U'!':
             break; // which end blanks are trimmed from: no equivalent needed here
-        case U'>':
-            out += U'>';
-            break;
         case U'<':
             if (i + 1 < mask.size() && mask[i + 1] == U'>')
                 out += U'!', ++i;

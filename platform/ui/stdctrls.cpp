@@ -137,6 +137,24 @@ int UnitsBefore(const QString &text, int chars)
     return units;
 }
 
+// A single border is sunken on 3D controls and a plain line on flat ones.
+void AddBorderStyle(TCreateParams &params, TBorderStyle border, bool ctl3D)
+{
+    if (border != bsSingle)
+        return;
+    if (ctl3D)
+        params.ExStyle |= WS_EX_CLIENTEDGE;
+    else
+        params.Style |= WS_BORDER;
+}
+
+QFrame::Shape FrameShapeOf(const TCreateParams &params)
+{
+    if (params.ExStyle & WS_EX_CLIENTEDGE)
+        return QFrame::StyledPanel;
+    return params.Style & WS_BORDER ? QFrame::Box : QFrame::NoFrame;
+}
+
 Qt::Alignment EditAlignmentOf(uint32_t style, uint32_t exStyle)
 {
     if ((style & ES_CENTER) == ES_CENTER && !(style & ES_RIGHT))
@@ -760,12 +778,7 @@ void TCustomEdit::CreateParams(TCreateParams &params)
     TWinControl::CreateParams(params);
     params.WinClassName = "EDIT";
     params.Style |= ES_AUTOHSCROLL | ES_AUTOVSCROLL;
-    if (e->borderStyle == bsSingle) {
-        if (Ctl3D())
-            params.ExStyle |= WS_EX_CLIENTEDGE;
-        else
-            params.Style |= WS_BORDER;
-    }
+    AddBorderStyle(params, e->borderStyle, Ctl3D());
     if (e->readOnly)
         params.Style |= ES_READONLY;
     if (!e->passwordChar.empty())
@@ -788,9 +801,7 @@ void TCustomEdit::CreateWindowHandle(const TCreateParams &params)
     e->multiLine = (params.Style & ES_MULTILINE) != 0;
     if (e->multiLine) {
         auto *plain = new TBridge<QPlainTextEdit>(this, parent);
-        plain->setFrameShape(params.ExStyle & WS_EX_CLIENTEDGE ? QFrame::StyledPanel
-                : params.Style & WS_BORDER                     ? QFrame::Box
-                                                               : QFrame::NoFrame);
+        plain->setFrameShape(FrameShapeOf(params));
         plain->setLineWrapMode(
             params.Style & ES_AUTOHSCROLL ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
         plain->setVerticalScrollBarPolicy(
@@ -1042,32 +1053,70 @@ QString CasedChar(TControl *control, char32_t c)
     return text;
 }
 
-void SetReadOnlyStyle(TControl *control, bool readOnly)
+// Keeps the window style in step with what a message changed in the native edit.
+void SetStyleBit(TControl *control, uint32_t bit, bool on)
 {
     auto *win = static_cast<TWinControl *>(control);
-    uint32_t style = readOnly ? win->WindowStyle() | ES_READONLY : win->WindowStyle() & ~ES_READONLY;
+    uint32_t style = on ? win->WindowStyle() | bit : win->WindowStyle() & ~bit;
     win->SetWindowStyle(style, win->WindowExStyle());
 }
 
-void SetPasswordStyle(TControl *control, bool password)
+// EM_GETSEL answers in the result and, when given, in the two places its
+// parameters point to.
+void AnswerSelection(TMessage &m, uint32_t start, uint32_t end)
 {
-    auto *win = static_cast<TWinControl *>(control);
-    uint32_t style = password ? win->WindowStyle() | ES_PASSWORD : win->WindowStyle() & ~ES_PASSWORD;
-    win->SetWindowStyle(style, win->WindowExStyle());
+    if (m.WParam)
+        *reinterpret_cast<uint32_t *>(m.WParam) = start;
+    if (m.LParam)
+        *reinterpret_cast<uint32_t *>(m.LParam) = end;
+    m.Result = static_cast<LRESULT>((end << 16) | (start & 0xFFFF));
+}
+
+// The messages that single- and multi-line native edits handle alike; false
+// leaves m to the one that knows its kind.
+template <class Edit> bool SharedEditDefault(Edit *edit, TControl *control, TMessage &m)
+{
+    switch (m.Msg) {
+    case WM_CHAR: {
+        auto c = static_cast<char32_t>(m.WParam);
+        if (CommonChar(control, c))
+            return true;
+        if (c != 1)
+            return false;
+        edit->selectAll();
+        return true;
+    }
+    case WM_COPY:
+        edit->copy();
+        return true;
+    case WM_CUT:
+        if (!edit->isReadOnly())
+            edit->cut();
+        return true;
+    case WM_PASTE:
+        if (!edit->isReadOnly())
+            edit->paste();
+        return true;
+    case EM_SETREADONLY:
+        edit->setReadOnly(m.WParam != 0);
+        SetStyleBit(control, ES_READONLY, m.WParam != 0);
+        m.Result = 1;
+        return true;
+    default:
+        return false;
+    }
 }
 } // namespace
 
 void TQtBoundary::EditDefault(QLineEdit *edit, TWidgetLink &link, TMessage &m)
 {
     TControl *control = link.control;
+    if (SharedEditDefault(edit, control, m))
+        return;
     QString text = edit->text();
     switch (m.Msg) {
     case WM_CHAR: {
         auto c = static_cast<char32_t>(m.WParam);
-        if (CommonChar(control, c))
-            return;
-        if (c == 1)
-            return edit->selectAll();
         if (c == VK_BACK) {
             if (!edit->isReadOnly())
                 edit->backspace();
@@ -1077,17 +1126,6 @@ void TQtBoundary::EditDefault(QLineEdit *edit, TWidgetLink &link, TMessage &m)
             edit->insert(CasedChar(control, c));
         return;
     }
-    case WM_COPY:
-        edit->copy();
-        return;
-    case WM_CUT:
-        if (!edit->isReadOnly())
-            edit->cut();
-        return;
-    case WM_PASTE:
-        if (!edit->isReadOnly())
-            edit->paste();
-        return;
     case WM_CLEAR:
         if (!edit->isReadOnly() && edit->hasSelectedText())
             edit->del();
@@ -1106,12 +1144,7 @@ void TQtBoundary::EditDefault(QLineEdit *edit, TWidgetLink &link, TMessage &m)
     case EM_GETSEL: {
         int start = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
         int end = edit->hasSelectedText() ? edit->selectionEnd() : start;
-        uint32_t s = CharsBefore(text, start), t = CharsBefore(text, end);
-        if (m.WParam)
-            *reinterpret_cast<uint32_t *>(m.WParam) = s;
-        if (m.LParam)
-            *reinterpret_cast<uint32_t *>(m.LParam) = t;
-        m.Result = static_cast<LRESULT>((t << 16) | (s & 0xFFFF));
+        AnswerSelection(m, CharsBefore(text, start), CharsBefore(text, end));
         return;
     }
     case EM_SETSEL: {
@@ -1133,11 +1166,6 @@ void TQtBoundary::EditDefault(QLineEdit *edit, TWidgetLink &link, TMessage &m)
         if (m.LParam)
             edit->insert(QString::fromUtf8(reinterpret_cast<const char *>(m.LParam)));
         return;
-    case EM_SETREADONLY:
-        edit->setReadOnly(m.WParam != 0);
-        SetReadOnlyStyle(control, m.WParam != 0);
-        m.Result = 1;
-        return;
     case EM_LIMITTEXT:
         edit->setMaxLength(m.WParam ? static_cast<int>(m.WParam) : 32767);
         return;
@@ -1149,7 +1177,7 @@ void TQtBoundary::EditDefault(QLineEdit *edit, TWidgetLink &link, TMessage &m)
         return;
     case EM_SETPASSWORDCHAR:
         edit->setEchoMode(m.WParam ? QLineEdit::Password : QLineEdit::Normal);
-        SetPasswordStyle(control, m.WParam != 0);
+        SetStyleBit(control, ES_PASSWORD, m.WParam != 0);
         return;
     case EM_GETLINECOUNT:
         m.Result = 1;
@@ -1178,14 +1206,12 @@ void TQtBoundary::EditDefault(QLineEdit *edit, TWidgetLink &link, TMessage &m)
 void TQtBoundary::EditDefault(QPlainTextEdit *edit, TWidgetLink &link, TMessage &m)
 {
     TControl *control = link.control;
+    if (SharedEditDefault(edit, control, m))
+        return;
     QTextCursor cursor = edit->textCursor();
     switch (m.Msg) {
     case WM_CHAR: {
         auto c = static_cast<char32_t>(m.WParam);
-        if (CommonChar(control, c))
-            return;
-        if (c == 1)
-            return edit->selectAll();
         if (edit->isReadOnly())
             return;
         uint32_t style = static_cast<TWinControl *>(control)->WindowStyle();
@@ -1202,17 +1228,6 @@ void TQtBoundary::EditDefault(QPlainTextEdit *edit, TWidgetLink &link, TMessage 
         edit->setTextCursor(cursor);
         return;
     }
-    case WM_COPY:
-        edit->copy();
-        return;
-    case WM_CUT:
-        if (!edit->isReadOnly())
-            edit->cut();
-        return;
-    case WM_PASTE:
-        if (!edit->isReadOnly())
-            edit->paste();
-        return;
     case WM_CLEAR:
         if (!edit->isReadOnly() && cursor.hasSelection())
             cursor.removeSelectedText();
@@ -1226,13 +1241,8 @@ void TQtBoundary::EditDefault(QPlainTextEdit *edit, TWidgetLink &link, TMessage 
         m.Result = edit->document()->isUndoAvailable();
         return;
     case EM_GETSEL: {
-        auto s = static_cast<uint32_t>(cursor.selectionStart()),
-             t = static_cast<uint32_t>(cursor.selectionEnd());
-        if (m.WParam)
-            *reinterpret_cast<uint32_t *>(m.WParam) = s;
-        if (m.LParam)
-            *reinterpret_cast<uint32_t *>(m.LParam) = t;
-        m.Result = static_cast<LRESULT>((t << 16) | (s & 0xFFFF));
+        AnswerSelection(
+            m, static_cast<uint32_t>(cursor.selectionStart()), static_cast<uint32_t>(cursor.selectionEnd()));
         return;
     }
     case EM_SETSEL: {
@@ -1254,11 +1264,6 @@ void TQtBoundary::EditDefault(QPlainTextEdit *edit, TWidgetLink &link, TMessage 
             cursor.insertText(QString::fromUtf8(reinterpret_cast<const char *>(m.LParam)));
             edit->setTextCursor(cursor);
         }
-        return;
-    case EM_SETREADONLY:
-        edit->setReadOnly(m.WParam != 0);
-        SetReadOnlyStyle(control, m.WParam != 0);
-        m.Result = 1;
         return;
     case EM_GETMODIFY:
         m.Result = edit->document()->isModified();
@@ -1589,8 +1594,7 @@ void TCustomListBox::CreateParams(TCreateParams &params)
         params.Style |= LBS_OWNERDRAWVARIABLE;
     if (!b->integralHeight)
         params.Style |= LBS_NOINTEGRALHEIGHT;
-    if (b->borderStyle == bsSingle)
-        params.ExStyle |= Ctl3D() ? WS_EX_CLIENTEDGE : 0, params.Style |= Ctl3D() ? 0 : WS_BORDER;
+    AddBorderStyle(params, b->borderStyle, Ctl3D());
 }
 
 void TCustomListBox::CreateWindowHandle(const TCreateParams &params)
@@ -1603,9 +1607,7 @@ void TCustomListBox::CreateWindowHandle(const TCreateParams &params)
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    view->setFrameShape(params.ExStyle & WS_EX_CLIENTEDGE ? QFrame::StyledPanel
-            : params.Style & WS_BORDER                    ? QFrame::Box
-                                                          : QFrame::NoFrame);
+    view->setFrameShape(FrameShapeOf(params));
     b->view = view;
     TQtBoundary::SetWidget(this, view);
     ConnectGuarded(*view, view->selectionModel(), &QItemSelectionModel::selectionChanged, [this](auto &&...) {

@@ -1,3 +1,5 @@
+#include "testform.h"
+
 #include "platform/ui/extctrls.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/menus.h"
@@ -10,10 +12,6 @@
 
 namespace
 {
-
-struct FormDeleter {
-    void operator()(TCustomForm *form) const { delete form; }
-};
 
 class DrawingTest : public ::testing::Test
 {

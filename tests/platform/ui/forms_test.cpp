@@ -11,11 +11,6 @@
 namespace
 {
 
-struct FormDeleter {
-    void operator()(TCustomForm *form) const { delete form; }
-};
-using FormPtr = std::unique_ptr<TTestForm, FormDeleter>;
-
 FormPtr MakeForm()
 {
     return FormPtr(NewForm<TTestForm>(nullptr));

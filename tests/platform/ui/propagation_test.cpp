@@ -12,11 +12,6 @@
 namespace
 {
 
-struct FormDeleter {
-    void operator()(TCustomForm *form) const { delete form; }
-};
-using FormPtr = std::unique_ptr<TTestForm, FormDeleter>;
-
 FormPtr ShownForm()
 {
     FormPtr form(NewForm<TTestForm>(nullptr));

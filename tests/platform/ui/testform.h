@@ -9,6 +9,7 @@
 #include "platform/ui/menus.h"
 #include "platform/ui/stdctrls.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -59,3 +60,9 @@ public:
     bool throwOnDraw = false;
     static inline bool failCreate = false;
 };
+
+// Owns a form a test made without an owner; one deleter serves every form class.
+struct FormDeleter {
+    void operator()(TCustomForm *form) const { delete form; }
+};
+using FormPtr = std::unique_ptr<TTestForm, FormDeleter>;

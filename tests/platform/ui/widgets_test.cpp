@@ -10,10 +10,6 @@
 namespace
 {
 
-struct FormDeleter {
-    void operator()(TCustomForm *form) const { delete form; }
-};
-
 class WidgetTest : public ::testing::Test
 {
 protected:
@@ -206,6 +202,33 @@ TEST_F(WidgetTest, EditSelectionMessagesClampTheirRange)
     edit->SetFocus();
     TypeText(edit, "12345");
     EXPECT_EQ(edit->Text(), "123");
+}
+
+TEST_F(WidgetTest, EditAndMemoAnswerTheEditingMessagesAlike)
+{
+    TCustomEdit *line = Add<TEdit>(10, 10, 100, 21);
+    TCustomEdit *memo = Add<TMemo>(10, 40, 200, 100);
+    for (TCustomEdit *edit : { line, memo }) {
+        SCOPED_TRACE(edit->ClassName());
+        edit->SetText("abcdef");
+        edit->SetFocus();
+        edit->Perform(WM_CHAR, 1, 0);
+        EXPECT_EQ(edit->SelText(), "abcdef") << "Ctrl+A selects everything";
+        uint32_t start = 9, end = 9;
+        LRESULT packed
+            = edit->Perform(EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, 0u);
+        EXPECT_EQ(end, 6u);
+        EXPECT_EQ(packed, LRESULT { 6 << 16 });
+        EXPECT_EQ(edit->Perform(EM_SETREADONLY, 1, 0), 1);
+        EXPECT_TRUE(edit->WindowStyle() & ES_READONLY);
+        edit->Perform(WM_CUT, 0, 0);
+        EXPECT_EQ(edit->Text(), "abcdef") << "a read-only edit keeps its text";
+        edit->Perform(EM_SETREADONLY, 0, 0);
+        EXPECT_FALSE(edit->WindowStyle() & ES_READONLY);
+        edit->Perform(WM_CUT, 0, 0);
+        EXPECT_EQ(edit->Text(), "");
+    }
 }
 
 TEST_F(WidgetTest, RecreatingTheWindowKeepsTheText)

@@ -192,6 +192,7 @@ struct TCustomForm::FormImpl {
     bool scaled = true;
     bool keyPreview = false;
     TWinControl *activeControl = nullptr;
+    unsigned focusChanges = 0; // counts SetFocusedControl calls, to see whether Qt delivered a focus event
     TModalResult modalResult = mrNone;
     bool modal = false;
     bool placed = false; // placed on the screen by Position once
@@ -383,14 +384,19 @@ void TCustomForm::SetActiveControl(TWinControl *control)
     if (!control->CanFocus())
         throw EInvalidOperation("Cannot focus a disabled or invisible window");
     control->HandleNeeded();
+    const unsigned changesBefore = f->focusChanges;
     TQtBoundary::Widget(control)->setFocus(Qt::OtherFocusReason);
     // Without an active window Qt delivers no focus event; the form still
-    // knows which control is the active one.
-    SetFocusedControl(control);
+    // knows which control is the active one. When the event did arrive, the
+    // focus change has run already, and the old control may have refused its
+    // exit by taking the focus back: telling it again would exit it twice.
+    if (f->focusChanges == changesBefore)
+        SetFocusedControl(control);
 }
 
 void TCustomForm::SetFocusedControl(TWinControl *control)
 {
+    ++f->focusChanges;
     if (control == this)
         control = nullptr;
     if (control == f->activeControl)

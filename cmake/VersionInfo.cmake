@@ -1,0 +1,215 @@
+# orvex_embed_version_info(<target>
+#     FILE_VERSION <a.b.c.d>
+#     [PRODUCT_VERSION <a.b.c.d>]            default: FILE_VERSION
+#     [FILE_OS <number>]                     default: 0x40004 (32 bit Windows on NT)
+#     [FILE_TYPE <number>]                   default: 1 (application)
+#     [FILE_SUBTYPE <number>]                default: 0
+#     [LANGUAGE <number>] [CODE_PAGE <number>]   default: 0x0409 and 1252
+#     [COMMENTS <text>] [COMPANY_NAME <text>] [FILE_DESCRIPTION <text>]
+#     [INTERNAL_NAME <text>] [LEGAL_COPYRIGHT <text>] [LEGAL_TRADEMARKS <text>]
+#     [ORIGINAL_FILENAME <text>] [PRIVATE_BUILD <text>] [PRODUCT_NAME <text>]
+#     [SPECIAL_BUILD <text>])
+#
+# Gives an executable the version block a Windows program carries in its
+# version resource (VS_VERSIONINFO: the fixed file info, one string table and
+# the translation list), byte for byte in that layout, in the ELF section
+# ".orvex.version". The version reader of the installer looks for the block
+# there, so our own programs compare by version exactly as Windows files do.
+# Texts are UTF-8 and stored as UTF-16; the block is written at configure time
+# into a C source that becomes part of the target.
+
+set(ORVEX_VERSION_SECTION ".orvex.version")
+
+# Little-endian hex of a number in <bytes> bytes.
+function(_orvex_vi_hex out value bytes)
+  math(EXPR v "${value}" OUTPUT_FORMAT HEXADECIMAL)
+  string(SUBSTRING "${v}" 2 -1 v)
+  math(EXPR digits "${bytes} * 2")
+  string(LENGTH "${v}" len)
+  if(len GREATER digits)
+    message(FATAL_ERROR "orvex_embed_version_info: ${value} does not fit in ${bytes} bytes")
+  endif()
+  math(EXPR missing "${digits} - ${len}")
+  string(REPEAT "0" ${missing} zeros)
+  set(v "${zeros}${v}")
+  set(le "")
+  foreach(i RANGE 0 ${digits} 2)
+    if(i LESS digits)
+      string(SUBSTRING "${v}" ${i} 2 byte)
+      set(le "${byte}${le}")
+    endif()
+  endforeach()
+  set(${out} "${le}" PARENT_SCOPE)
+endfunction()
+
+# UTF-16LE hex of a UTF-8 text, with its terminating zero.
+function(_orvex_vi_utf16 out text)
+  string(HEX "${text}" hex)
+  string(LENGTH "${hex}" len)
+  set(result "")
+  set(i 0)
+  while(i LESS len)
+    string(SUBSTRING "${hex}" ${i} 2 b0)
+    math(EXPR b0 "0x${b0}")
+    if(b0 LESS 128)
+      set(cp ${b0})
+      set(extra 0)
+    elseif(b0 GREATER_EQUAL 192 AND b0 LESS 224)
+      math(EXPR cp "${b0} & 31")
+      set(extra 1)
+    elseif(b0 GREATER_EQUAL 224 AND b0 LESS 240)
+      math(EXPR cp "${b0} & 15")
+      set(extra 2)
+    else()
+      message(FATAL_ERROR "orvex_embed_version_info: \"${text}\" holds a character outside the "
+                          "basic multilingual plane or is not UTF-8")
+    endif()
+    math(EXPR i "${i} + 2")
+    while(extra GREATER 0)
+      if(i GREATER_EQUAL len)
+        message(FATAL_ERROR "orvex_embed_version_info: \"${text}\" is not UTF-8")
+      endif()
+      string(SUBSTRING "${hex}" ${i} 2 bk)
+      math(EXPR cp "(${cp} << 6) | (0x${bk} & 63)")
+      math(EXPR i "${i} + 2")
+      math(EXPR extra "${extra} - 1")
+    endwhile()
+    _orvex_vi_hex(word ${cp} 2)
+    string(APPEND result "${word}")
+  endwhile()
+  set(${out} "${result}0000" PARENT_SCOPE)
+endfunction()
+
+# Pads a hex byte string with zeros to a multiple of four bytes.
+function(_orvex_vi_pad var)
+  set(h "${${var}}")
+  string(LENGTH "${h}" len)
+  math(EXPR rest "(${len} / 2) % 4")
+  if(rest GREATER 0)
+    math(EXPR missing "(4 - ${rest}) * 2")
+    string(REPEAT "0" ${missing} zeros)
+    string(APPEND h "${zeros}")
+  endif()
+  set(${var} "${h}" PARENT_SCOPE)
+endfunction()
+
+# One node of the block: length, value length, type, key, value, children.
+# value_length counts words for text values and bytes for binary ones.
+function(_orvex_vi_node out type key value value_length children)
+  _orvex_vi_utf16(key_hex "${key}")
+  set(body "${key_hex}")
+  # The key starts after the 6-byte node head; pad as if the head were there.
+  set(h "000000000000${body}")
+  _orvex_vi_pad(h)
+  string(APPEND h "${value}")
+  if(NOT children STREQUAL "")
+    _orvex_vi_pad(h)
+    string(APPEND h "${children}")
+  endif()
+  string(LENGTH "${h}" len)
+  math(EXPR bytes "${len} / 2")
+  _orvex_vi_hex(wlength ${bytes} 2)
+  _orvex_vi_hex(wvalue ${value_length} 2)
+  _orvex_vi_hex(wtype ${type} 2)
+  string(SUBSTRING "${h}" 12 -1 rest)
+  set(node "${wlength}${wvalue}${wtype}${rest}")
+  _orvex_vi_pad(node)
+  set(${out} "${node}" PARENT_SCOPE)
+endfunction()
+
+# The two 32-bit halves of a dotted version a.b.c.d.
+function(_orvex_vi_version ms ls text)
+  string(REPLACE "." ";" parts "${text}")
+  list(LENGTH parts n)
+  if(NOT n EQUAL 4)
+    message(FATAL_ERROR "orvex_embed_version_info: version \"${text}\" must have four parts")
+  endif()
+  foreach(p IN LISTS parts)
+    if(NOT p MATCHES "^[0-9]+$" OR p GREATER 65535)
+      message(FATAL_ERROR "orvex_embed_version_info: version \"${text}\" has a part outside 0..65535")
+    endif()
+  endforeach()
+  list(GET parts 0 a)
+  list(GET parts 1 b)
+  list(GET parts 2 c)
+  list(GET parts 3 d)
+  math(EXPR hi "(${a} << 16) | ${b}")
+  math(EXPR lo "(${c} << 16) | ${d}")
+  set(${ms} ${hi} PARENT_SCOPE)
+  set(${ls} ${lo} PARENT_SCOPE)
+endfunction()
+
+function(orvex_embed_version_info target)
+  set(texts COMMENTS COMPANY_NAME FILE_DESCRIPTION INTERNAL_NAME LEGAL_COPYRIGHT LEGAL_TRADEMARKS
+            ORIGINAL_FILENAME PRIVATE_BUILD PRODUCT_NAME SPECIAL_BUILD)
+  cmake_parse_arguments(ARG "" "FILE_VERSION;PRODUCT_VERSION;FILE_OS;FILE_TYPE;FILE_SUBTYPE;LANGUAGE;CODE_PAGE;${texts}" "" ${ARGN})
+  if(NOT TARGET ${target})
+    message(FATAL_ERROR "orvex_embed_version_info: ${target} is not a target")
+  endif()
+  if(NOT ARG_FILE_VERSION)
+    message(FATAL_ERROR "orvex_embed_version_info: FILE_VERSION is required")
+  endif()
+  if(NOT ARG_PRODUCT_VERSION)
+    set(ARG_PRODUCT_VERSION ${ARG_FILE_VERSION})
+  endif()
+  foreach(pair "FILE_OS;0x40004" "FILE_TYPE;1" "FILE_SUBTYPE;0" "LANGUAGE;0x0409" "CODE_PAGE;1252")
+    list(GET pair 0 name)
+    list(GET pair 1 default)
+    if(NOT DEFINED ARG_${name})
+      set(ARG_${name} ${default})
+    endif()
+  endforeach()
+
+  _orvex_vi_version(fv_ms fv_ls "${ARG_FILE_VERSION}")
+  _orvex_vi_version(pv_ms pv_ls "${ARG_PRODUCT_VERSION}")
+  set(fixed "")
+  foreach(dword 0xFEEF04BD 0x00010000 ${fv_ms} ${fv_ls} ${pv_ms} ${pv_ls} 0x3F 0
+                ${ARG_FILE_OS} ${ARG_FILE_TYPE} ${ARG_FILE_SUBTYPE} 0 0)
+    _orvex_vi_hex(h ${dword} 4)
+    string(APPEND fixed "${h}")
+  endforeach()
+
+  # The string table, in the order the resource compiler writes it.
+  set(names Comments CompanyName FileDescription FileVersion InternalName LegalCopyright LegalTrademarks
+            OriginalFilename PrivateBuild ProductName ProductVersion SpecialBuild)
+  set(args COMMENTS COMPANY_NAME FILE_DESCRIPTION FILE_VERSION INTERNAL_NAME LEGAL_COPYRIGHT LEGAL_TRADEMARKS
+           ORIGINAL_FILENAME PRIVATE_BUILD PRODUCT_NAME PRODUCT_VERSION SPECIAL_BUILD)
+  set(strings "")
+  foreach(name arg IN ZIP_LISTS names args)
+    if(DEFINED ARG_${arg})
+      _orvex_vi_utf16(value "${ARG_${arg}}")
+      string(LENGTH "${value}" vlen)
+      math(EXPR words "${vlen} / 4")
+      _orvex_vi_node(node 1 "${name}" "${value}" ${words} "")
+      string(APPEND strings "${node}")
+    endif()
+  endforeach()
+  _orvex_vi_hex(lang ${ARG_LANGUAGE} 2)
+  _orvex_vi_hex(cp ${ARG_CODE_PAGE} 2)
+  math(EXPR lang_n "${ARG_LANGUAGE}" OUTPUT_FORMAT HEXADECIMAL)
+  math(EXPR cp_n "${ARG_CODE_PAGE}" OUTPUT_FORMAT HEXADECIMAL)
+  string(SUBSTRING "${lang_n}" 2 -1 lang_n)
+  string(SUBSTRING "${cp_n}" 2 -1 cp_n)
+  string(TOUPPER "000${lang_n}" lang_n)
+  string(TOUPPER "000${cp_n}" cp_n)
+  string(LENGTH "${lang_n}" l)
+  math(EXPR l "${l} - 4")
+  string(SUBSTRING "${lang_n}" ${l} 4 lang_n)
+  string(LENGTH "${cp_n}" l)
+  math(EXPR l "${l} - 4")
+  string(SUBSTRING "${cp_n}" ${l} 4 cp_n)
+  _orvex_vi_node(table 1 "${lang_n}${cp_n}" "" 0 "${strings}")
+  _orvex_vi_node(string_info 1 "StringFileInfo" "" 0 "${table}")
+  _orvex_vi_node(translation 0 "Translation" "${lang}${cp}" 4 "")
+  _orvex_vi_node(var_info 1 "VarFileInfo" "" 0 "${translation}")
+  _orvex_vi_node(block 0 "VS_VERSION_INFO" "${fixed}" 52 "${string_info}${var_info}")
+
+  string(REGEX REPLACE "([0-9a-fA-F][0-9a-fA-F])" "0x\\1," bytes "${block}")
+  set(source "${CMAKE_CURRENT_BINARY_DIR}/${target}_version_info.c")
+  file(CONFIGURE OUTPUT "${source}" CONTENT
+"/* Generated by orvex_embed_version_info from the build description. */
+__attribute__((section(\"${ORVEX_VERSION_SECTION}\"), used, aligned(4)))
+static const unsigned char orvex_version_info[] = {${bytes}};
+" @ONLY)
+  target_sources(${target} PRIVATE "${source}")
+endfunction()

@@ -185,12 +185,26 @@ bool ForceDirectories(const std::string &directory)
     }
 }
 
+namespace
+{
+TFileFaultHooks faultHooks;
+} // namespace
+
+void SetFileFaultHooks(const TFileFaultHooks &hooks)
+{
+    faultHooks = hooks;
+}
+
 bool DeleteFile(const std::string &fileName)
 {
     const std::string host = MapPath(fileName);
     struct stat st;
     if (lstat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
         errno = EISDIR;
+        return false;
+    }
+    if (faultHooks.InUse && faultHooks.InUse(host)) {
+        errno = EBUSY;
         return false;
     }
     return unlink(host.c_str()) == 0;
@@ -629,9 +643,17 @@ int64_t FileRead(int handle, void *buffer, int64_t count)
 
 int64_t FileWrite(int handle, const void *buffer, int64_t count)
 {
-    return TransferAll(count, [&](int64_t done, size_t rest) {
+    int64_t allowed = count;
+    if (faultHooks.Fits)
+        allowed = std::clamp<int64_t>(faultHooks.Fits(count), 0, count);
+    const int64_t done = TransferAll(allowed, [&](int64_t done, size_t rest) {
         return write(handle, static_cast<const char *>(buffer) + done, rest);
     });
+    if (done >= 0 && allowed < count) {
+        errno = ENOSPC;
+        return done > 0 ? done : -1;
+    }
+    return done;
 }
 
 int64_t FileSeek(int handle, int64_t offset, int origin)

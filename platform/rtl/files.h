@@ -91,3 +91,12 @@ int64_t FileRead(int handle, void *buffer, int64_t count);
 int64_t FileWrite(int handle, const void *buffer, int64_t count);
 int64_t FileSeek(int handle, int64_t offset, int origin);
 void FileClose(int handle);
+
+// A test's fault injector (platform/system/faults.h) plugs in here; null
+// members mean no faults. InUse: the host file is held open elsewhere, so it
+// cannot be deleted. Fits: how many of count bytes the disk still takes.
+struct TFileFaultHooks {
+    bool (*InUse)(const std::string &hostPath) = nullptr;
+    int64_t (*Fits)(int64_t count) = nullptr;
+};
+void SetFileFaultHooks(const TFileFaultHooks &hooks);

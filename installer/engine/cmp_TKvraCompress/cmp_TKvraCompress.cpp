@@ -173,6 +173,25 @@ public:
     ~TOwnedHandleStream() override { FileClose(handle_); }
 };
 
+// Windows starts any program file; here a program needs its execute bits, so
+// an extracted executable or script gets them like the drive's other programs.
+void GrantExecuteToPrograms(const std::string &hostPath)
+{
+    char head[4] = {};
+    FILE *file = std::fopen(hostPath.c_str(), "rb");
+    if (!file)
+        return;
+    const size_t read = std::fread(head, 1, sizeof head, file);
+    std::fclose(file);
+    const bool elf = read == 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0;
+    const bool script = read >= 2 && head[0] == '#' && head[1] == '!';
+    if (!elf && !script)
+        return;
+    const mode_t mask = umask(0);
+    umask(mask);
+    chmod(hostPath.c_str(), 0777 & ~mask);
+}
+
 // A file written under a temporary name beside its destination and renamed
 // over it only when complete, so that a failed or cancelled write never
 // destroys the file that was there.
@@ -204,6 +223,7 @@ public:
     void Commit()
     {
         stream_.reset();
+        GrantExecuteToPrograms(temporary_);
         if (std::rename(temporary_.c_str(), MapPath(dest_).c_str()) != 0)
             throw EKvraCompress(Format(MsgCannotCreateFile, dest_));
         temporary_.clear();

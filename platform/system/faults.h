@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Faults put on the machine's files on purpose, so that tests can reach the
+// paths a real machine takes only now and then: a file held open by another
+// program (Windows then refuses to delete it or to rename anything over it)
+// and a disk that fills up. The faults belong to this process and to the
+// children it forks; a restart of the machine clears files in use.
+
+// Paths are Windows paths of the machine; they are compared after mapping.
+void SetFileInUse(const std::string &fileName, bool inUse);
+bool FileInUse(const std::string &fileName);
+bool HostFileInUse(const std::string &hostPath);
+void ClearFilesInUse();
+
+// The disk accepts bytes more bytes in all, then every write comes up short.
+// A negative count lifts the limit.
+void SetDiskSpace(int64_t bytes);
+// How many of count bytes fit; what fits is taken from the space left.
+int64_t TakeDiskSpace(int64_t count);
+
+// Windows refuses the next restarts (ExitWindowsEx fails).
+void SetRestartRefused(bool refused);
+bool RestartRefused();
+
+// Lifts every fault.
+void ClearFaults();
+
+// Lifts every fault when it goes out of scope.
+class TFaultScope
+{
+public:
+    TFaultScope() = default;
+    ~TFaultScope() { ClearFaults(); }
+    TFaultScope(const TFaultScope &) = delete;
+    TFaultScope &operator=(const TFaultScope &) = delete;
+};

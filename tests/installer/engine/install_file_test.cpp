@@ -1,0 +1,229 @@
+// One install file: how its configuration follows its name and place, its
+// uninstall records, its archive header, a kept file, and the disk prompt.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "archive_support.h"
+#include "installer/engine/cmp_TPathSpecifier/cmp_TPathSpecifier.h"
+#include "installer/engine/exceptions/exceptions_Kelvara.h"
+#include "platform/rtl/strings.h"
+#include "platform/ui/services.h"
+#include "platform/ui/testing.h"
+#include "tests/installer/engine/install_support.h"
+
+namespace fs = std::filesystem;
+using namespace install_test;
+
+namespace
+{
+
+class Placement : public InstallMachine
+{
+protected:
+    TSetupForm form_ { nullptr };
+};
+
+TEST_F(Placement, HelpFilesAreRegisteredAsHelp)
+{
+    auto *file = new TInstallFile(&form_);
+    file->SetFileName("AYUDA.CNT");
+    EXPECT_TRUE(file->RegisterAsHelp());
+    EXPECT_EQ(file->DestName(), "AYUDA.CNT");
+    file->SetFileName("LEAME.TXT");
+    EXPECT_FALSE(file->RegisterAsHelp());
+}
+
+TEST_F(Placement, AControlIsASystemWideSelfRegisteringLibrary)
+{
+    auto *file = new TInstallFile(&form_);
+    file->SetDestDir("\\Bin");
+    file->SetFileName("GRID.OCX");
+    EXPECT_TRUE(file->ActiveX());
+    EXPECT_EQ(file->FileType(), iftSystemWideDLL);
+    EXPECT_TRUE(file->UpdateDLLCounter());
+    EXPECT_EQ(file->OverwriteMode(), owVersionDate);
+    ASSERT_NE(file->DestDirType(), nullptr);
+    EXPECT_TRUE(file->DestDirType()->InheritsFrom(TpsSystem::Class));
+    EXPECT_EQ(file->DestDir(), "");
+}
+
+TEST_F(Placement, TwoFilesFromTheSameSourceCannotShareAContainer)
+{
+    auto *group = new TInstallFileGroup(&form_);
+    auto *first = new TInstallFile(&form_);
+    first->SetName("First");
+    first->SetIncludeFromDir("C:\\src");
+    first->SetFileName("A.TXT");
+    first->SetContainer(group);
+    auto *second = new TInstallFile(&form_);
+    second->SetIncludeFromDir("c:\\SRC");
+    second->SetFileName("a.txt");
+    try {
+        second->SetContainer(group);
+        ADD_FAILURE() << "no error";
+    } catch (const IEfcDuplicateFile &e) {
+        EXPECT_EQ(e.Message(), "There is already a file with the name :c:\\SRC\\a.txt");
+    }
+    EXPECT_EQ(second->Container(), nullptr);
+    EXPECT_EQ(group->ChildCount(), 1);
+
+    // Renaming into a clash is refused too, and the old name stays.
+    auto *third = new TInstallFile(&form_);
+    third->SetIncludeFromDir("C:\\src");
+    third->SetFileName("B.TXT");
+    third->SetContainer(group);
+    EXPECT_THROW(third->SetFileName("A.TXT"), IEfcDuplicateFile);
+    EXPECT_EQ(third->FileName(), "B.TXT");
+}
+
+TEST_F(Placement, UninstallEntriesContinueTheNumbering)
+{
+    const std::string key = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tabulo";
+    {
+        TRegistry reg;
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(reg.OpenKey(key + "\\Files", true));
+        reg.WriteString("Entries", "3");
+    }
+    auto *file = new TInstallFile(&form_);
+    file->SetDestDir("C:\\Tabulo");
+    file->SetFileName("TABULO.EXE");
+    file->WriteUninstallInfo(key);
+    EXPECT_EQ(RegString(key + "\\Files", "File4"), "C:\\Tabulo\\TABULO.EXE");
+    EXPECT_EQ(RegString(key + "\\Files", "Entries"), "4");
+
+    auto *server = new TInstallFile(&form_);
+    server->SetFileName("SERVER.EXE");
+    server->SetActiveX(true);
+    server->WriteUninstallInfo(key);
+    EXPECT_EQ(RegString(key + "\\ActiveX", "File1"), "C:\\WINDOWS\\SYSTEM32\\SERVER.EXE;1");
+}
+
+TEST_F(Placement, EveryFileHasAnIdOfItsOwnAndAFullTableIsAnError)
+{
+    std::vector<std::unique_ptr<TInstallFile>> files;
+    std::set<int> ids;
+    try {
+        for (int i = 0; i < UniqueIDCount + 1; ++i) {
+            files.push_back(std::make_unique<TInstallFile>(nullptr));
+            ids.insert(files.back()->UniqueID());
+        }
+        ADD_FAILURE() << "a file beyond the table was made";
+    } catch (const IECustomInstallFile &e) {
+        EXPECT_THAT(e.Message(), ::testing::HasSubstr("No unique id is left"));
+    }
+    EXPECT_EQ(ids.size(), files.size());
+    const int freed = files[7]->UniqueID();
+    files[7].reset();
+    EXPECT_EQ(TInstallFile(nullptr).UniqueID(), freed);
+}
+
+// ---- Against a built archive ------------------------------------------------------------
+
+class FileInstall : public SmallProduct
+{
+};
+
+TEST_F(FileInstall, AHeaderOfAnotherFileIsNeverTaken)
+{
+    fileExtra_ = "";
+    WriteSources();
+    {
+        auto form = LoadForm(Resource());
+        static_cast<TCustomInstallFile *>(form->FindComponent("File1"))->SetInclude(false);
+        InstallOf(form.get())->Compress({ coBuildMarker });
+    }
+    auto form = LoadForm(Resource());
+    auto *missing = static_cast<TCustomInstallFile *>(form->FindComponent("File1"));
+    auto *present = static_cast<TCustomInstallFile *>(form->FindComponent("File2"));
+    InstallOf(form.get())->ReadArchiveInfo();
+    EXPECT_TRUE(present->InfoRead());
+    EXPECT_EQ(present->UncompressedSize(), static_cast<int>(files_[1].second.size()));
+    EXPECT_FALSE(missing->InfoRead());
+    EXPECT_EQ(missing->UncompressedSize(), 0);
+}
+
+TEST_F(FileInstall, AKeptFileStillCountsAndMovesTheProgressOn)
+{
+    fileExtra_ = "    OverwriteMode = owNever\n    UpdateDLLCounter = True\n";
+    Build();
+    std::vector<int> totals;
+    for (int run = 0; run < 2; ++run) {
+        if (run == 1)
+            Build(" v2");
+        ScriptedMessageBoxes boxes;
+        auto form = LoadForm(Resource());
+        totals.clear();
+        InstallOf(form.get())->OnStatus
+            = [&](TCustomInstallFile *, int, int total) { totals.push_back(total); };
+        Run(InstallOf(form.get()));
+        ASSERT_EQ(boxes.Count(), 0) << boxes.Last().Text;
+    }
+    EXPECT_EQ(Slurp(install_test::Host(Installed("PROG.EXE"))), files_[0].second); // never overwritten
+    EXPECT_EQ(
+        RegString("\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", Installed("PROG.EXE")), "2");
+    ASSERT_FALSE(totals.empty());
+    EXPECT_EQ(totals.back(), 100);
+}
+
+class DiskPrompt : public SmallProduct
+{
+protected:
+    // The archive cut into disks of 12,000 bytes; disks 2 on wait on the
+    // floppy drive.
+    void BuildDisks()
+    {
+        files_ = { { "PROG.EXE", RandomBytes(30000, 7) } };
+        Build();
+        fs::rename(install_test::Host("C:\\build\\files.1"), install_test::Host("C:\\whole.1"));
+        TKvraCompress kc(nullptr);
+        kc.SetCompressedFile("C:\\whole.1");
+        {
+            TFileSizeLimit limit(12000);
+            kc.CopyToDisks("C:\\build", "files.1");
+        }
+        for (int disk = 2; fs::exists(install_test::Host("C:\\build\\files." + std::to_string(disk))); ++disk)
+            fs::rename(install_test::Host("C:\\build\\files." + std::to_string(disk)),
+                install_test::Host("A:\\files." + std::to_string(disk)));
+    }
+};
+
+TEST_F(DiskPrompt, AHandlerFindsTheDiskAndNoMessageIsShown)
+{
+    BuildDisks();
+    ScriptedMessageBoxes boxes;
+    auto form = LoadForm(Resource());
+    std::vector<int> asked;
+    InstallOf(form.get())->OnNewDisk = [&](TCustomInstallFile *, int disk, std::string &path) {
+        asked.push_back(disk);
+        path = "A:";
+    };
+    Run(InstallOf(form.get()));
+    EXPECT_EQ(boxes.Count(), 0) << boxes.Last().Text;
+    EXPECT_FALSE(asked.empty());
+    EXPECT_EQ(asked.front(), 2);
+    EXPECT_EQ(Slurp(install_test::Host(Installed("PROG.EXE"))), files_[0].second);
+}
+
+TEST_F(DiskPrompt, WithoutAHandlerTheUserIsAskedAndCancelEndsTheRun)
+{
+    BuildDisks();
+    const std::string result = InChild([&] {
+        ScriptedMessageBoxes boxes;
+        boxes.Answer(IDCANCEL);
+        auto form = LoadForm(Resource());
+        bool aborted = false;
+        InstallOf(form.get())->OnAfterNotifyBadInstall = [&](TObject *) { aborted = true; };
+        Run(InstallOf(form.get()));
+        std::string out;
+        for (const auto &box : boxes.Boxes())
+            out += box.Text + "|";
+        return out + (aborted ? "bad install" : "");
+    });
+    EXPECT_EQ(result, "Please insert disk #2|bad install");
+    EXPECT_FALSE(fs::exists(install_test::Host(Installed("PROG.EXE"))));
+}
+
+} // namespace

@@ -1,0 +1,259 @@
+// Files written over files that exist: in use (replaced at the restart),
+// self-registering servers, and a setup killed half-way.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <random>
+#include <sys/stat.h>
+#include <thread>
+
+#include "installer/engine/cmp_TInstall/installlog.h"
+#include "platform/rtl/strings.h"
+#include "platform/system/process.h"
+#include "platform/system/restart.h"
+#include "platform/ui/testing.h"
+#include "tests/installer/engine/install_support.h"
+
+namespace fs = std::filesystem;
+using namespace install_test;
+using ::testing::HasSubstr;
+
+namespace
+{
+
+const std::string RunOnceKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+const std::string FilesKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tabulo\\Files";
+
+std::vector<std::string> Listed()
+{
+    std::vector<std::string> result;
+    const int entries = StrToIntDef(RegString(FilesKey, "Entries"), 0);
+    for (int i = 1; i <= entries; ++i)
+        result.push_back(RegString(FilesKey, "File" + std::to_string(i)));
+    return result;
+}
+
+std::vector<std::string> FolderNames(const std::string &hostFolder)
+{
+    std::vector<std::string> names;
+    for (const auto &entry : fs::directory_iterator(hostFolder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class Replace : public SmallProduct
+{
+protected:
+    void InstallOnce()
+    {
+        ScriptedMessageBoxes boxes;
+        auto form = LoadForm(Resource());
+        Run(InstallOf(form.get()));
+        ASSERT_EQ(boxes.Count(), 0) << boxes.Last().Text;
+    }
+};
+
+TEST_F(Replace, FileInUseWaitsUnderANumberedNameAndTakesItsPlaceAtTheRestart)
+{
+    Build();
+    InstallOnce();
+    const std::string prog = files_[0].second, datos = files_[1].second;
+    Put(Host(Installed("PROG.1")), "someone else's"); // the first number is taken
+    Build(" v2");
+    SetFileInUse(Installed("PROG.EXE"), true);
+
+    const std::string result = InChild([&] {
+        ScriptedMessageBoxes boxes;
+        auto form = LoadForm(Resource());
+        TCustomInstall *install = InstallOf(form.get());
+        std::vector<std::string> order;
+        install->OnReplacing = [&](TCustomInstallFile *f) { order.push_back("replacing " + f->DestName()); };
+        install->OnBeforeRunFile = [](TCustomInstall *, TCustomInstallFile *, bool &) {};
+        Run(install);
+        auto *file = static_cast<TCustomInstallFile *>(form->FindComponent("File1"));
+        return (boxes.Count() ? boxes.Last().Text + " | " : std::string()) + file->DestName() + " "
+            + file->PendingName() + (file->ReplacedAtRestart() ? " restart " : " now ") + order.front();
+    });
+    EXPECT_EQ(result, "PROG.EXE PROG.2 restart replacing PROG.EXE");
+    EXPECT_EQ(Slurp(Host(Installed("PROG.EXE"))), prog);
+    EXPECT_EQ(Slurp(Host(Installed("PROG.2"))), prog + " v2");
+    EXPECT_EQ(Slurp(Host(Installed("PROG.1"))), "someone else's");
+    EXPECT_EQ(Slurp(Host(Installed("DATOS.DAT"))), datos + " v2");
+    ASSERT_EQ(PendingMoves().size(), 1u);
+    EXPECT_EQ(PendingMoves()[0].Source, Installed("PROG.2"));
+    EXPECT_EQ(PendingMoves()[0].Dest, Installed("PROG.EXE"));
+    EXPECT_EQ(PendingRestart(), EWX_REBOOT);
+    // Records name the real file, never the waiting one.
+    for (const std::string &path : Listed())
+        EXPECT_THAT(path, ::testing::Not(HasSubstr(".2")));
+
+    // The restart puts the file in place; the resume line finishes the run.
+    const std::string line = RegString(RunOnceKey, "KelvaraUnfinished");
+    ASSERT_NE(line, "<missing>");
+    {
+        TRegistry reg;
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        reg.OpenKey(RunOnceKey, false);
+        reg.DeleteValue("KelvaraUnfinished"); // run here, not by starting the test program again
+    }
+    RestartMachine();
+    EXPECT_EQ(Slurp(Host(Installed("PROG.EXE"))), prog + " v2");
+    EXPECT_FALSE(fs::exists(Host(Installed("PROG.2"))));
+
+    std::vector<std::string> args = CommandLineToArgv(line);
+    args[0] = "setup";
+    EXPECT_THAT(args, ::testing::ElementsAre("setup", "-r", "-sC:\\build"));
+    SetProgramArguments(args);
+    EXPECT_TRUE(RegKeyExists("\\SOFTWARE\\Kelvara\\Install")); // the unfinished list waits there
+    ScriptedMessageBoxes boxes;
+    {
+        auto form = LoadForm(Resource());
+        EXPECT_EQ(boxes.Count(), 0) << (boxes.Count() ? boxes.Last().Text : "");
+        EXPECT_FALSE(InstallOf(form.get())->Running());
+    }
+    EXPECT_FALSE(RegKeyExists("\\SOFTWARE\\Kelvara\\Install"));
+}
+
+TEST_F(Replace, FailedSelfRegistrationIsTriedAgainAfterAllFiles)
+{
+    const std::string marker = Host("C:\\registered.txt");
+    // The server's interpreter comes into being only once a later file is in
+    // place, so registering right after the server itself fails.
+    const std::string interpreter = Host("C:\\interpreter.sh");
+    files_ = { { "SERVER.EXE", "#!" + interpreter + "\n" }, { "HELPER.DAT", "h" } };
+    Build();
+    ScriptedMessageBoxes boxes;
+    auto form = LoadForm(Resource());
+    auto *server = static_cast<TCustomInstallFile *>(form->FindComponent("File1"));
+    auto *helper = static_cast<TCustomInstallFile *>(form->FindComponent("File2"));
+    server->SetActiveX(true); // a system-wide server: installed in the system folder
+    helper->OnAfterInstall = [&](TCustomInstallFile *) {
+        std::ofstream(interpreter) << "#!/bin/sh\necho \"$2\" >> '" + marker + "'\n";
+        chmod(interpreter.c_str(), 0755);
+    };
+    bool deferredDuringRun = false;
+    helper->OnBeforeInstall
+        = [&](TCustomInstallFile *) { deferredDuringRun = DeferredRegistrationList()->IndexOf(server) >= 0; };
+    Run(InstallOf(form.get()));
+    EXPECT_EQ(boxes.Count(), 0) << (boxes.Count() ? boxes.Last().Text : "");
+    EXPECT_TRUE(deferredDuringRun);
+    EXPECT_EQ(server->InstalledPath(), "C:\\WINDOWS\\SYSTEM32\\SERVER.EXE");
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!fs::exists(marker) && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(Slurp(marker), "/REGSERVER\n");
+}
+
+TEST_F(Replace, RegistrationThatStillFailsAfterAllFilesEndsTheRun)
+{
+    files_ = { { "SERVER.EXE", "#!/nonexistent/interpreter\n" } };
+    Build();
+    const std::string result = InChild([&] {
+        ScriptedMessageBoxes boxes;
+        auto form = LoadForm(Resource());
+        static_cast<TCustomInstallFile *>(form->FindComponent("File1"))->SetActiveX(true);
+        Run(InstallOf(form.get()));
+        return boxes.Count() ? boxes.Last().Text : std::string("no box");
+    });
+    EXPECT_THAT(result,
+        HasSubstr("Could not register the ActiveX component, SERVER.EXE, because the "
+                  "WinExec(C:\\WINDOWS\\SYSTEM32\\SERVER.EXE,SW_HIDE) function returned a value < 32"));
+}
+
+TEST_F(Replace, InProcessServerWithoutItsEntryPointIsNamedInTheError)
+{
+    const char *candidates[] = { "/lib/x86_64-linux-gnu/libz.so.1", "/usr/lib/x86_64-linux-gnu/libz.so.1" };
+    std::string library;
+    for (const char *candidate : candidates)
+        if (fs::exists(candidate))
+            library = Slurp(candidate);
+    ASSERT_FALSE(library.empty()) << "zlib is a dependency of the project";
+    files_ = { { "ZLIB.DLL", library } };
+    Build();
+    const std::string result = InChild([&] {
+        ScriptedMessageBoxes boxes;
+        auto form = LoadForm(Resource());
+        static_cast<TCustomInstallFile *>(form->FindComponent("File1"))->SetActiveX(true);
+        Run(InstallOf(form.get()));
+        return boxes.Count() ? boxes.Last().Text : std::string("no box");
+    });
+    EXPECT_THAT(result, HasSubstr("Could not register the ActiveX component, ZLIB.DLL, because the DllRegisterServer "
+                                  "function could not be found. The file component is File1. The following value is "
+                                  "the value of the GetLastError function: 127"));
+}
+
+TEST_F(Replace, KilledSetupLeavesWholeFilesAndARerunFinishesIt)
+{
+    files_.clear();
+    for (int i = 0; i < 6; ++i) {
+        std::string bytes;
+        std::mt19937 random(static_cast<unsigned>(i));
+        for (int j = 0; j < 400000; ++j)
+            bytes += static_cast<char>('a' + random() % 26);
+        files_.push_back({ "FILE" + std::to_string(i) + ".DAT", bytes });
+    }
+    Build();
+    InstallOnce();
+    const std::vector<std::string> folderAfterFirstRun = FolderNames(Host("C:\\Program Files\\ORVEX"));
+    Build("+2");
+
+    auto runOnce = [&] {
+        auto form = LoadForm(Resource());
+        SmallProduct::Run(InstallOf(form.get()));
+        _exit(0);
+    };
+    // How long an uninterrupted run takes, to kill inside it.
+    auto started = std::chrono::steady_clock::now();
+    pid_t pid = fork();
+    if (pid == 0)
+        runOnce();
+    waitpid(pid, nullptr, 0);
+    const auto runTime
+        = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
+    // Back to the old files for the kills.
+    Build();
+    InstallOnce();
+    Build("+2");
+
+    std::mt19937 random(20261209);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(12);
+    int kills = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        pid = fork();
+        if (pid == 0)
+            runOnce();
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % (runTime.count() + 1)));
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        ++kills;
+        for (const auto &[name, bytes] : files_) {
+            const std::string now = Slurp(Host(Installed(name)));
+            ASSERT_TRUE(now == bytes || now == bytes + "+2") << name << " is torn after kill " << kills;
+        }
+        TRegistry reg; // readable after every kill
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        ASSERT_NO_THROW(reg.KeyExists("\\SOFTWARE\\Kelvara\\Install")) << "after kill " << kills;
+    }
+    EXPECT_GT(kills, 5);
+
+    ScriptedMessageBoxes boxes;
+    std::string logKey;
+    {
+        auto form = LoadForm(Resource());
+        TCustomInstall *install = InstallOf(form.get());
+        install->OnAfterInitialized = [&](TObject *) { logKey = install->Log().Key(); };
+        Run(install);
+    }
+    EXPECT_EQ(boxes.Count(), 0) << (boxes.Count() ? boxes.Last().Text : "");
+    for (const auto &[name, bytes] : files_)
+        EXPECT_EQ(Slurp(Host(Installed(name))), bytes + "+2") << name;
+    EXPECT_EQ(FolderNames(Host("C:\\Program Files\\ORVEX")), folderAfterFirstRun);
+    EXPECT_FALSE(logKey.empty());
+    EXPECT_FALSE(RegKeyExists(logKey));
+}
+
+} // namespace

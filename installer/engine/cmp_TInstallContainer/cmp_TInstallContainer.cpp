@@ -137,6 +137,7 @@ void TInstallContainerList::Add(TInstallContainer *container)
 void TInstallContainerList::Remove(TInstallContainer *container)
 {
     ListRemove(items_, container);
+    ++removals_;
 }
 int TInstallContainerList::IndexOf(const TInstallContainer *container) const
 {
@@ -242,13 +243,15 @@ TInstallContainer::~TInstallContainer()
     Destroying();
     if (TInstallContainerList *list = InstallContainerList()) {
         // A receiver may free further containers: walk a copy, and tell only
-        // those still listed.
+        // those still listed. Looking each one up only after a removal keeps
+        // freeing a large tree from growing with the cube of its size.
         list->Remove(this);
         std::vector<TInstallContainer *> others;
         for (int i = 0; i < list->Count(); ++i)
             others.push_back(list->Items(i));
+        const uint64_t removals = list->Removals();
         for (TInstallContainer *other : others)
-            if (list->IndexOf(other) >= 0)
+            if (list->Removals() == removals || list->IndexOf(other) >= 0)
                 other->ContainerDestroying(this);
     }
 }

@@ -281,9 +281,11 @@ public:
     int IndexOf(const TInstallContainer *container) const;
     int Count() const { return static_cast<int>(items_.size()); }
     TInstallContainer *Items(int index) const; // EListError outside 0..Count-1
+    uint64_t Removals() const { return removals_; } // grows with every Remove
 
 private:
     std::vector<TInstallContainer *> items_;
+    uint64_t removals_ = 0;
 };
 
 // A list of install files: all of them, and those whose registration is deferred.

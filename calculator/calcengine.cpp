@@ -1,5 +1,6 @@
 #include "calculator/calcengine.h"
 
+#include "calculator/currencyrange_p.h"
 #include "calculator/zrutinas.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/sysutils.h"
@@ -8,11 +9,6 @@ namespace
 {
 
 const char *const kSymbols[] = { " ", "+", "-", "x", "/", "%", " " };
-
-[[noreturn]] void RaiseInvalidOp()
-{
-    throw EInvalidOp("Invalid floating point operation");
-}
 
 // numerator / denominator (denominator > 0) to the nearest integer, ties to
 // even, exactly.
@@ -26,13 +22,6 @@ __int128 DivideHalfEven(__int128 numerator, __int128 denominator)
     if (twice > denominator || (twice == denominator && (quotient & 1) != 0))
         quotient += numerator < 0 ? -1 : 1;
     return quotient;
-}
-
-int64_t Checked(__int128 value)
-{
-    if (value > INT64_MAX || value < INT64_MIN)
-        RaiseInvalidOp();
-    return static_cast<int64_t>(value);
 }
 
 } // namespace
@@ -84,17 +73,17 @@ int64_t TCalcEngine::Combine(int operation, int64_t accumulator, int64_t operand
     const __int128 a = accumulator, b = operand;
     switch (operation) {
     case coAdd:
-        return Checked(a + b);
+        return ToCurrencyRange(a + b);
     case coSubtract:
-        return Checked(a - b);
+        return ToCurrencyRange(a - b);
     case coMultiply:
-        return Checked(DivideHalfEven(a * b, 10000));
+        return ToCurrencyRange(DivideHalfEven(a * b, 10000));
     case coDivide:
         if (b == 0)
             RaiseError("Intento de división por cero");
-        return Checked(DivideHalfEven(b < 0 ? -a * 10000 : a * 10000, b < 0 ? -b : b));
+        return ToCurrencyRange(DivideHalfEven(b < 0 ? -a * 10000 : a * 10000, b < 0 ? -b : b));
     case coPercent:
-        return RoundToDecimals(decimals, Currency::FromRaw(Checked(DivideHalfEven(a * b, 1000000)))).Value;
+        return RoundToDecimals(decimals, Currency::FromRaw(ToCurrencyRange(DivideHalfEven(a * b, 1000000)))).Value;
     default:
         return operand;
     }

@@ -1,5 +1,6 @@
 #include "calculator/zrutinas.h"
 
+#include "calculator/currencyrange_p.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/utf8.h"
@@ -51,24 +52,12 @@ int ShowBox(const std::string &text, int kind, int buttons)
     return answer;
 }
 
-[[noreturn]] void RaiseInvalidOp()
-{
-    throw EInvalidOp("Invalid floating point operation");
-}
-
 int64_t Power10(int exponent)
 {
     int64_t result = 1;
     while (exponent-- > 0)
         result *= 10;
     return result;
-}
-
-int64_t ToCurrencyRange(__int128 value)
-{
-    if (value > INT64_MAX || value < INT64_MIN)
-        RaiseInvalidOp();
-    return static_cast<int64_t>(value);
 }
 
 } // namespace

@@ -117,6 +117,31 @@ template <typename F> void WithOperation(int &operation, int value, F &&body)
     operation = opNone;
 }
 
+// As WithOperation, then tells the tree the operation ended, whether it succeeded or not.
+template <typename F, typename E> void WithEndedOperation(int &operation, int value, F &&body, E &&ended)
+{
+    try {
+        WithOperation(operation, value, body);
+    } catch (...) {
+        ended();
+        throw;
+    }
+    ended();
+}
+
+// Visits a container's own files first, then its sub-containers: what a container holds
+// directly is read, counted and copied before anything below it.
+template <typename OnFile, typename OnContainer>
+void FilesThenContainers(const TInstallContainer &parent, OnFile &&onFile, OnContainer &&onContainer)
+{
+    for (int i = 0; i < parent.ChildCount(); ++i)
+        if (auto *file = dynamic_cast<TCustomInstallFile *>(parent.Child(i)))
+            onFile(file);
+    for (int i = 0; i < parent.ChildCount(); ++i)
+        if (auto *container = dynamic_cast<TFileContainer *>(parent.Child(i)))
+            onContainer(container);
+}
+
 std::string ProtocolName(TInternetProtocol protocol)
 {
     return protocol == ipFTP ? "FTP" : "HTTP";
@@ -365,8 +390,13 @@ void TFileRelated::DataReceived(
     if (OnDataReceived)
         OnDataReceived(sender, fileName, bytes, totalBytes, fileSize, buffer);
     BroadcastEvent(this, ieDownloadStatus, &parameter);
+    Report(scDownloadProgress, &parameter);
+}
+
+void TFileRelated::Report(int code, TObject *po)
+{
     if (Container())
-        Container()->DoInformationEventControl(this, scDownloadProgress, &parameter);
+        Container()->DoInformationEventControl(this, code, po);
 }
 
 // ---- TFileContainer ------------------------------------------------------------
@@ -389,12 +419,6 @@ void TFileContainer::SetDescription(TStrings *value)
         description_->Assign(*value);
     else
         description_->Clear();
-}
-
-void TFileContainer::Report(int code, TObject *po)
-{
-    if (Container())
-        Container()->DoInformationEventControl(this, code, po);
 }
 
 void TFileContainer::StartTotals(int32_t totalSize)
@@ -631,24 +655,18 @@ bool TFileContainer::NeedsDownload()
 void TFileContainer::ReadArchiveInfo()
 {
     THourGlass cursor;
-    for (int i = 0; i < ChildCount(); ++i)
-        if (auto *file = dynamic_cast<TCustomInstallFile *>(Child(i)))
-            file->ReadInfoFromArchive();
-    for (int i = 0; i < ChildCount(); ++i)
-        if (auto *container = dynamic_cast<TFileContainer *>(Child(i)))
-            container->ReadArchiveInfo();
+    FilesThenContainers(
+        *this, [](TCustomInstallFile *file) { file->ReadInfoFromArchive(); },
+        [](TFileContainer *container) { container->ReadArchiveInfo(); });
     SetInfoRead(true);
 }
 
 void TFileContainer::ReadSourceInfo()
 {
     THourGlass cursor;
-    for (int i = 0; i < ChildCount(); ++i)
-        if (auto *file = dynamic_cast<TCustomInstallFile *>(Child(i)))
-            file->ReadSourceInfo();
-    for (int i = 0; i < ChildCount(); ++i)
-        if (auto *container = dynamic_cast<TFileContainer *>(Child(i)))
-            container->ReadSourceInfo();
+    FilesThenContainers(
+        *this, [](TCustomInstallFile *file) { file->ReadSourceInfo(); },
+        [](TFileContainer *container) { container->ReadSourceInfo(); });
 }
 
 void TFileContainer::InstallObjects()
@@ -748,81 +766,67 @@ void TFileContainer::Compress(TCompressOptions options)
 {
     if (options.Contains(coForceNetFilesLocal) && options.Contains(coForceFilesNet))
         throw IEFileContainer("Cannot pass both coForceNetFilesLocal and coForceFilesNet to Compress");
-    try {
-        operation_ = opCompressing;
-        if (OnBeforeProcess)
-            OnBeforeProcess(this);
-        if (!Include()) {
-            operation_ = opNone;
-            BroadcastEvent(this, ieOperationEnded, nullptr);
-            return;
-        }
-        Report(scOperationStarts, this);
-        ReadSourceInfo();
-        StartTotals(TotalSizeOf(options.Contains(coIncludeAll)));
-        try {
-            SetLocalArchive(ExtractFileDir(ArchivePath()) + "\\" + RemoteFolder() + "\\" + Name() + ".1");
-        } catch (const IEFileRel_NoNetLocation &) {
-            if (!options.Contains(coForceNetFilesLocal) && NeedsDownload())
-                throw;
-        }
-        auto deleteArchive = [&](const std::string &path) {
-            if (FileExists(path) && !DeleteFile(path))
-                throw IEFileContainer("%s cannot delete the archive file %s", Name(), path);
-        };
-        if (AddToArchive() == lzcOverwrite)
-            deleteArchive(ChangeFileExt(ArchivePath(), ".1"));
-        bool anyNet = false, anyFile = false;
-        for (int i = 0; i < ChildCount(); ++i) {
-            if (auto *file = dynamic_cast<TCustomInstallFile *>(Child(i))) {
-                anyFile = true;
-                anyNet = anyNet || file->Net();
+    WithEndedOperation(
+        operation_, opCompressing,
+        [&] {
+            if (OnBeforeProcess)
+                OnBeforeProcess(this);
+            if (!Include())
+                return;
+            Report(scOperationStarts, this);
+            ReadSourceInfo();
+            StartTotals(TotalSizeOf(options.Contains(coIncludeAll)));
+            try {
+                SetLocalArchive(ExtractFileDir(ArchivePath()) + "\\" + RemoteFolder() + "\\" + Name() + ".1");
+            } catch (const IEFileRel_NoNetLocation &) {
+                if (!options.Contains(coForceNetFilesLocal) && NeedsDownload())
+                    throw;
             }
-        }
-        if ((anyNet || (options.Contains(coForceFilesNet) && anyFile)) && !LocalArchive().empty())
-            deleteArchive(LocalArchive());
-        for (int i = 0; i < ChildCount(); ++i)
-            if (auto *child = dynamic_cast<TFileRelated *>(Child(i)))
-                CompressChild(child, options);
-        if (OnAfterProcess)
-            OnAfterProcess(this);
-        Report(scOperationEnds, this);
-    } catch (...) {
-        operation_ = opNone;
-        BroadcastEvent(this, ieOperationEnded, nullptr);
-        throw;
-    }
-    operation_ = opNone;
-    BroadcastEvent(this, ieOperationEnded, nullptr);
+            auto deleteArchive = [&](const std::string &path) {
+                if (FileExists(path) && !DeleteFile(path))
+                    throw IEFileContainer("%s cannot delete the archive file %s", Name(), path);
+            };
+            if (AddToArchive() == lzcOverwrite)
+                deleteArchive(ChangeFileExt(ArchivePath(), ".1"));
+            bool anyNet = false, anyFile = false;
+            for (int i = 0; i < ChildCount(); ++i) {
+                if (auto *file = dynamic_cast<TCustomInstallFile *>(Child(i))) {
+                    anyFile = true;
+                    anyNet = anyNet || file->Net();
+                }
+            }
+            if ((anyNet || (options.Contains(coForceFilesNet) && anyFile)) && !LocalArchive().empty())
+                deleteArchive(LocalArchive());
+            for (int i = 0; i < ChildCount(); ++i)
+                if (auto *child = dynamic_cast<TFileRelated *>(Child(i)))
+                    CompressChild(child, options);
+            if (OnAfterProcess)
+                OnAfterProcess(this);
+            Report(scOperationEnds, this);
+        },
+        [this] { BroadcastEvent(this, ieOperationEnded, nullptr); });
 }
 
 void TFileContainer::CopyAll()
 {
-    try {
-        operation_ = opCopying;
-        if (OnBeforeProcess)
-            OnBeforeProcess(this);
-        if (Include()) {
-            Report(scOperationStarts, this);
-            ReadSourceInfo();
-            StartTotals(TotalSizeOf(false));
-            for (int i = 0; i < ChildCount(); ++i)
-                if (auto *file = dynamic_cast<TCustomInstallFile *>(Child(i)))
-                    file->Copy();
-            for (int i = 0; i < ChildCount(); ++i)
-                if (auto *container = dynamic_cast<TFileContainer *>(Child(i)))
-                    container->CopyAll();
-            if (OnAfterProcess)
-                OnAfterProcess(this);
-            Report(scOperationEnds, this);
-        }
-    } catch (...) {
-        operation_ = opNone;
-        BroadcastEvent(this, ieOperationEnded, nullptr);
-        throw;
-    }
-    operation_ = opNone;
-    BroadcastEvent(this, ieOperationEnded, nullptr);
+    WithEndedOperation(
+        operation_, opCopying,
+        [&] {
+            if (OnBeforeProcess)
+                OnBeforeProcess(this);
+            if (Include()) {
+                Report(scOperationStarts, this);
+                ReadSourceInfo();
+                StartTotals(TotalSizeOf(false));
+                FilesThenContainers(
+                    *this, [](TCustomInstallFile *file) { file->Copy(); },
+                    [](TFileContainer *container) { container->CopyAll(); });
+                if (OnAfterProcess)
+                    OnAfterProcess(this);
+                Report(scOperationEnds, this);
+            }
+        },
+        [this] { BroadcastEvent(this, ieOperationEnded, nullptr); });
 }
 
 // ---- TInstallFileGroup -----------------------------------------------------------

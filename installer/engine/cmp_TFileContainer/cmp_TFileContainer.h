@@ -111,6 +111,8 @@ public:
 protected:
     void Loaded() override;
     void Notification(TComponent *component, TOperation operation) override;
+    // Notifies this object's own container (codes climb the tree).
+    void Report(int code, TObject *po);
 
 private:
     std::string localArchive_;
@@ -205,8 +207,6 @@ public:
 
 protected:
     void SetOperation(int value) { operation_ = value; }
-    // Notifies this container's own container (codes climb the tree).
-    void Report(int code, TObject *po);
 
 private:
     int32_t totalSize_ = 0;

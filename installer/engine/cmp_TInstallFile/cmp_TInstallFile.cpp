@@ -279,36 +279,40 @@ bool TCustomInstallFile::FetchesOwnArchive() const
         || overwriteMode_ == owVersionDate;
 }
 
-void TCustomInstallFile::SetFileName(const std::string &value)
+TCustomInstallFile::Placement TCustomInstallFile::CurrentPlacement() const
+{
+    return { Container(), fileName_, includeFromDir_, DestDirType(), fileType_, activeX_ };
+}
+
+template <typename T> void TCustomInstallFile::SetPlaced(T &field, const T &value, bool undoOnError)
 {
     if (Loading()) {
-        fileName_ = value;
+        field = value;
         return;
     }
-    const Placement before { Container(), fileName_, includeFromDir_, DestDirType(), fileType_, activeX_ };
-    fileName_ = value;
+    const Placement before = CurrentPlacement();
+    const T old = field;
+    field = value;
+    if (!undoOnError) {
+        ApplyPlacement(before);
+        return;
+    }
     try {
         ApplyPlacement(before);
     } catch (...) {
-        fileName_ = before.fileName;
+        field = old;
         throw;
     }
 }
 
+void TCustomInstallFile::SetFileName(const std::string &value)
+{
+    SetPlaced(fileName_, value, true);
+}
+
 void TCustomInstallFile::SetIncludeFromDir(const std::string &value)
 {
-    if (Loading()) {
-        includeFromDir_ = value;
-        return;
-    }
-    const Placement before { Container(), fileName_, includeFromDir_, DestDirType(), fileType_, activeX_ };
-    includeFromDir_ = value;
-    try {
-        ApplyPlacement(before);
-    } catch (...) {
-        includeFromDir_ = before.includeFromDir;
-        throw;
-    }
+    SetPlaced(includeFromDir_, value, true);
 }
 
 void TCustomInstallFile::SetDestName(const std::string &value)
@@ -323,7 +327,7 @@ void TCustomInstallFile::SetDestDir(const std::string &value)
 
 void TCustomInstallFile::SetDestDirType(TCustomPathSpecifier *value)
 {
-    const Placement before { Container(), fileName_, includeFromDir_, DestDirType(), fileType_, activeX_ };
+    const Placement before = CurrentPlacement();
     TFileRelated::SetDestDirType(value);
     if (!Loading())
         ApplyPlacement(before);
@@ -331,24 +335,12 @@ void TCustomInstallFile::SetDestDirType(TCustomPathSpecifier *value)
 
 void TCustomInstallFile::SetFileType(TInstallFileType value)
 {
-    if (Loading()) {
-        fileType_ = value;
-        return;
-    }
-    const Placement before { Container(), fileName_, includeFromDir_, DestDirType(), fileType_, activeX_ };
-    fileType_ = value;
-    ApplyPlacement(before);
+    SetPlaced(fileType_, value, false);
 }
 
 void TCustomInstallFile::SetActiveX(bool value)
 {
-    if (Loading()) {
-        activeX_ = value;
-        return;
-    }
-    const Placement before { Container(), fileName_, includeFromDir_, DestDirType(), fileType_, activeX_ };
-    activeX_ = value;
-    ApplyPlacement(before);
+    SetPlaced(activeX_, value, false);
 }
 
 void TCustomInstallFile::SetContainer(TInstallContainer *value)
@@ -369,7 +361,7 @@ void TCustomInstallFile::SetContainer(TInstallContainer *value)
                 throw IEfcDuplicateFile("There is already a file with the name :%s", SourcePath());
         }
     }
-    const Placement before { Container(), fileName_, includeFromDir_, DestDirType(), fileType_, activeX_ };
+    const Placement before = CurrentPlacement();
     TFileRelated::SetContainer(value);
     ApplyPlacement(before);
 }
@@ -496,13 +488,11 @@ void TCustomInstallFile::InstallObjects()
     replacedAtRestart_ = false;
     pendingName_.clear();
     try {
-        if (Container())
-            Container()->DoInformationEventControl(this, scInstallStarts, nullptr);
+        Report(scInstallStarts, nullptr);
         if (OnBeforeInstall)
             OnBeforeInstall(this);
     } catch (const EAbort &) {
-        if (Container())
-            Container()->DoInformationEventControl(this, scSkipped, this);
+        Report(scSkipped, this);
         return;
     }
     if (Trim(GetDestPath()).empty())
@@ -533,13 +523,11 @@ void TCustomInstallFile::InstallObjects()
         Extract();
         return;
     }
-    if (Container())
-        Container()->DoInformationEventControl(this, scKept, this);
+    Report(scKept, this);
     AfterInstall();
     if (OnAfterInstall)
         OnAfterInstall(this);
-    if (Container())
-        Container()->DoInformationEventControl(this, scInstalled, nullptr);
+    Report(scInstalled, nullptr);
     TFileRelated::InstallObjects();
 }
 
@@ -548,8 +536,7 @@ void TCustomInstallFile::PrepareDestination()
     if (OnReplacing)
         OnReplacing(this);
     BroadcastEvent(this, ieReplacing, this);
-    if (Container())
-        Container()->DoInformationEventControl(this, scReplacing, this);
+    Report(scReplacing, this);
 }
 
 void TCustomInstallFile::Extract()
@@ -611,8 +598,7 @@ void TCustomInstallFile::Extract()
         AfterInstall();
         if (OnAfterInstall)
             OnAfterInstall(this);
-        if (Container())
-            Container()->DoInformationEventControl(this, scInstalled, nullptr);
+        Report(scInstalled, nullptr);
         TFileRelated::InstallObjects();
     } catch (...) {
         archive->OnAborted.Clear();
@@ -753,8 +739,7 @@ std::string TCustomInstallFile::ChangeDisk(TKvraCompress *archive, int diskNumbe
         parameter.Path = path;
     }
     BroadcastEvent(this, ieNewDisk, &list);
-    if (Container())
-        Container()->DoInformationEventControl(this, scNewDisk, &list);
+    Report(scNewDisk, &list);
     if (!OnNewDisk && Tag() == 0) {
         const int answer = Application->MessageBox(TranslateFormat("Please insert disk #%d", diskNumber),
             Application->Title(), MB_OKCANCEL | MB_ICONINFORMATION);
@@ -784,8 +769,7 @@ void TCustomInstallFile::FileStatus(const TlzhFileStats &stats)
         : state_ == ifsCopying             ? scCopyProgress
                                            : scInstallProgress;
     TParamList list(this, &parameter);
-    if (Container())
-        Container()->DoInformationEventControl(this, code, &list);
+    Report(code, &list);
 }
 
 // ---- Self-registration -----------------------------------------------------------
@@ -883,6 +867,24 @@ void TCustomInstallFile::Resume()
 
 // ---- Build and copy ---------------------------------------------------------------
 
+namespace
+{
+
+// Runs one build or copy step. A cancel ends the step quietly; clean runs however it ends.
+template <typename Body, typename Clean> void QuietOnCancel(Body &&body, Clean &&clean)
+{
+    try {
+        body();
+    } catch (const EAbort &) {
+    } catch (...) {
+        clean();
+        throw;
+    }
+    clean();
+}
+
+} // namespace
+
 void TCustomInstallFile::Compress()
 {
     state_ = ifsCompress;
@@ -892,39 +894,35 @@ void TCustomInstallFile::Compress()
         archive->OnStatus.Clear();
         state_ = ifsNone;
     };
-    try {
-        if (OnBeforeCompress)
-            OnBeforeCompress(this);
-        if (Container())
-            Container()->DoInformationEventControl(this, scBeforeCompress, nullptr);
-        const std::string archivePath = ArchivePath();
-        if (Trim(archivePath).empty())
-            throw IECustomInstallFile(
-                "Cannot either compress or decompress the following file because it's archive "
-                "file property is blank. File is :%s",
-                fileName_);
-        if (Include()) {
-            ForceDirectories(ExtractFileDir(archivePath));
-            archive->SetCompressedFile(archivePath);
-            archive->OnAborted = [this](TObject *) { Aborted(); };
-            archive->OnStatus = [this](TKvraCompress *, const TlzhFileStats &stats) { FileStatus(stats); };
-            TStringList files;
-            files.Add(SourcePath());
-            archive->SetFilesToProcess(&files);
-            archive->ArchiveFiles(AddToArchive() == lzcOnlyAdd, uniqueID_);
-            archiveState_ = 2;
-            writtenArchive_ = archive->CompressedFile();
-            if (OnAfterCompress)
-                OnAfterCompress(this);
-            if (Container())
-                Container()->DoInformationEventControl(this, scAfterCompress, nullptr);
-        }
-    } catch (const EAbort &) {
-    } catch (...) {
-        clear();
-        throw;
-    }
-    clear();
+    QuietOnCancel(
+        [&] {
+            if (OnBeforeCompress)
+                OnBeforeCompress(this);
+            Report(scBeforeCompress, nullptr);
+            const std::string archivePath = ArchivePath();
+            if (Trim(archivePath).empty())
+                throw IECustomInstallFile(
+                    "Cannot either compress or decompress the following file because it's archive "
+                    "file property is blank. File is :%s",
+                    fileName_);
+            if (Include()) {
+                ForceDirectories(ExtractFileDir(archivePath));
+                archive->SetCompressedFile(archivePath);
+                archive->OnAborted = [this](TObject *) { Aborted(); };
+                archive->OnStatus
+                    = [this](TKvraCompress *, const TlzhFileStats &stats) { FileStatus(stats); };
+                TStringList files;
+                files.Add(SourcePath());
+                archive->SetFilesToProcess(&files);
+                archive->ArchiveFiles(AddToArchive() == lzcOnlyAdd, uniqueID_);
+                archiveState_ = 2;
+                writtenArchive_ = archive->CompressedFile();
+                if (OnAfterCompress)
+                    OnAfterCompress(this);
+                Report(scAfterCompress, nullptr);
+            }
+        },
+        clear);
     try {
         BroadcastEvent(this, ieOperationEnded, nullptr);
     } catch (...) {
@@ -941,30 +939,27 @@ void TCustomInstallFile::Copy()
         archive->OnStatus.Clear();
         state_ = ifsNone;
     };
-    try {
-        if (OnBeforeCopy)
-            OnBeforeCopy(this);
-        if (Container())
-            Container()->DoInformationEventControl(this, scBeforeCopy, nullptr);
-        if (Include()) {
-            if (Trim(GetDestPath()).empty())
-                throw IECustomInstallFile("Cannot compress,copy, or install the following file because it's "
-                                          "destination directory is blank. File is :%s",
-                    Name());
-            ForceDirectories(GetDestPath());
-            archive->OnStatus = [this](TKvraCompress *, const TlzhFileStats &stats) { FileStatus(stats); };
-            archive->CopyFile(SourcePath(), InstalledPath());
-            if (OnAfterCopy)
-                OnAfterCopy(this);
-            if (Container())
-                Container()->DoInformationEventControl(this, scAfterCopy, nullptr);
-        }
-    } catch (const EAbort &) {
-    } catch (...) {
-        clear();
-        throw;
-    }
-    clear();
+    QuietOnCancel(
+        [&] {
+            if (OnBeforeCopy)
+                OnBeforeCopy(this);
+            Report(scBeforeCopy, nullptr);
+            if (Include()) {
+                if (Trim(GetDestPath()).empty())
+                    throw IECustomInstallFile(
+                        "Cannot compress,copy, or install the following file because it's "
+                        "destination directory is blank. File is :%s",
+                        Name());
+                ForceDirectories(GetDestPath());
+                archive->OnStatus
+                    = [this](TKvraCompress *, const TlzhFileStats &stats) { FileStatus(stats); };
+                archive->CopyFile(SourcePath(), InstalledPath());
+                if (OnAfterCopy)
+                    OnAfterCopy(this);
+                Report(scAfterCopy, nullptr);
+            }
+        },
+        clear);
     BroadcastEvent(this, ieOperationEnded, nullptr);
 }
 

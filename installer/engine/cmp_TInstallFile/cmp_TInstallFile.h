@@ -148,7 +148,10 @@ private:
     std::string pendingName_;
 
     struct Placement;
+    Placement CurrentPlacement() const;
     void ApplyPlacement(const Placement &before);
+    // undoOnError: a rejected source name or folder must not stay behind.
+    template <typename T> void SetPlaced(T &field, const T &value, bool undoOnError);
     void Extract();
     void AfterInstall();
     void PutInPlace(const std::string &incomingPath);

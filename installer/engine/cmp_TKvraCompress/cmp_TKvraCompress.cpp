@@ -752,6 +752,34 @@ void TKvraCompress::Impl::AddStatus(TStream &source, TStream &dest)
     Status();
 }
 
+namespace
+{
+
+// Runs one archive operation. A cancel by the user ends it quietly, telling aborted when it
+// came from this archive; any other fault marks the archive aborted and goes on up. finish
+// runs first however it ends.
+template <typename Body, typename Finish, typename Aborted>
+void RunArchiveOperation(bool &abortFlag, Body &&body, Finish &&finish, Aborted &&aborted)
+{
+    try {
+        body();
+    } catch (const EkcAborted &) {
+        finish();
+        aborted();
+        return;
+    } catch (const EAbort &) {
+        finish();
+        return;
+    } catch (...) {
+        abortFlag = true;
+        finish();
+        throw;
+    }
+    finish();
+}
+
+} // namespace
+
 void TKvraCompress::ArchiveFiles(bool append, int uniqueID)
 {
     d->abort = false;
@@ -769,140 +797,135 @@ void TKvraCompress::ArchiveFiles(bool append, int uniqueID)
         d->loaded = false;
         d->filesToProcess->Clear();
     };
-    try {
-        const std::string directory = ExtractFileDir(d->compressedFile);
-        if (!directory.empty() && !DirectoryExists(directory))
-            ForceDirectories(directory);
+    RunArchiveOperation(
+        d->abort,
+        [&] {
+            const std::string directory = ExtractFileDir(d->compressedFile);
+            if (!directory.empty() && !DirectoryExists(directory))
+                ForceDirectories(directory);
 
-        // Every source is looked at before the archive is touched: a missing
-        // or oversized source, or two names that would be stored alike, stop
-        // the build with the old archive intact.
-        TFileHeaders fresh;
-        fresh.AddFiles(*d->filesToProcess, false);
-        std::unique_ptr<TFileStream> archive;
-        int64_t end = ArchiveHeadSize;
-        const bool appending = append && FileExists(d->compressedFile);
-        if (appending) {
-            archive = OpenFile(d->compressedFile, fmOpenReadWrite | fmShareDenyNone, MsgCannotCreateFile);
-            try {
-                d->headers.ReadFrom(*archive, 0);
-            } catch (const EKvraCompress &) {
-                throw;
-            } catch (const Exception &) {
-                throw EKvraCompress(MsgCorrupt);
+            // Every source is looked at before the archive is touched: a missing
+            // or oversized source, or two names that would be stored alike, stop
+            // the build with the old archive intact.
+            TFileHeaders fresh;
+            fresh.AddFiles(*d->filesToProcess, false);
+            std::unique_ptr<TFileStream> archive;
+            int64_t end = ArchiveHeadSize;
+            const bool appending = append && FileExists(d->compressedFile);
+            if (appending) {
+                archive = OpenFile(d->compressedFile, fmOpenReadWrite | fmShareDenyNone, MsgCannotCreateFile);
+                try {
+                    d->headers.ReadFrom(*archive, 0);
+                } catch (const EKvraCompress &) {
+                    throw;
+                } catch (const Exception &) {
+                    throw EKvraCompress(MsgCorrupt);
+                }
+                if (d->headers.MultiDisk())
+                    throw EKvraCompress(Format(MsgAppendToSpanned, d->compressedFile));
+                if (d->headers.Count() > 0)
+                    end = int64_t { d->headers.GetFileHeaders(d->headers.Count() - 1)->DataEnd } + 1;
+            } else {
+                d->headers.Clear();
             }
-            if (d->headers.MultiDisk())
-                throw EKvraCompress(Format(MsgAppendToSpanned, d->compressedFile));
-            if (d->headers.Count() > 0)
-                end = int64_t { d->headers.GetFileHeaders(d->headers.Count() - 1)->DataEnd } + 1;
-        } else {
-            d->headers.Clear();
-        }
-        for (int i = 0; i < fresh.Count(); ++i) {
-            const TFileHeader &h = *fresh.GetFileHeaders(i);
-            const bool cut = h.SourceName.size() > h.FileName.size();
-            for (int j = 0; j < d->headers.Count() + i; ++j) {
-                const TFileHeader &other = j < d->headers.Count()
-                    ? *d->headers.GetFileHeaders(j)
-                    : *fresh.GetFileHeaders(j - d->headers.Count());
-                const bool otherCut = other.ReadFromArchive ? other.FileName.size() == MaxStoredNameLength
-                                                            : other.SourceName.size() > other.FileName.size();
-                if ((cut || otherCut) && AnsiSameText(h.FileName, other.FileName))
-                    throw EKvraCompress(Format(MsgNamesCollide,
-                        other.ReadFromArchive ? other.FileName : other.SourceName, h.SourceName));
+            for (int i = 0; i < fresh.Count(); ++i) {
+                const TFileHeader &h = *fresh.GetFileHeaders(i);
+                const bool cut = h.SourceName.size() > h.FileName.size();
+                for (int j = 0; j < d->headers.Count() + i; ++j) {
+                    const TFileHeader &other = j < d->headers.Count()
+                        ? *d->headers.GetFileHeaders(j)
+                        : *fresh.GetFileHeaders(j - d->headers.Count());
+                    const bool otherCut = other.ReadFromArchive
+                        ? other.FileName.size() == MaxStoredNameLength
+                        : other.SourceName.size() > other.FileName.size();
+                    if ((cut || otherCut) && AnsiSameText(h.FileName, other.FileName))
+                        throw EKvraCompress(Format(MsgNamesCollide,
+                            other.ReadFromArchive ? other.FileName : other.SourceName, h.SourceName));
+                }
             }
-        }
-        if (!appending)
-            archive = OpenFile(d->compressedFile, fmCreate, MsgCannotCreateFile);
-        // Files already in the archive stay as they are; anything behind the
-        // last of them belongs to no header and is dropped.
-        archive->SetSize(end);
-        d->uniqueIDs.fill(0);
-        for (int i = 0; i < d->headers.Count(); ++i)
-            d->RememberID(d->headers.GetFileHeaders(i)->UniqueID, i);
-        written = d->headers.Count();
-        while (fresh.Count() > 0)
-            d->headers.Add(fresh.Release(0));
+            if (!appending)
+                archive = OpenFile(d->compressedFile, fmCreate, MsgCannotCreateFile);
+            // Files already in the archive stay as they are; anything behind the
+            // last of them belongs to no header and is dropped.
+            archive->SetSize(end);
+            d->uniqueIDs.fill(0);
+            for (int i = 0; i < d->headers.Count(); ++i)
+                d->RememberID(d->headers.GetFileHeaders(i)->UniqueID, i);
+            written = d->headers.Count();
+            while (fresh.Count() > 0)
+                d->headers.Add(fresh.Release(0));
 
-        // The head counts only the files already complete; it is rewritten
-        // after each file, so an archive cut short by a failure, a full disk
-        // or a cancel still reads as the files before it.
-        auto writeCount = [&] {
-            uint8_t head[ArchiveHeadSize];
-            Put32(head, written);
-            head[4] = 0;
-            if (archive->Seek(0, soFromBeginning) != 0
-                || archive->Write(head, ArchiveHeadSize) != ArchiveHeadSize)
-                throw EKvraCompress(MsgHeadUnwritable);
-            archive->Seek(0, soFromEnd);
-        };
-        writeCount();
-
-        d->ResetStats();
-        d->stats.TotalCompressed = 0;
-        for (int i = written; i < d->headers.Count(); ++i) {
-            TFileHeader &header = *d->headers.GetFileHeaders(i);
-            d->currentHeader = i;
-            temporary = MakeTempFileName();
-            auto source = OpenFile(header.SourceName, fmOpenRead | fmShareDenyNone, MsgCannotOpenFile);
-            auto dest = OpenFile(temporary, fmOpenReadWrite | fmShareDenyNone, MsgCannotCreateFile);
-
-            d->FillStats(header);
-            d->stats.CompressedSize = 0;
-            OnBeforeAdding(this, d->stats);
-
-            d->Compress(*source, *dest);
-            if (source->Position() != header.UncompressedSize)
-                throw EKvraCompress(Format(MsgSourceChanged, header.SourceName));
-            const int64_t compressed = dest->Size();
-            d->stats.Ratio = Percent(compressed, header.UncompressedSize);
-            d->stats.Finished = true;
-            d->AddStatus(*source, *dest);
-            d->stats.Finished = false;
-
-            const int64_t at = archive->Position();
-            if (at + FileHeaderSize + compressed > MaxPosition)
-                throw EKvraCompress(Format(MsgArchiveTooLarge, d->compressedFile, header.SourceName));
-            header.DataStart = static_cast<int32_t>(at + FileHeaderSize);
-            TFileHeaderBytes bytes = header.Encode();
-            d->WriteFully(*archive, bytes.data(), FileHeaderSize);
-            dest->SetPosition(0);
-            std::vector<char> buffer(ZBufferSize);
-            for (int64_t n; (n = dest->Read(buffer.data(), ZBufferSize)) > 0;)
-                d->WriteFully(*archive, buffer.data(), n);
-            const int64_t after = archive->Position();
-
-            d->stats.TotalCompressed += compressed;
-            header.DataEnd = static_cast<int32_t>(after - 1);
-            header.NextHeader = static_cast<int32_t>(after);
-            header.CompressedSize = static_cast<int32_t>(compressed);
-            header.UniqueID = uniqueID;
-            d->RememberID(uniqueID, i);
-            bytes = header.Encode();
-            archive->SetPosition(at);
-            d->WriteFully(*archive, bytes.data(), FileHeaderSize);
-            ++written;
+            // The head counts only the files already complete; it is rewritten
+            // after each file, so an archive cut short by a failure, a full disk
+            // or a cancel still reads as the files before it.
+            auto writeCount = [&] {
+                uint8_t head[ArchiveHeadSize];
+                Put32(head, written);
+                head[4] = 0;
+                if (archive->Seek(0, soFromBeginning) != 0
+                    || archive->Write(head, ArchiveHeadSize) != ArchiveHeadSize)
+                    throw EKvraCompress(MsgHeadUnwritable);
+                archive->Seek(0, soFromEnd);
+            };
             writeCount();
-            OnAfterAdding(this, d->stats);
-            source.reset();
-            dest.reset();
-            DeleteFile(temporary);
-            temporary.clear();
-        }
-    } catch (const EkcAborted &) {
-        finish();
-        if (OnAborted)
-            OnAborted(this);
-        return;
-    } catch (const EAbort &) {
-        finish();
-        return;
-    } catch (...) {
-        d->abort = true;
-        finish();
-        throw;
-    }
-    finish();
+
+            d->ResetStats();
+            d->stats.TotalCompressed = 0;
+            for (int i = written; i < d->headers.Count(); ++i) {
+                TFileHeader &header = *d->headers.GetFileHeaders(i);
+                d->currentHeader = i;
+                temporary = MakeTempFileName();
+                auto source = OpenFile(header.SourceName, fmOpenRead | fmShareDenyNone, MsgCannotOpenFile);
+                auto dest = OpenFile(temporary, fmOpenReadWrite | fmShareDenyNone, MsgCannotCreateFile);
+
+                d->FillStats(header);
+                d->stats.CompressedSize = 0;
+                OnBeforeAdding(this, d->stats);
+
+                d->Compress(*source, *dest);
+                if (source->Position() != header.UncompressedSize)
+                    throw EKvraCompress(Format(MsgSourceChanged, header.SourceName));
+                const int64_t compressed = dest->Size();
+                d->stats.Ratio = Percent(compressed, header.UncompressedSize);
+                d->stats.Finished = true;
+                d->AddStatus(*source, *dest);
+                d->stats.Finished = false;
+
+                const int64_t at = archive->Position();
+                if (at + FileHeaderSize + compressed > MaxPosition)
+                    throw EKvraCompress(Format(MsgArchiveTooLarge, d->compressedFile, header.SourceName));
+                header.DataStart = static_cast<int32_t>(at + FileHeaderSize);
+                TFileHeaderBytes bytes = header.Encode();
+                d->WriteFully(*archive, bytes.data(), FileHeaderSize);
+                dest->SetPosition(0);
+                std::vector<char> buffer(ZBufferSize);
+                for (int64_t n; (n = dest->Read(buffer.data(), ZBufferSize)) > 0;)
+                    d->WriteFully(*archive, buffer.data(), n);
+                const int64_t after = archive->Position();
+
+                d->stats.TotalCompressed += compressed;
+                header.DataEnd = static_cast<int32_t>(after - 1);
+                header.NextHeader = static_cast<int32_t>(after);
+                header.CompressedSize = static_cast<int32_t>(compressed);
+                header.UniqueID = uniqueID;
+                d->RememberID(uniqueID, i);
+                bytes = header.Encode();
+                archive->SetPosition(at);
+                d->WriteFully(*archive, bytes.data(), FileHeaderSize);
+                ++written;
+                writeCount();
+                OnAfterAdding(this, d->stats);
+                source.reset();
+                dest.reset();
+                DeleteFile(temporary);
+                temporary.clear();
+            }
+        },
+        finish,
+        [this] {
+            if (OnAborted)
+                OnAborted(this);
+        });
 }
 
 // ---- Extracting ----------------------------------------------------------------
@@ -1011,70 +1034,64 @@ void TKvraCompress::ExtractFiles()
         d->filesToProcess->Clear();
         d->targetName.clear();
     };
-    try {
-        if (!d->loaded)
-            d->ReadHeaders();
-        d->currentDisk = 0;
-        d->ResetStats();
-        for (int i = 0; i < d->filesToProcess->Count(); ++i) {
-            const std::string line = d->filesToProcess->Strings(i);
-            const int index = d->headers.IndexOfName(line);
-            if (index < 0)
-                throw EKvraCompress(Format(MsgNotInArchive, line, d->compressedFile));
-            const TFileHeader &header = *d->headers.GetFileHeaders(index);
-            d->currentHeader = index;
-            d->FillStats(header);
+    RunArchiveOperation(
+        d->abort,
+        [&] {
+            if (!d->loaded)
+                d->ReadHeaders();
+            d->currentDisk = 0;
+            d->ResetStats();
+            for (int i = 0; i < d->filesToProcess->Count(); ++i) {
+                const std::string line = d->filesToProcess->Strings(i);
+                const int index = d->headers.IndexOfName(line);
+                if (index < 0)
+                    throw EKvraCompress(Format(MsgNotInArchive, line, d->compressedFile));
+                const TFileHeader &header = *d->headers.GetFileHeaders(index);
+                d->currentHeader = index;
+                d->FillStats(header);
 
-            if (Trim(d->targetName).empty())
-                d->targetName = NamePart(header.FileName);
-            OnBeforeExtracting(this, d->stats);
-            auto target = [&] {
-                d->targetName = NamePart(d->targetName);
-                if (!IsUsableName(d->targetName))
-                    throw EKvraCompress(Format(MsgCannotCreateFile, d->targetName));
-                return AddTrailingBackslash(d->extractDirectory) + d->targetName;
-            };
-            std::string dest = target();
+                if (Trim(d->targetName).empty())
+                    d->targetName = NamePart(header.FileName);
+                OnBeforeExtracting(this, d->stats);
+                auto target = [&] {
+                    d->targetName = NamePart(d->targetName);
+                    if (!IsUsableName(d->targetName))
+                        throw EKvraCompress(Format(MsgCannotCreateFile, d->targetName));
+                    return AddTrailingBackslash(d->extractDirectory) + d->targetName;
+                };
+                std::string dest = target();
 
-            bool replace = true;
-            if (FileExists(dest)) {
-                switch (TVersionResource::IsFileNewerByName(
-                    header.FileVersion, dest, d->overwrite, header.FileDate)) {
-                case 0:
-                    throw EKvraCompress(MsgCompareFailed);
-                case 1:
-                case 3:
-                    replace = false;
-                    break;
-                default:
-                    if (OnReplace) {
-                        OnReplace(this, d->stats);
-                        dest = target();
+                bool replace = true;
+                if (FileExists(dest)) {
+                    switch (TVersionResource::IsFileNewerByName(
+                        header.FileVersion, dest, d->overwrite, header.FileDate)) {
+                    case 0:
+                        throw EKvraCompress(MsgCompareFailed);
+                    case 1:
+                    case 3:
+                        replace = false;
+                        break;
+                    default:
+                        if (OnReplace) {
+                            OnReplace(this, d->stats);
+                            dest = target();
+                        }
                     }
                 }
+                if (replace) {
+                    d->ExtractOne(header, dest);
+                } else {
+                    d->stats.Finished = true;
+                    d->Status();
+                }
+                d->targetName.clear();
             }
-            if (replace) {
-                d->ExtractOne(header, dest);
-            } else {
-                d->stats.Finished = true;
-                d->Status();
-            }
-            d->targetName.clear();
-        }
-    } catch (const EkcAborted &) {
-        finish();
-        if (OnAborted)
-            OnAborted(this);
-        return;
-    } catch (const EAbort &) {
-        finish();
-        return;
-    } catch (...) {
-        d->abort = true;
-        finish();
-        throw;
-    }
-    finish();
+        },
+        finish,
+        [this] {
+            if (OnAborted)
+                OnAborted(this);
+        });
 }
 
 // ---- Plain copies --------------------------------------------------------------

@@ -110,6 +110,23 @@ const TKvraLanguage TableLanguages[]
 
 TTranslator *globalTranslator = nullptr;
 
+// The language tables and the translator hand out their owned items by index
+// with the class library's list error.
+template <typename T> T *ItemAt(const std::vector<std::unique_ptr<T>> &items, int index)
+{
+    if (index < 0 || index >= static_cast<int>(items.size()))
+        throw EListError(Format("List index out of bounds (%d)", index));
+    return items[static_cast<size_t>(index)].get();
+}
+
+template <typename T> T *FirstWithGLID(const std::vector<std::unique_ptr<T>> &items, int glid)
+{
+    for (const auto &item : items)
+        if (item->GLID() == glid)
+            return item.get();
+    return nullptr;
+}
+
 } // namespace
 
 TKvraLanguage LanguageOfLangId(uint16_t langId)
@@ -350,32 +367,22 @@ int TLanguage::MemoCount() const
 
 TLanguageString *TLanguage::StringItem(int index) const
 {
-    if (index < 0 || index >= StringCount())
-        throw EListError(Format("List index out of bounds (%d)", index));
-    return d->parsedStrings[static_cast<size_t>(index)].get();
+    return ItemAt(d->parsedStrings, index);
 }
 
 TLanguageMemo *TLanguage::MemoItem(int index) const
 {
-    if (index < 0 || index >= MemoCount())
-        throw EListError(Format("List index out of bounds (%d)", index));
-    return d->parsedMemos[static_cast<size_t>(index)].get();
+    return ItemAt(d->parsedMemos, index);
 }
 
 TLanguageString *TLanguage::FindStringByGLID(int glid) const
 {
-    for (const auto &s : d->parsedStrings)
-        if (s->GLID() == glid)
-            return s.get();
-    return nullptr;
+    return FirstWithGLID(d->parsedStrings, glid);
 }
 
 TLanguageMemo *TLanguage::FindMemoByGLID(int glid) const
 {
-    for (const auto &m : d->parsedMemos)
-        if (m->GLID() == glid)
-            return m.get();
-    return nullptr;
+    return FirstWithGLID(d->parsedMemos, glid);
 }
 
 TLanguageString *TLanguage::FindStringByText(const std::string &text) const
@@ -440,9 +447,7 @@ int TTranslator::GetLanguageCount() const
 
 TLanguage *TTranslator::GetLanguage(int index) const
 {
-    if (index < 0 || index >= GetLanguageCount())
-        throw EListError(Format("List index out of bounds (%d)", index));
-    return d->languages[static_cast<size_t>(index)].get();
+    return ItemAt(d->languages, index);
 }
 
 TLanguage *TTranslator::FindLanguage(TKvraLanguage ident) const

@@ -157,6 +157,24 @@ INSTANTIATE_TEST_SUITE_P(Cases, ResumeLine,
 
 class EndOfRun : public SmallProduct
 {
+protected:
+    // A probe in form that hears what install broadcasts; the form owns it.
+    static TEventProbe *ProbeOn(TComponent *form, TCustomInstall *install)
+    {
+        auto *probe = new TEventProbe(form);
+        probe->SetContainer(install);
+        return probe;
+    }
+
+    // Ends the run with fault as soon as it has started, once logKey holds its log's key.
+    template <typename Fault>
+    static void FailOnStart(TCustomInstall *install, std::string &logKey, const Fault &fault)
+    {
+        install->OnAfterInitialized = [install, &logKey, fault](TObject *) {
+            logKey = install->Log().Key();
+            throw fault;
+        };
+    }
 };
 
 TEST_F(EndOfRun, RestartAskedForRestartsWindowsAndEndsWithoutTheGoodInstall)
@@ -165,8 +183,7 @@ TEST_F(EndOfRun, RestartAskedForRestartsWindowsAndEndsWithoutTheGoodInstall)
     const std::string result = InChild([&] {
         auto form = LoadForm(Resource());
         TCustomInstall *install = InstallOf(form.get());
-        auto *probe = new TEventProbe(form.get());
-        probe->SetContainer(install);
+        auto *probe = ProbeOn(form.get(), install);
         install->OnAfterInitialized = [&](TObject *) { install->SetReboot(true); };
         bool asked = false;
         install->OnBeforeReboot = [&](TCustomInstall *, bool &proceed) { asked = proceed; };
@@ -186,8 +203,7 @@ TEST_F(EndOfRun, HandlerThatDeclinesTheRestartStillEndsTheProgram)
     const std::string result = InChild([&] {
         auto form = LoadForm(Resource());
         TCustomInstall *install = InstallOf(form.get());
-        auto *probe = new TEventProbe(form.get());
-        probe->SetContainer(install);
+        auto *probe = ProbeOn(form.get(), install);
         install->OnAfterInitialized = [&](TObject *) { install->SetReboot(true); };
         install->OnBeforeReboot = [](TCustomInstall *, bool &proceed) { proceed = false; };
         Run(install);
@@ -221,13 +237,9 @@ TEST_F(EndOfRun, CancelWithoutRunAutomaticNotifiesAndKeepsTheProgramRunning)
         ScriptedMessageBoxes boxes;
         auto form = LoadForm(Resource());
         TCustomInstall *install = InstallOf(form.get());
-        auto *probe = new TEventProbe(form.get());
-        probe->SetContainer(install);
+        auto *probe = ProbeOn(form.get(), install);
         std::string logKey;
-        install->OnAfterInitialized = [&](TObject *) {
-            logKey = install->Log().Key();
-            throw EAIUserAbort();
-        };
+        FailOnStart(install, logKey, EAIUserAbort());
         Run(install);
         return std::string(
                    probe->HeardCode(ieBadInstall) && probe->HeardCode(ieBadInstallWizard) ? "bad " : "")
@@ -244,15 +256,11 @@ TEST_F(EndOfRun, OtherErrorsAreShownTheLogStaysAndTheProgramShutsDown)
         ScriptedMessageBoxes boxes;
         auto form = LoadForm(Resource());
         TCustomInstall *install = InstallOf(form.get());
-        auto *probe = new TEventProbe(form.get());
-        probe->SetContainer(install);
+        auto *probe = ProbeOn(form.get(), install);
         std::string logKey;
         bool shutdownAsked = false;
         install->OnBeforeShutdown = [&](TCustomInstall *, bool &) { shutdownAsked = true; };
-        install->OnAfterInitialized = [&](TObject *) {
-            logKey = install->Log().Key();
-            throw Exception("Disco dañado");
-        };
+        FailOnStart(install, logKey, Exception("Disco dañado"));
         Run(install);
         return std::string(probe->HeardCode(ieBadInstall) ? "bad " : "")
             + (boxes.Count() ? boxes.Last().Text : "") + (RegKeyExists(logKey) ? " log kept" : " log removed")
@@ -266,8 +274,7 @@ TEST_F(EndOfRun, ErrorsBeforeARunAreOnlyShown)
     ScriptedMessageBoxes boxes;
     auto form = LoadForm(Resource());
     TCustomInstall *install = InstallOf(form.get());
-    auto *probe = new TEventProbe(form.get());
-    probe->SetContainer(install);
+    auto *probe = ProbeOn(form.get(), install);
     Exception e("antes");
     install->HandleException(install, e);
     ASSERT_EQ(boxes.Count(), 1);

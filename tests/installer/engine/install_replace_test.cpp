@@ -55,6 +55,19 @@ protected:
         Run(InstallOf(form.get()));
         ASSERT_EQ(boxes.Count(), 0) << boxes.Last().Text;
     }
+
+    // Installs the built product with File1 registered as an ActiveX server, in a child
+    // process; answers the last message shown, or "no box".
+    std::string InstallFile1AsServer()
+    {
+        return InChild([&] {
+            ScriptedMessageBoxes boxes;
+            auto form = LoadForm(Resource());
+            static_cast<TCustomInstallFile *>(form->FindComponent("File1"))->SetActiveX(true);
+            Run(InstallOf(form.get()));
+            return boxes.Count() ? boxes.Last().Text : std::string("no box");
+        });
+    }
 };
 
 TEST_F(Replace, FileInUseWaitsUnderANumberedNameAndTakesItsPlaceAtTheRestart)
@@ -152,13 +165,7 @@ TEST_F(Replace, RegistrationThatStillFailsAfterAllFilesEndsTheRun)
 {
     files_ = { { "SERVER.EXE", "#!/nonexistent/interpreter\n" } };
     Build();
-    const std::string result = InChild([&] {
-        ScriptedMessageBoxes boxes;
-        auto form = LoadForm(Resource());
-        static_cast<TCustomInstallFile *>(form->FindComponent("File1"))->SetActiveX(true);
-        Run(InstallOf(form.get()));
-        return boxes.Count() ? boxes.Last().Text : std::string("no box");
-    });
+    const std::string result = InstallFile1AsServer();
     EXPECT_THAT(result,
         HasSubstr("Could not register the ActiveX component, SERVER.EXE, because the "
                   "WinExec(C:\\WINDOWS\\SYSTEM32\\SERVER.EXE,SW_HIDE) function returned a value < 32"));
@@ -174,13 +181,7 @@ TEST_F(Replace, InProcessServerWithoutItsEntryPointIsNamedInTheError)
     ASSERT_FALSE(library.empty()) << "zlib is a dependency of the project";
     files_ = { { "ZLIB.DLL", library } };
     Build();
-    const std::string result = InChild([&] {
-        ScriptedMessageBoxes boxes;
-        auto form = LoadForm(Resource());
-        static_cast<TCustomInstallFile *>(form->FindComponent("File1"))->SetActiveX(true);
-        Run(InstallOf(form.get()));
-        return boxes.Count() ? boxes.Last().Text : std::string("no box");
-    });
+    const std::string result = InstallFile1AsServer();
     EXPECT_THAT(result, HasSubstr("Could not register the ActiveX component, ZLIB.DLL, because the DllRegisterServer "
                                   "function could not be found. The file component is File1. The following value is "
                                   "the value of the GetLastError function: 127"));

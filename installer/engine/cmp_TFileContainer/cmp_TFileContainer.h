@@ -9,6 +9,7 @@
 #include "installer/engine/cmp_TInstallContainer/cmp_TInstallContainer.h"
 #include "installer/engine/cmp_TKvraCompress/cmp_TKvraCompress.h"
 #include "installer/engine/cmp_TNetInstallLocation/cmp_TNetInstallLocation.h"
+#include "platform/rtl/pointerlist.h"
 
 class TCustomInstallFile;
 class TCustomNetInstallLocation;
@@ -16,23 +17,17 @@ class TStrings;
 
 // The parameter list of the status codes 1008 to 1011 and of event -993:
 // the install file, then its parameter object. Owns nothing.
-class TParamList : public TObject
+class TParamList : public TObject, public TPointerList<TObject>
 {
 public:
     TParamList() = default;
     TParamList(TObject *first, TObject *second)
-        : items_ { first, second }
     {
+        Add(first);
+        Add(second);
     }
     static const TMetaClass Class;
     const TMetaClass *ClassType() const override { return &Class; }
-
-    int Count() const { return static_cast<int>(items_.size()); }
-    TObject *Items(int index) const { return items_.at(static_cast<size_t>(index)); }
-    void Add(TObject *item) { items_.push_back(item); }
-
-private:
-    std::vector<TObject *> items_;
 };
 
 // Status codes an install file or container sends up to its container.

@@ -33,23 +33,13 @@ struct Globals {
     std::unique_ptr<TKvraCompress> archive;
     TInstallContainer *install = nullptr;
     const TInstallInformation *information = nullptr;
-    ~Globals();
 };
 
-// Components that outlive the unit (statics of other units freed later) must
-// find the lists gone rather than freed.
-bool globalsGone = false;
-Globals::~Globals()
-{
-    globalsGone = true;
-}
-
+// Components that outlive the unit (statics of other units freed later) find
+// the lists gone rather than freed.
 Globals *TheGlobals()
 {
-    if (globalsGone)
-        return nullptr;
-    static Globals globals;
-    return &globals;
+    return TUnitGlobals<Globals>::Get();
 }
 
 } // namespace
@@ -102,70 +92,25 @@ TKvraCompress *SharedArchive()
     return g->archive.get();
 }
 
-namespace
-{
-
-template <typename T> T *ListItem(const std::vector<T *> &items, int index)
-{
-    if (index < 0 || index >= static_cast<int>(items.size()))
-        throw EListError(Format("List index out of bounds (%d)", index));
-    return items[static_cast<size_t>(index)];
-}
-
-template <typename T> int ListIndexOf(const std::vector<T *> &items, const T *item)
-{
-    const auto it = std::find(items.begin(), items.end(), item);
-    return it == items.end() ? -1 : static_cast<int>(it - items.begin());
-}
-
-template <typename T> void ListRemove(std::vector<T *> &items, const T *item)
-{
-    const auto it = std::find(items.begin(), items.end(), item);
-    if (it != items.end())
-        items.erase(it);
-}
-
-} // namespace
 
 void TInstallContainerList::Add(TInstallContainer *container)
 {
     if (!container)
         throw IEContainerList("Cannot add a blank entry to the TInstallContainerList object");
-    items_.push_back(container);
+    TPointerList::Add(container);
 }
 
-void TInstallContainerList::Remove(TInstallContainer *container)
+void TInstallContainerList::Remove(const TInstallContainer *container)
 {
-    ListRemove(items_, container);
+    TPointerList::Remove(container);
     ++removals_;
-}
-int TInstallContainerList::IndexOf(const TInstallContainer *container) const
-{
-    return ListIndexOf(items_, container);
-}
-TInstallContainer *TInstallContainerList::Items(int index) const
-{
-    return ListItem(items_, index);
 }
 
 void TCustomInstallFileList::Add(TCustomInstallFile *file)
 {
     if (!file)
         throw IECustomInstallFileList("Cannot add a blank entry to the TCustomInstallFileList object");
-    items_.push_back(file);
-}
-
-void TCustomInstallFileList::Remove(TCustomInstallFile *file)
-{
-    ListRemove(items_, file);
-}
-int TCustomInstallFileList::IndexOf(const TCustomInstallFile *file) const
-{
-    return ListIndexOf(items_, file);
-}
-TCustomInstallFile *TCustomInstallFileList::Items(int index) const
-{
-    return ListItem(items_, index);
+    TPointerList::Add(file);
 }
 
 // ---- Path specifiers the tree hands out ----------------------------------------------
@@ -689,13 +634,13 @@ TBaseKelvaraForm::TBaseKelvaraForm(TComponent *owner)
 {
     Font()->SetCharset(0);
     if (TBaseKelvaraFormList *list = KelvaraFormList())
-        list->items_.push_back(this);
+        list->Add(this);
 }
 
 TBaseKelvaraForm::~TBaseKelvaraForm()
 {
     if (TBaseKelvaraFormList *list = KelvaraFormList())
-        ListRemove(list->items_, this);
+        list->Remove(this);
 }
 
 void TBaseKelvaraForm::SetContainer(TInstallContainer *value)
@@ -734,11 +679,3 @@ void TBaseKelvaraForm::ApplyLanguage()
     Application->ProcessMessages();
 }
 
-int TBaseKelvaraFormList::IndexOf(const TBaseKelvaraForm *form) const
-{
-    return ListIndexOf(items_, form);
-}
-TBaseKelvaraForm *TBaseKelvaraFormList::Items(int index) const
-{
-    return ListItem(items_, index);
-}

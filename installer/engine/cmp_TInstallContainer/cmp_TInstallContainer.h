@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+
+#include "platform/rtl/pointerlist.h"
 #include <memory>
 #include <string>
 #include <vector>
@@ -273,34 +275,22 @@ inline constexpr const char *UninstallKeyRoot = "\\Software\\Microsoft\\Windows\
 // ---- Global lists ------------------------------------------------------------------
 
 // Every install container that exists, in the order they were made.
-class TInstallContainerList
+class TInstallContainerList : public TPointerList<TInstallContainer>
 {
 public:
     void Add(TInstallContainer *container); // nil: IEContainerList
-    void Remove(TInstallContainer *container);
-    int IndexOf(const TInstallContainer *container) const;
-    int Count() const { return static_cast<int>(items_.size()); }
-    TInstallContainer *Items(int index) const; // EListError outside 0..Count-1
+    void Remove(const TInstallContainer *container);
     uint64_t Removals() const { return removals_; } // grows with every Remove
 
 private:
-    std::vector<TInstallContainer *> items_;
     uint64_t removals_ = 0;
 };
 
 // A list of install files: all of them, and those whose registration is deferred.
-class TCustomInstallFileList
+class TCustomInstallFileList : public TPointerList<TCustomInstallFile>
 {
 public:
     void Add(TCustomInstallFile *file); // nil: IECustomInstallFileList
-    void Remove(TCustomInstallFile *file);
-    int IndexOf(const TCustomInstallFile *file) const;
-    int Count() const { return static_cast<int>(items_.size()); }
-    TCustomInstallFile *Items(int index) const; // EListError outside 0..Count-1
-    void Clear() { items_.clear(); }
-
-private:
-    std::vector<TCustomInstallFile *> items_;
 };
 
 // Each is null once the program has begun to end.
@@ -357,15 +347,8 @@ private:
 
 // Every toolkit form that exists, in the order they were made; null once the
 // program has begun to end.
-class TBaseKelvaraFormList
+// Forms join and leave it themselves.
+class TBaseKelvaraFormList : public TPointerList<TBaseKelvaraForm>
 {
-public:
-    int IndexOf(const TBaseKelvaraForm *form) const;
-    int Count() const { return static_cast<int>(items_.size()); }
-    TBaseKelvaraForm *Items(int index) const; // EListError outside 0..Count-1
-
-private:
-    friend class TBaseKelvaraForm;
-    std::vector<TBaseKelvaraForm *> items_;
 };
 TBaseKelvaraFormList *KelvaraFormList();

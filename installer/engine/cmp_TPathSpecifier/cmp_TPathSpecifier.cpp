@@ -56,22 +56,12 @@ struct Globals {
     TStandardPathSpecList standard;
     TInstallStartup startup;
     TArchivePathReader archivePathReader;
-    ~Globals();
 };
 
 // Specifiers owned by forms that outlive the unit find the lists gone, not freed.
-bool globalsGone = false;
-Globals::~Globals()
-{
-    globalsGone = true;
-}
-
 Globals *TheGlobals()
 {
-    if (globalsGone)
-        return nullptr;
-    static Globals globals;
-    return &globals;
+    return TUnitGlobals<Globals>::Get();
 }
 
 // The classes of the standard specifiers, in the order a form receives them.
@@ -454,34 +444,14 @@ void TPathSpecifierList::Add(TCustomPathSpecifier *specifier)
 {
     if (!specifier)
         throw IEPathSpecifierList("Tried to add a nil object to the path specifier list");
-    items_.push_back(specifier);
-}
-
-void TPathSpecifierList::Remove(TCustomPathSpecifier *specifier)
-{
-    const auto it = std::find(items_.begin(), items_.end(), specifier);
-    if (it != items_.end())
-        items_.erase(it);
-}
-
-int TPathSpecifierList::IndexOf(const TCustomPathSpecifier *specifier) const
-{
-    const auto it = std::find(items_.begin(), items_.end(), specifier);
-    return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
-}
-
-TCustomPathSpecifier *TPathSpecifierList::Items(int index) const
-{
-    if (index < 0 || index >= Count())
-        throw EListError(Format("List index out of bounds (%d)", index));
-    return items_[static_cast<size_t>(index)];
+    TPointerList::Add(specifier);
 }
 
 TCustomPathSpecifier *TPathSpecifierList::FindByClass(const TMetaClass &classType) const
 {
-    for (TCustomPathSpecifier *specifier : items_)
-        if (specifier->InheritsFrom(classType))
-            return specifier;
+    for (int i = 0; i < Count(); ++i)
+        if (Items(i)->InheritsFrom(classType))
+            return Items(i);
     throw IEPathSpecifier("Could not find the path specifier");
 }
 

@@ -6,6 +6,7 @@
 
 #include "platform/classes/classes.h"
 #include "platform/rtl/events.h"
+#include "platform/rtl/pointerlist.h"
 
 class TInstallContainer;
 
@@ -207,22 +208,15 @@ public:
 
 // ---- The lists of specifiers -------------------------------------------------------
 
-class TPathSpecifierList
+class TPathSpecifierList : public TPointerList<TCustomPathSpecifier>
 {
 public:
     virtual ~TPathSpecifierList() = default;
     void Add(TCustomPathSpecifier *specifier); // nil: IEPathSpecifierList
-    void Remove(TCustomPathSpecifier *specifier);
-    int IndexOf(const TCustomPathSpecifier *specifier) const;
-    int Count() const { return static_cast<int>(items_.size()); }
-    TCustomPathSpecifier *Items(int index) const; // EListError outside 0..Count-1
 
     // The first listed specifier of classType or a descendant; IEPathSpecifier when none.
     TCustomPathSpecifier *FindByClass(const TMetaClass &classType) const;
     template <typename T> T *FindByClass() const { return static_cast<T *>(FindByClass(T::Class)); }
-
-private:
-    std::vector<TCustomPathSpecifier *> items_;
 };
 
 class TStandardPathSpecList : public TPathSpecifierList

@@ -14,6 +14,7 @@ struct Faults {
     std::set<std::string> inUse; // host paths
     int64_t diskSpace = -1;
     bool restartRefused = false;
+    bool delayedMovesRefused = false;
 };
 
 Faults &State()
@@ -95,6 +96,20 @@ bool RestartRefused()
     return f.restartRefused;
 }
 
+void SetDelayedMovesRefused(bool refused)
+{
+    Faults &f = State();
+    std::lock_guard guard(f.lock);
+    f.delayedMovesRefused = refused;
+}
+
+bool DelayedMovesRefused()
+{
+    Faults &f = State();
+    std::lock_guard guard(f.lock);
+    return f.delayedMovesRefused;
+}
+
 void ClearFaults()
 {
     Faults &f = State();
@@ -102,4 +117,5 @@ void ClearFaults()
     f.inUse.clear();
     f.diskSpace = -1;
     f.restartRefused = false;
+    f.delayedMovesRefused = false;
 }

@@ -25,6 +25,11 @@ int64_t TakeDiskSpace(int64_t count);
 void SetRestartRefused(bool refused);
 bool RestartRefused();
 
+// Windows refuses to record moves for the restart (MoveFileEx with
+// MOVEFILE_DELAY_UNTIL_REBOOT fails, as for a user without the rights).
+void SetDelayedMovesRefused(bool refused);
+bool DelayedMovesRefused();
+
 // Lifts every fault.
 void ClearFaults();
 

@@ -244,6 +244,10 @@ bool MoveFileEx(const std::string &existingFileName, const std::string &newFileN
         return false;
     }
     if (flags & MOVEFILE_DELAY_UNTIL_REBOOT) {
+        if (DelayedMovesRefused()) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return false;
+        }
         try {
             TFileLock lock(LockFile(), true);
             std::string text = ReadIfAny(MovesFile());
@@ -273,6 +277,23 @@ std::vector<TPendingMove> PendingMoves()
 {
     TFileLock lock(LockFile(), false);
     return ParseMoves(ReadIfAny(MovesFile()));
+}
+
+std::vector<std::string> CancelPendingMoves(const std::string &newFileName)
+{
+    std::vector<std::string> sources;
+    TFileLock lock(LockFile(), true);
+    const std::string target = MapPath(newFileName);
+    std::string kept;
+    for (const TPendingMove &move : ParseMoves(ReadIfAny(MovesFile()))) {
+        if (!move.Dest.empty() && MapPath(move.Dest) == target)
+            sources.push_back(move.Source);
+        else
+            kept += move.Source + "\t" + move.Dest + "\n";
+    }
+    if (!sources.empty())
+        WriteFileAtomic(MovesFile(), kept);
+    return sources;
 }
 
 // ---- Restarting -------------------------------------------------------------------

@@ -76,6 +76,10 @@ struct TPendingMove {
     std::string Dest; // "": delete Source
 };
 std::vector<TPendingMove> PendingMoves();
+// Takes back every recorded move onto newFileName (the same file of the
+// machine, however it is named) and answers their sources, which stay where
+// they are.
+std::vector<std::string> CancelPendingMoves(const std::string &newFileName);
 
 // ---- Restarting -------------------------------------------------------------------
 

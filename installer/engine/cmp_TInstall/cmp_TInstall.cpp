@@ -17,6 +17,7 @@
 #include "platform/rtl/strings.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/system/process.h"
+#include "platform/system/registry.h"
 #include "platform/system/restart.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/forms.h"
@@ -127,6 +128,28 @@ std::string ProgramPath()
         if (c == '/')
             c = '\\';
     return "Z:" + host;
+}
+
+// Removes the RunOnce values name, name1, name2, ... that hold command.
+void RemoveRunOnce(const std::string &name, const std::string &command)
+{
+    try {
+        TRegistry reg;
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        if (!reg.OpenKey("\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", false))
+            return;
+        TStringList names;
+        reg.GetValueNames(names);
+        for (int i = 0; i < names.Count(); ++i) {
+            const std::string rest = names[i].size() >= name.size() ? names[i].substr(name.size()) : "-";
+            int number = 0;
+            if (SameText(names[i].substr(0, name.size()), name) && (rest.empty() || TryStrToInt(rest, number))
+                && reg.GetDataType(names[i]) == rdString && SameText(reg.ReadString(names[i]), command))
+                reg.DeleteValue(names[i]);
+        }
+    } catch (const ERegistryException &) {
+        // nothing of ours can be read there, nor run from there
+    }
 }
 
 std::vector<std::string> &Arguments()
@@ -527,6 +550,7 @@ void TCustomInstall::Process()
     strictRegistration = false;
     if (TCustomInstallFileList *deferred = DeferredRegistrationList())
         deferred->Clear();
+    d->log.StartRun();
     running_ = true;
     if (useLoadingProgram_ && !switches_.Contains(swSource))
         throw IEInstall(
@@ -552,6 +576,8 @@ void TCustomInstall::Process()
     RegisterDeferred();
     if (d->log.FilesInUse() > 0 || reboot_)
         WriteResumeEntry();
+    else // an earlier run's entry would resume work this run has done
+        RemoveRunOnce("KelvaraUnfinished", ResumeCommandLine());
     const bool wasReboot = reboot_;
     if (reboot_) {
         BroadcastEvent(this, ieBeforeReboot, nullptr);

@@ -45,6 +45,7 @@ public:
     void AddUnfinished(const std::string &name, int kind);
     void ReadUnfinishedList(TStrings &list); // "name;kind" lines
     int FilesInUse() const { return filesInUse_; } // entries added in this run
+    void StartRun() { filesInUse_ = 0; } // a new run has added nothing yet
 
     // The wizard's language, kept across a restart. Nothing is written
     // without an entry; a missing or unreadable value gives fallback.

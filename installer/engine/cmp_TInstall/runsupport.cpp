@@ -3,6 +3,7 @@
 #include "installer/engine/cmp_TTranslator/cmp_TTranslator.h"
 #include "installer/engine/routines/routines_Strings.h"
 #include "platform/rtl/files.h"
+#include "platform/rtl/pathmap.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/system/windows.h"
 
@@ -25,7 +26,9 @@ void RemoveLoaderProgram(const std::string &programPath)
 {
     const std::string folder = RemoveTrailingBackslash(ExtractFileDir(programPath));
     DeleteFile(programPath);
-    const std::string temp = RemoveTrailingBackslash(GetTempPath());
-    if (SameText(RemoveTrailingBackslash(ExtractFileDir(folder)), temp) && !SameText(folder, temp))
+    // The program may be named by its host path (Z:) and the temporary folder
+    // by its drive path (C:): compare the files they name.
+    const std::string temp = MapPath(RemoveTrailingBackslash(GetTempPath()));
+    if (MapPath(RemoveTrailingBackslash(ExtractFileDir(folder))) == temp && MapPath(folder) != temp)
         RemoveDir(folder); // refuses a folder that still holds anything
 }

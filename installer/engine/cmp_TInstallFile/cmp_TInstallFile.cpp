@@ -12,6 +12,7 @@
 #include "platform/classes/filer.h"
 #include "platform/rtl/files.h"
 #include "platform/rtl/lasterror.h"
+#include "platform/rtl/pathmap.h"
 #include "platform/rtl/strings.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/utf8.h"
@@ -152,6 +153,53 @@ void RemoveLeftovers(const std::string &folder, const std::string &destName)
             DeleteFile(base + rec.Name);
         while (FindNext(rec) == 0);
         FindClose(rec);
+    }
+}
+
+const char *const RunOnceKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+bool SameFile(const std::string &a, const std::string &b)
+{
+    return MapPath(a) == MapPath(b);
+}
+
+// A file just written to its place is newer than any file still waiting to
+// replace it at the restart: the waiting file and its move (recorded, or in
+// a batch file of an earlier run) are dropped, so the restart cannot roll the
+// update back.
+void DropWaitingReplacements(const std::string &dest)
+{
+    for (const std::string &waiting : CancelPendingMoves(dest))
+        DeleteFile(waiting);
+    try {
+        TRegistry reg;
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        if (!reg.OpenKey(RunOnceKey, false))
+            return;
+        TStringList names;
+        reg.GetValueNames(names);
+        for (int i = 0; i < names.Count(); ++i) {
+            if (!SameText(names[i].substr(0, 14), "KelvaraBatFile") || reg.GetDataType(names[i]) != rdString)
+                continue;
+            const std::string batch = reg.ReadString(names[i]);
+            TStringList lines;
+            try {
+                lines.LoadFromFile(batch);
+            } catch (const Exception &) {
+                continue;
+            }
+            for (int j = 0; j < lines.Count(); ++j) {
+                const std::vector<std::string> words = CommandLineToArgv(lines[j]);
+                if (words.size() == 3 && SameText(words[0], "move") && SameFile(words[2], dest)) {
+                    DeleteFile(words[1]);
+                    DeleteFile(batch);
+                    reg.DeleteValue(names[i]);
+                    break;
+                }
+            }
+        }
+    } catch (const ERegistryException &) {
+        // an unreadable RunOnce key holds nothing of ours to drop
     }
 }
 
@@ -421,22 +469,24 @@ void TCustomInstallFile::ApplyPlacement(const Placement &before)
         default:
             break;
         }
-        switch (fileType_) {
-        case iftApplicationSpecificDLL:
-            TFileRelated::SetDestDirType(Standard(TpsMainInstall::Class));
-            TFileRelated::SetDestDir("\\System");
-            break;
-        case iftVendorSharedDLL:
-            TFileRelated::SetDestDirType(Standard(TpsCommonFiles::Class));
-            TFileRelated::SetDestDir("\\System");
-            break;
-        case iftSystemWideDLL:
-            TFileRelated::SetDestDirType(Standard(TpsSystem::Class));
-            TFileRelated::SetDestDir("");
-            break;
-        default:
-            break;
-        }
+    }
+    // A library's type names its folder on every placement, so moving it into
+    // a group does not leave it in the group's folder.
+    switch (fileType_) {
+    case iftApplicationSpecificDLL:
+        TFileRelated::SetDestDirType(Standard(TpsMainInstall::Class));
+        TFileRelated::SetDestDir("\\System");
+        break;
+    case iftVendorSharedDLL:
+        TFileRelated::SetDestDirType(Standard(TpsCommonFiles::Class));
+        TFileRelated::SetDestDir("\\System");
+        break;
+    case iftSystemWideDLL:
+        TFileRelated::SetDestDirType(Standard(TpsSystem::Class));
+        TFileRelated::SetDestDir("");
+        break;
+    default:
+        break;
     }
 }
 
@@ -628,8 +678,10 @@ void TCustomInstallFile::Extract()
 void TCustomInstallFile::PutInPlace(const std::string &incomingPath)
 {
     const std::string dest = InstalledPath();
-    if (MoveFileEx(incomingPath, dest, MOVEFILE_REPLACE_EXISTING))
+    if (MoveFileEx(incomingPath, dest, MOVEFILE_REPLACE_EXISTING)) {
+        DropWaitingReplacements(dest);
         return;
+    }
 
     // The destination is held open by another program: the new file waits
     // under a numbered name and takes its place when the machine restarts.
@@ -661,7 +713,9 @@ void TCustomInstallFile::PutInPlace(const std::string &incomingPath)
     bool written = false;
     try {
         TFileStream stream(batch, fmCreate);
-        const std::string text = "erase " + shortDest + "\r\nmove " + pending + " " + shortDest + "\r\n";
+        // Quoted: a path with blanks (any under "C:\Program Files") would split.
+        const std::string text = "erase " + AnsiQuotedStr(shortDest, '"') + "\r\nmove "
+            + AnsiQuotedStr(pending, '"') + " " + AnsiQuotedStr(shortDest, '"') + "\r\n";
         written = stream.Write(text.data(), static_cast<int64_t>(text.size()))
             == static_cast<int64_t>(text.size());
     } catch (const Exception &) {

@@ -384,4 +384,29 @@ TEST_F(LoaderCleanup, RemovesTheProgramAndAnEmptyLoaderFolderOnly)
     EXPECT_TRUE(fs::exists(Host("C:\\WINDOWS\\TEMP"))); // nor the temporary folder itself
 }
 
+// The setup program knows its own path as a host path; the loader's folder
+// is found in the temporary folder all the same.
+TEST_F(LoaderCleanup, AProgramNamedByItsHostPathIsComparedAsTheSameFile)
+{
+    auto hostNamed = [](const std::string &windowsPath) {
+        std::string path = "Z:" + Host(windowsPath);
+        for (char &c : path)
+            if (c == '/')
+                c = '\\';
+        return path;
+    };
+    Put(Host("C:\\WINDOWS\\TEMP\\ldr3\\setup.exe"), "p");
+    RemoveLoaderProgram(hostNamed("C:\\WINDOWS\\TEMP\\ldr3\\setup.exe"));
+    EXPECT_FALSE(fs::exists(Host("C:\\WINDOWS\\TEMP\\ldr3")));
+
+    Put(Host("C:\\WINDOWS\\TEMP\\setup.exe"), "p"); // straight in the temporary folder
+    RemoveLoaderProgram(hostNamed("C:\\WINDOWS\\TEMP\\setup.exe"));
+    EXPECT_FALSE(fs::exists(Host("C:\\WINDOWS\\TEMP\\setup.exe")));
+    EXPECT_TRUE(fs::exists(Host("C:\\WINDOWS\\TEMP")));
+
+    Put(Host("C:\\WINDOWS\\TEMP\\ldr4\\inner\\setup.exe"), "p"); // not directly in it
+    RemoveLoaderProgram(hostNamed("C:\\WINDOWS\\TEMP\\ldr4\\inner\\setup.exe"));
+    EXPECT_TRUE(fs::exists(Host("C:\\WINDOWS\\TEMP\\ldr4\\inner")));
+}
+
 } // namespace

@@ -49,6 +49,57 @@ TEST_F(Placement, AControlIsASystemWideSelfRegisteringLibrary)
     EXPECT_EQ(file->DestDir(), "");
 }
 
+// A library's file type decides its folder wherever the file is placed: made
+// in a group, or moved into one after its type was chosen.
+struct TypedPlacementCase {
+    const char *Name;
+    const char *FileName;
+    TInstallFileType Type; // iftNormal: left to the name
+    bool CreateInGroup; // else the type is set first and the file moved into the group
+    const TMetaClass *Folder;
+    const char *DestDir;
+};
+
+class TypedPlacement : public Placement, public ::testing::WithParamInterface<TypedPlacementCase>
+{
+};
+
+TEST_P(TypedPlacement, FolderFollowsTheFileType)
+{
+    const TypedPlacementCase &c = GetParam();
+    auto *group = new TInstallFileGroup(&form_);
+    group->SetDestDir("\\Grupo");
+    TInstallFile *file;
+    if (c.CreateInGroup) {
+        file = new TInstallFile(&form_, group, std::string("C:\\src\\") + c.FileName);
+    } else {
+        file = new TInstallFile(&form_);
+        file->SetIncludeFromDir("C:\\src");
+        file->SetFileName(c.FileName);
+        if (c.Type != iftNormal)
+            file->SetFileType(c.Type);
+        file->SetContainer(group);
+    }
+    EXPECT_EQ(file->Container(), group);
+    ASSERT_NE(file->DestDirType(), nullptr);
+    EXPECT_TRUE(file->DestDirType()->InheritsFrom(*c.Folder)) << file->DestDirType()->ClassName();
+    EXPECT_EQ(file->DestDir(), c.DestDir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Libraries, TypedPlacement,
+    ::testing::Values(
+        TypedPlacementCase { "ControlMadeInAGroup", "GRID.OCX", iftNormal, true, &TpsSystem::Class, "" },
+        TypedPlacementCase { "ControlMovedIntoAGroup", "GRID.OCX", iftNormal, false, &TpsSystem::Class, "" },
+        TypedPlacementCase {
+            "SystemLibraryMovedIntoAGroup", "MOTOR.DLL", iftSystemWideDLL, false, &TpsSystem::Class, "" },
+        TypedPlacementCase { "VendorLibraryMovedIntoAGroup", "COMUN.DLL", iftVendorSharedDLL, false,
+            &TpsCommonFiles::Class, "\\System" },
+        TypedPlacementCase { "OwnLibraryMovedIntoAGroup", "PROPIA.DLL", iftApplicationSpecificDLL, false,
+            &TpsMainInstall::Class, "\\System" },
+        TypedPlacementCase {
+            "PlainFileTakesTheGroupsFolder", "LEAME.TXT", iftNormal, false, &TpsContainerDestDir::Class, "" }),
+    [](const auto &info) { return std::string(info.param.Name); });
+
 TEST_F(Placement, TwoFilesFromTheSameSourceCannotShareAContainer)
 {
     auto *group = new TInstallFileGroup(&form_);

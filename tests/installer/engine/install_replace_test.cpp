@@ -131,6 +131,176 @@ TEST_F(Replace, FileInUseWaitsUnderANumberedNameAndTakesItsPlaceAtTheRestart)
     EXPECT_FALSE(RegKeyExists("\\SOFTWARE\\Kelvara\\Install"));
 }
 
+std::string RunOnceNames()
+{
+    TRegistry reg;
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    std::string names;
+    if (!reg.OpenKeyReadOnly(RunOnceKey))
+        return names;
+    TStringList list;
+    reg.GetValueNames(list);
+    for (int i = 0; i < list.Count(); ++i)
+        names += list[i] + ";";
+    return names;
+}
+
+void ClearRunOnce()
+{
+    TRegistry reg;
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    reg.DeleteKey(RunOnceKey);
+}
+
+// A program may run the installation twice; what the first run left for the
+// restart is not counted again in the second.
+TEST_F(Replace, ASecondRunCountsOnlyItsOwnUnfinishedWork)
+{
+    Build();
+    InstallOnce();
+    Build(" v2");
+    const std::string result = InChild([&] {
+        ScriptedMessageBoxes boxes;
+        auto form = LoadForm(Resource());
+        TCustomInstall *install = InstallOf(form.get());
+        SetFileInUse(Installed("PROG.EXE"), true);
+        Run(install);
+        std::string out = "first " + std::to_string(install->FilesInUse()) + " " + RunOnceNames();
+        ClearRunOnce();
+        SetFileInUse(Installed("PROG.EXE"), false);
+        install->SetReboot(false);
+        Run(install);
+        out += " second " + std::to_string(install->FilesInUse()) + " " + RunOnceNames();
+        return (boxes.Count() ? boxes.Last().Text + " | " : std::string()) + out;
+    });
+    EXPECT_EQ(result, "first 1 KelvaraUnfinished; second 0 ");
+}
+
+// Which build of PROG.EXE is in place: "" for the first, else its suffix.
+std::string BuildOf(const std::string &bytes, const std::string &first)
+{
+    if (bytes.rfind(first, 0) != 0)
+        return "<" + std::to_string(bytes.size()) + " other bytes>";
+    return bytes.substr(first.size());
+}
+
+// Restarts the machine with its winboot command, as the user would; answers
+// what it printed and how it ended. The resume lines are taken out first, as
+// they would start this test program.
+std::string Winboot(const std::string &root)
+{
+    {
+        TRegistry reg;
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        TStringList names;
+        if (reg.OpenKey(RunOnceKey, false))
+            reg.GetValueNames(names);
+        for (int i = 0; i < names.Count(); ++i)
+            if (names[i].rfind("KelvaraUnfinished", 0) == 0)
+                reg.DeleteValue(names[i]);
+    }
+    int fds[2];
+    if (pipe(fds) != 0)
+        return "<no pipe>";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], 1);
+        dup2(fds[1], 2);
+        close(fds[0]);
+        setenv("WINROOT", root.c_str(), 1);
+        execl(ORVEX_WINBOOT, "winboot", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string output;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
+        output.append(buffer, static_cast<size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return output + "exit " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+}
+
+// How a file in use is replaced at the restart: by the machine's recorded
+// moves, or, where Windows refuses to record them, by a batch file.
+struct RestartWayCase {
+    const char *Name;
+    bool BatchFile;
+};
+
+class RestartWay : public Replace, public ::testing::WithParamInterface<RestartWayCase>
+{
+protected:
+    // Installs the built product with PROG.EXE in use; answers the last message or "no box".
+    std::string InstallWhileInUse()
+    {
+        SetFileInUse(Installed("PROG.EXE"), true);
+        SetDelayedMovesRefused(GetParam().BatchFile);
+        const std::string result = InChild([&] {
+            ScriptedMessageBoxes boxes;
+            auto form = LoadForm(Resource());
+            Run(InstallOf(form.get()));
+            return boxes.Count() ? boxes.Last().Text : std::string("no box");
+        });
+        ClearFaults();
+        return result;
+    }
+};
+
+TEST_P(RestartWay, TheFileInUseIsReplacedUnderAFolderWithBlanks)
+{
+    Build();
+    InstallOnce();
+    const std::string prog = files_[0].second;
+    Build(" v2");
+    EXPECT_EQ(InstallWhileInUse(), "no box");
+    EXPECT_EQ(BuildOf(Slurp(Host(Installed("PROG.EXE"))), prog), "");
+    EXPECT_EQ(RegString(RunOnceKey, "KelvaraBatFile") != "<missing>", GetParam().BatchFile);
+    EXPECT_EQ(PendingMoves().empty(), GetParam().BatchFile);
+
+    const std::string boot = Winboot(root_);
+    EXPECT_THAT(boot, HasSubstr("exit 0"));
+    EXPECT_EQ(BuildOf(Slurp(Host(Installed("PROG.EXE"))), prog), " v2") << boot;
+    EXPECT_FALSE(fs::exists(Host(Installed("PROG.1"))));
+}
+
+// Run A leaves v5 waiting for the restart; run B, before it, writes v6 straight
+// to its place. The restart must not bring v5 back, and nothing of run A may
+// run after it.
+TEST_P(RestartWay, AnUpdateWrittenBeforeTheRestartIsNotRolledBack)
+{
+    Build();
+    InstallOnce();
+    const std::string prog = files_[0].second;
+    Build(" v5");
+    EXPECT_EQ(InstallWhileInUse(), "no box");
+    ASSERT_TRUE(fs::exists(Host(Installed("PROG.1"))));
+    ASSERT_NE(RegString(RunOnceKey, "KelvaraUnfinished"), "<missing>");
+
+    Build(" v6");
+    const std::string resultB = InChild([&] {
+        ScriptedMessageBoxes boxes;
+        auto form = LoadForm(Resource());
+        Run(InstallOf(form.get()));
+        return boxes.Count() ? boxes.Last().Text : std::string("no box");
+    });
+    EXPECT_EQ(resultB, "no box");
+    EXPECT_EQ(BuildOf(Slurp(Host(Installed("PROG.EXE"))), prog), " v6");
+    EXPECT_FALSE(fs::exists(Host(Installed("PROG.1")))) << "the waiting v5 stayed";
+    EXPECT_TRUE(PendingMoves().empty());
+    EXPECT_EQ(RunOnceNames(), "") << "run A's resume or batch entry stayed";
+
+    const std::string boot = Winboot(root_);
+    EXPECT_THAT(boot, HasSubstr("exit 0"));
+    EXPECT_EQ(BuildOf(Slurp(Host(Installed("PROG.EXE"))), prog), " v6") << boot;
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, RestartWay,
+    ::testing::Values(RestartWayCase { "RecordedMove", false }, RestartWayCase { "BatchFile", true }),
+    [](const auto &info) { return std::string(info.param.Name); });
+
 TEST_F(Replace, FailedSelfRegistrationIsTriedAgainAfterAllFiles)
 {
     const std::string marker = Host("C:\\registered.txt");

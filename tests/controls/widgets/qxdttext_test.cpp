@@ -1,0 +1,454 @@
+#include "controls/widgets/qxdttext.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/rtl/datetime.h"
+#include "platform/rtl/formatsettings.h"
+#include "platform/rtl/utf8.h"
+#include "platform/ui/testing.h"
+
+namespace
+{
+
+// The edit and the data as a picker would give them to the engine: a text
+// with a selection, and an optional field.
+class EditHost : public TqxDateTimeTextHost
+{
+public:
+    std::string text;
+    int selStart = 0, selLength = 0;
+    bool caretVisible = true;
+    TqxDTFieldKind field = TqxDTFieldKind::None;
+    std::string fieldFormat;
+    bool fieldNull = false, sourceWithoutField = false, canEdit = true, modified = false, dropped = false;
+    int firstDay = 0;
+    int beginEdits = 0;
+
+    std::string Text() const override { return text; }
+    void SetText(const std::string &t) override { text = t; }
+    int SelStart() const override { return selStart; }
+    int SelLength() const override { return selLength; }
+    void SetSelection(int start, int length) override { selStart = start, selLength = length; }
+    void SetCaretVisible(bool visible) override { caretVisible = visible; }
+    void Repaint() override {}
+    TqxDTFieldKind FieldKind() const override { return field; }
+    std::string FieldDisplayFormat() const override { return fieldFormat; }
+    bool FieldIsNull() const override { return fieldNull; }
+    bool HasSourceWithoutField() const override { return sourceWithoutField; }
+    bool BeginEdit() override { return ++beginEdits, true; }
+    bool CanEdit() const override { return canEdit; }
+    bool Modified() const override { return modified; }
+    void SetModified(bool m) override { modified = m; }
+    bool CalendarDropped() const override { return dropped; }
+    int FirstDayOfWeek() const override { return firstDay; }
+
+    std::string Selected() const
+    {
+        const std::u32string t = Utf8ToCodePoints(text);
+        return CodePointsToUtf8(t.substr(static_cast<size_t>(selStart), static_cast<size_t>(selLength)));
+    }
+};
+
+class DateTimeText : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SetClock([] { return EncodeDate(2026, 12, 9) + EncodeTime(14, 30, 15, 0); });
+        beeps_ = std::make_unique<BeepCounter>();
+    }
+    void TearDown() override { SetClock({}); }
+
+    // An unbound picker showing value after format, part `part` selected.
+    void Show(TDateTime value, const std::string &format, TqxDTEditDataType type = qxDTEdtDate, int part = 1)
+    {
+        engine.DisplayFormat = format;
+        engine.UnboundDataType = type;
+        engine.Value = value;
+        engine.Cleared = false;
+        engine.Part = part;
+        engine.ShowText();
+        engine.SelectCurrentPart();
+    }
+
+    void Press(uint16_t key, TShiftState shift = {})
+    {
+        engine.KeyDown(key, shift, qxKeyCharacter(key, shift));
+    }
+
+    void Type(const std::string &digits)
+    {
+        for (const char c : digits)
+            Press(static_cast<uint16_t>(c));
+    }
+
+    int Beeps() const { return beeps_->Count(); }
+
+    TFormatSettingsScope settings_ { SpanishFormatSettings() };
+    std::unique_ptr<BeepCounter> beeps_;
+    EditHost host;
+    TqxDateTimeText engine { host };
+};
+
+// ---- Formats and parts
+
+TEST_F(DateTimeText, ResolvesTheDefaultFormatOfEachKind)
+{
+    struct Case {
+        const char *name;
+        TqxDTEditDataType type;
+        TDTDateFormat dateFormat;
+        std::string expected;
+    } cases[] = {
+        { "short date", qxDTEdtDate, dfShort, "dd/mm/yyyy" },
+        { "long date", qxDTEdtDate, dfLong, "dddd, d 'de' mmmm 'de' yyyy" },
+        { "short time", qxDTEdtTime, dfShort, "hh:nn" },
+        { "long time", qxDTEdtTime, dfLong, "hh:nn:ss" },
+        { "short date and time", qxDTEdtDateTime, dfShort, "c" },
+        { "long date and time", qxDTEdtDateTime, dfLong, "dddd, d 'de' mmmm 'de' yyyy hh:nn:ss" },
+    };
+    for (const Case &c : cases) {
+        engine.UnboundDataType = c.type;
+        engine.DateFormat = c.dateFormat;
+        EXPECT_EQ(engine.ResolveDisplayFormat(true), c.expected) << c.name;
+        EXPECT_EQ(engine.ResolveDisplayFormat(false), "") << c.name;
+    }
+    host.fieldFormat = "yyyy";
+    EXPECT_EQ(engine.ResolveDisplayFormat(false), "yyyy");
+    engine.DisplayFormat = "mm/yy";
+    EXPECT_EQ(engine.ResolveDisplayFormat(true), "mm/yy");
+}
+
+TEST_F(DateTimeText, ExpandsTheNamedFormatsInOrder)
+{
+    engine.DisplayFormat = "c";
+    EXPECT_EQ(engine.ExpandDisplayFormat(), "dd/mm/yyyy hh:nn:ss");
+    engine.DisplayFormat = "ddddd t";
+    EXPECT_EQ(engine.ExpandDisplayFormat(), "dd/mm/yyyy hh:nn");
+}
+
+TEST_F(DateTimeText, FormatsLongDatesWithoutATimeAlone)
+{
+    engine.UnboundDataType = qxDTEdtDateTime;
+    engine.DateFormat = dfLong;
+    EXPECT_EQ(engine.FormatValue(EncodeDate(2001, 1, 31)), "miércoles, 31 de enero de 2001");
+    EXPECT_EQ(engine.FormatValue(0), "");
+    host.sourceWithoutField = true;
+    EXPECT_EQ(engine.FormatValue(EncodeDate(2001, 1, 31)), "");
+}
+
+TEST_F(DateTimeText, CountsThePartsTheKindEdits)
+{
+    const std::string both = "dd/mm/yyyy hh:nn:ss";
+    engine.UnboundDataType = qxDTEdtDate;
+    EXPECT_EQ(engine.CountParts(both), 3);
+    engine.UnboundDataType = qxDTEdtTime;
+    EXPECT_EQ(engine.CountParts(both), 3);
+    engine.UnboundDataType = qxDTEdtDateTime;
+    EXPECT_EQ(engine.CountParts(both), 6);
+    EXPECT_EQ(engine.CountParts("h:mm am/pm"), 3) << "m after h and the separator is the minute";
+    EXPECT_EQ(engine.CountParts("yyyy m"), 1) << "a token at the very last character is not read";
+}
+
+TEST_F(DateTimeText, LocatesPartsInTheShownText)
+{
+    struct Case {
+        const char *name;
+        std::string format;
+        TqxDTEditDataType type;
+        TDateTime value;
+        int part;
+        int start;
+        std::string token;
+        int length;
+    } cases[] = {
+        { "day", "dd/mm/yyyy", qxDTEdtDate, EncodeDate(2001, 1, 31), 1, 0, "dd", 2 },
+        { "year", "dd/mm/yyyy", qxDTEdtDate, EncodeDate(2001, 1, 31), 3, 6, "yyyy", 4 },
+        { "past a quoted literal", "dddd, d 'de' mmmm 'de' yyyy", qxDTEdtDate, EncodeDate(2001, 1, 31), 3, 17,
+            "mmmm", 5 },
+        { "past an accented day name", "dddd dd", qxDTEdtDate, EncodeDate(2001, 1, 31), 2, 10, "dd", 2 },
+        { "hour 0 on the 24-hour clock", "h:nn", qxDTEdtTime, EncodeTime(0, 5, 0, 0), 2, 2, "nn", 2 },
+        { "hour 0 on the 12-hour clock", "h:nn am/pm", qxDTEdtTime, EncodeTime(0, 5, 0, 0), 2, 3, "nn", 2 },
+        { "hour 21 on the 12-hour clock", "h:nn am/pm", qxDTEdtTime, EncodeTime(21, 5, 0, 0), 1, 0, "h", 1 },
+        { "am/pm marker", "h:nn am/pm", qxDTEdtTime, EncodeTime(21, 5, 0, 0), 3, 5, "am/pm", 2 },
+        { "settings' marker", "hh:nn ampm", qxDTEdtTime, EncodeTime(9, 5, 0, 0), 3, 6, "ampm", 5 },
+        { "no such part", "dd/mm/yyyy", qxDTEdtDate, EncodeDate(2001, 1, 31), 4, 0, "", 0 },
+    };
+    for (const Case &c : cases) {
+        Show(c.value, c.format, c.type);
+        const TqxDTPart part = engine.LocatePart(c.part, c.value);
+        EXPECT_EQ(part.Token, c.token) << c.name;
+        if (!c.token.empty()) {
+            EXPECT_EQ(part.Start, c.start) << c.name;
+            EXPECT_EQ(part.Length, c.length) << c.name;
+            EXPECT_EQ(static_cast<int>(Utf8Length(host.text)) >= part.Start + part.Length, true) << c.name;
+        }
+    }
+}
+
+TEST_F(DateTimeText, SelectsTheCurrentPartOrTheWholeTextWhenReadOnly)
+{
+    Show(EncodeDate(2001, 1, 31), "dd/mm/yyyy", qxDTEdtDate, 2);
+    EXPECT_EQ(host.Selected(), "01");
+    EXPECT_FALSE(host.caretVisible);
+    host.canEdit = false;
+    engine.SelectCurrentPart();
+    EXPECT_EQ(host.Selected(), "31/01/2001");
+    host.canEdit = true;
+    host.dropped = true;
+    engine.SelectCurrentPart();
+    EXPECT_EQ(host.selLength, 0);
+}
+
+TEST_F(DateTimeText, CFormatShowsItsTimePartsOnlyWithATime)
+{
+    Show(EncodeDate(2001, 1, 31), "", qxDTEdtDateTime);
+    EXPECT_EQ(host.text, "31/01/2001");
+    EXPECT_EQ(engine.VisiblePartCount(), 3);
+    Show(EncodeDate(2001, 1, 31) + EncodeTime(8, 0, 0, 0), "", qxDTEdtDateTime);
+    EXPECT_EQ(engine.VisiblePartCount(), 6);
+}
+
+TEST_F(DateTimeText, PicksThePartUnderTheMouse)
+{
+    Show(EncodeDate(2001, 1, 31), "dd/mm/yyyy", qxDTEdtDate);
+    const auto width = [](const std::string &t) { return static_cast<int>(Utf8Length(t)) * 10; };
+    engine.SelectPartAt(15, width);
+    EXPECT_EQ(engine.Part, 1);
+    engine.SelectPartAt(35, width);
+    EXPECT_EQ(engine.Part, 2);
+    engine.SelectPartAt(500, width);
+    EXPECT_EQ(engine.Part, 3);
+    EXPECT_EQ(host.Selected(), "2001");
+}
+
+// ---- Keys
+
+TEST_F(DateTimeText, StepsTheDayWithinItsMonth)
+{
+    Show(EncodeDate(2001, 1, 31), "dd/mm/yyyy");
+    Press(VK_UP);
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 1, 1));
+    Press(VK_DOWN);
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 1, 31));
+    EXPECT_EQ(host.text, "31/01/2001");
+    EXPECT_EQ(host.Selected(), "31");
+    EXPECT_TRUE(host.modified);
+}
+
+TEST_F(DateTimeText, StepsMonthsAndYearsCuttingTheDay)
+{
+    Show(EncodeDate(2001, 1, 31), "dd/mm/yyyy", qxDTEdtDate, 2);
+    Press(VK_UP);
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 2, 28));
+    Show(EncodeDate(2001, 12, 15), "dd/mm/yyyy", qxDTEdtDate, 2);
+    Press(VK_UP);
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 1, 15)) << "the month wraps within its year";
+    Show(EncodeDate(2000, 2, 29), "dd/mm/yyyy", qxDTEdtDate, 3);
+    Press(VK_UP);
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 2, 28));
+}
+
+TEST_F(DateTimeText, PlusAndMinusKeysStepAndTimePartsWrap)
+{
+    Show(EncodeTime(23, 59, 0, 0), "hh:nn", qxDTEdtTime, 2);
+    Press(VK_ADD);
+    EXPECT_EQ(host.text, "23:00");
+    Press(VK_OEM_MINUS);
+    EXPECT_EQ(host.text, "23:59");
+    engine.Part = 1;
+    Press(VK_UP);
+    EXPECT_EQ(host.text, "00:59");
+}
+
+TEST_F(DateTimeText, UpOnAnEmptyDateStartsFromToday)
+{
+    Show(0, "dd/mm/yyyy");
+    EXPECT_EQ(host.text, "");
+    Press(VK_UP);
+    EXPECT_EQ(engine.Value, EncodeDate(2026, 12, 10));
+}
+
+TEST_F(DateTimeText, HomeAndEndRespectTheLimits)
+{
+    engine.MinDate = EncodeDate(2001, 1, 20);
+    engine.MaxDate = EncodeDate(2001, 3, 10);
+    Show(EncodeDate(2001, 1, 25), "dd/mm/yyyy");
+    Press(VK_HOME);
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 1, 20));
+    Press(VK_END);
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 1, 31));
+    engine.Part = 2;
+    Press(VK_END);
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 2, 28)) << "the 31st of March is past the limit";
+    Press(VK_UP);
+    Press(VK_UP);
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 3, 10));
+    engine.Part = 1;
+    Press(VK_UP);
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 3, 10)) << "Up at the upper limit does nothing";
+}
+
+TEST_F(DateTimeText, TypesTwoDigitParts)
+{
+    Show(EncodeDate(2001, 1, 15), "dd/mm/yyyy");
+    Type("3");
+    EXPECT_TRUE(engine.Typing);
+    EXPECT_EQ(host.text, "3/01/2001");
+    Type("1");
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 1, 31));
+    EXPECT_EQ(engine.Part, 2) << "typing moves on to the next part";
+    Show(EncodeDate(2001, 1, 15), "dd/mm/yyyy");
+    Type("4");
+    EXPECT_EQ(host.text, "04/01/2001");
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 1, 4));
+}
+
+TEST_F(DateTimeText, ADayTooLongForTheMonthMovesTheMonth)
+{
+    Show(EncodeDate(2001, 2, 10), "dd/mm/yyyy");
+    Type("31");
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 3, 31));
+    Show(EncodeDate(2001, 2, 10), "mm/dd/yyyy", qxDTEdtDate, 2);
+    Type("29");
+    EXPECT_EQ(engine.Value, EncodeDate(2004, 2, 29)) << "with the month first, the year moves to the next leap year";
+}
+
+TEST_F(DateTimeText, RefusesBadDigitsWithABeep)
+{
+    engine.MaxDate = EncodeDate(2001, 1, 20);
+    Show(EncodeDate(2001, 1, 15), "dd/mm/yyyy");
+    Type("25");
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 1, 15));
+    EXPECT_EQ(Beeps(), 1);
+    Show(EncodeDate(2001, 1, 15), "dddd dd", qxDTEdtDate, 1);
+    Type("2");
+    EXPECT_EQ(Beeps(), 2) << "a day name takes no digits";
+}
+
+TEST_F(DateTimeText, TwoDigitYearsFollowTheEpoch)
+{
+    Show(EncodeDate(2001, 1, 15), "dd/mm/yy", qxDTEdtDate, 3);
+    Type("49");
+    EXPECT_EQ(engine.Value, EncodeDate(2049, 1, 15));
+    engine.Part = 3;
+    engine.SelectCurrentPart();
+    Type("50");
+    EXPECT_EQ(engine.Value, EncodeDate(1950, 1, 15));
+}
+
+TEST_F(DateTimeText, FourDigitYearsWaitForTheFourthDigit)
+{
+    Show(EncodeDate(2001, 1, 15), "dd/mm/yyyy", qxDTEdtDate, 3);
+    Type("199");
+    EXPECT_TRUE(engine.Typing);
+    EXPECT_EQ(host.text, "15/01/199");
+    Type("8");
+    EXPECT_EQ(engine.Value, EncodeDate(1998, 1, 15));
+    EXPECT_EQ(host.text, "15/01/1998");
+}
+
+TEST_F(DateTimeText, CommittingTypedDigitsOnLeavingThePart)
+{
+    Show(EncodeDate(2001, 1, 15), "dd/mm/yyyy", qxDTEdtDate, 3);
+    Type("5");
+    Press(VK_LEFT);
+    EXPECT_EQ(engine.Value, EncodeDate(2005, 1, 15));
+    EXPECT_EQ(engine.Part, 2);
+    engine.Part = 1;
+    engine.SelectCurrentPart();
+    Type("2");
+    Press(VK_RIGHT);
+    EXPECT_EQ(engine.Value, EncodeDate(2005, 1, 2));
+    EXPECT_FALSE(engine.Typing);
+}
+
+TEST_F(DateTimeText, SeparatorKeyMovesOnWhileTyping)
+{
+    Show(EncodeDate(2001, 1, 15), "dd/mm/yyyy");
+    Type("2");
+    Press(VK_DIVIDE);
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 1, 2));
+    EXPECT_EQ(engine.Part, 2);
+}
+
+TEST_F(DateTimeText, RightUnderCAddsThePresentTime)
+{
+    Show(EncodeDate(2001, 1, 31), "", qxDTEdtDateTime, 3);
+    Press(VK_RIGHT);
+    EXPECT_EQ(host.text, "31/01/2001 14:30:15");
+    EXPECT_EQ(engine.Part, 4);
+    EXPECT_EQ(host.Selected(), "14");
+    Press(VK_BACK);
+    EXPECT_EQ(host.text, "31/01/2001") << "Backspace on a time part drops the time";
+    EXPECT_EQ(engine.Part, 3);
+}
+
+TEST_F(DateTimeText, LettersSearchMonthAndDayNames)
+{
+    Show(EncodeDate(2001, 1, 15), "dd mmmm yyyy", qxDTEdtDate, 2);
+    Press('M');
+    EXPECT_EQ(host.text, "15 marzo 2001");
+    Press('M');
+    EXPECT_EQ(host.text, "15 mayo 2001");
+    Press('M');
+    EXPECT_EQ(host.text, "15 marzo 2001") << "the search wraps round from January";
+    Show(EncodeDate(2001, 1, 15), "dddd dd", qxDTEdtDate, 1); // a Monday
+    Press('V');
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 1, 19));
+    Press('L');
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 1, 15)) << "within the same week";
+}
+
+TEST_F(DateTimeText, AmPmLettersAndSteps)
+{
+    TFormatSettingsScope english(EnglishFormatSettings());
+    Show(EncodeTime(9, 0, 0, 0), "h:nn am/pm", qxDTEdtTime, 3);
+    Press('P');
+    EXPECT_EQ(host.text, "9:00 pm");
+    Press('P');
+    EXPECT_EQ(host.text, "9:00 pm");
+    Press(VK_UP);
+    EXPECT_EQ(host.text, "9:00 am");
+    engine.Part = 1;
+    Type("1");
+    Type("1");
+    EXPECT_EQ(host.text, "11:00 am");
+}
+
+TEST_F(DateTimeText, BackspaceClearsADate)
+{
+    Show(EncodeDate(2001, 1, 15), "dd/mm/yyyy", qxDTEdtDate, 2);
+    Press(VK_BACK);
+    EXPECT_EQ(engine.Value, 0);
+    EXPECT_EQ(host.text, "");
+    EXPECT_EQ(engine.Part, 1);
+    EXPECT_TRUE(host.caretVisible);
+}
+
+TEST_F(DateTimeText, TypingIntoAnEmptyPickerCreatesAValue)
+{
+    engine.MinDate = EncodeDate(2030, 6, 1);
+    Show(0, "dd/mm/yyyy");
+    Type("4");
+    EXPECT_EQ(host.beginEdits, 1);
+    EXPECT_EQ(engine.Value, EncodeDate(2030, 6, 4)) << "today is before the limit, so the limit is the start";
+}
+
+TEST_F(DateTimeText, PasteReadsTheTextBack)
+{
+    Show(EncodeDate(2001, 1, 15), "dd/mm/yyyy");
+    engine.Paste("3/4/2005");
+    EXPECT_EQ(engine.Value, EncodeDate(2005, 4, 3));
+    EXPECT_EQ(host.text, "03/04/2005");
+    engine.Paste("nonsense");
+    EXPECT_EQ(engine.Value, EncodeDate(2005, 4, 3));
+    EXPECT_EQ(host.text, "03/04/2005");
+    engine.Cut();
+    EXPECT_EQ(engine.Value, 0);
+    EXPECT_TRUE(engine.Cleared);
+}
+
+} // namespace

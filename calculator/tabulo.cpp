@@ -1,5 +1,6 @@
 // The calculator program: its main window, the calculator, runs until it is closed.
 #include "calculator/calcula01.h"
+#include "calculator/registration.h"
 #include "calculator/tabuloicon.h"
 #include "platform/ui/forms.h"
 
@@ -7,6 +8,7 @@
 
 int main()
 {
+    RegisterCalculatorClasses();
     Application->Initialize();
     int result = 0;
     try {

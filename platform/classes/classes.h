@@ -228,8 +228,9 @@ private:
     int updateCount_ = 0;
 };
 
-// The class registry. A class's registrar (typinfo.h) registers it; these
-// register others by hand. Names are compared case-insensitively.
+// The class registry. Each library registers its own classes in its
+// registration function (registration.h); names are compared
+// case-insensitively. Registering the same class again is harmless.
 void RegisterClass(const TMetaClass &metaClass); // EComponentError "A class named %s already exists"
 void RegisterClasses(std::initializer_list<const TMetaClass *> classes);
 void UnRegisterClass(const TMetaClass &metaClass);

@@ -35,6 +35,9 @@
 //     static const TClassRegistrar<TCalculadora> registrar({...properties...},
 //         {{"BSumarClick", &TCalculadora::BSumarClick}},
 //         {{"BSumar", &TCalculadora::BSumar}});
+//
+// The class itself enters the class registry through its library's
+// registration function, which lists &TPanel::Class (see registration.h).
 
 enum TPropKind {
     pkInteger,
@@ -203,8 +206,12 @@ struct TClassTable {
     std::vector<TFieldInfo> Fields;
 };
 
-// Registers T: attaches the table to T::Class and enters T in the class
-// registry. One static instance per class, in the class's .cpp.
+// Attaches T's table to T::Class. One static instance per class, in the
+// class's .cpp. It does not enter T in the class registry: a library names
+// every class of its own in its registration function (registration.h in the
+// library's folder), which each program calls at start-up, so a class that a
+// form resource names is registered whether or not the linker would have kept
+// its unit for other reasons.
 template <typename T> class TClassRegistrar
 {
 public:
@@ -220,7 +227,6 @@ public:
         table_.Handlers = std::move(handlers);
         table_.Fields = std::move(fields);
         T::Class.AttachTable(&table_);
-        RegisterClass(T::Class);
     }
     TClassRegistrar(const TClassRegistrar &) = delete;
     TClassRegistrar &operator=(const TClassRegistrar &) = delete;

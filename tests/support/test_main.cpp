@@ -31,11 +31,16 @@ private:
 
 } // namespace
 
+// Generated for each test program (cmake/Orvex.cmake): registers the classes
+// of the libraries it links.
+void RegisterTestedClasses();
+
 int main(int argc, char **argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     setenv("TZ", "UTC", 1);
     tzset();
+    RegisterTestedClasses();
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::AddGlobalTestEnvironment(new MachineRootEnvironment);
     return RUN_ALL_TESTS();

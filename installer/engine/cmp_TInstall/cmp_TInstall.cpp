@@ -8,7 +8,6 @@
 #include "installer/engine/cmp_TInstallFile/cmp_TInstallFile.h"
 #include "installer/engine/cmp_TInstallInformation/cmp_TInstallInformation.h"
 #include "installer/engine/cmp_TPathSpecifier/cmp_TPathSpecifier.h"
-#include "installer/engine/cmp_TUninstallEXE/cmp_TUninstallEXE.h"
 #include "installer/engine/exceptions/exceptions_Kelvara.h"
 #include "installer/engine/routines/routines_API.h"
 #include "installer/engine/routines/routines_Registry.h"
@@ -86,12 +85,6 @@ const TClassRegistrar<TInstall> installRegistrar({
     P::Event       ("OnUserAbort",                                    &TInstall::OnUserAbort),
 });
 // clang-format on
-
-// The classes a setup form's resource names; referring to them here keeps
-// their units (and their class registrations) in every program that has an
-// install component.
-const TMetaClass *const ToolkitClasses[]
-    = { &TInstallFileGroup::Class, &TInstallFile::Class, &TUninstallEXE::Class };
 
 TCustomInstall *currentInstall = nullptr;
 bool strictRegistration = true;
@@ -227,7 +220,6 @@ TCustomInstall::TCustomInstall(TComponent *owner)
     : TFileContainer(owner)
     , d(std::make_unique<Impl>())
 {
-    (void)ToolkitClasses;
     if (currentInstall)
         throw IEInstall(
             "The TInstall component does not currently support the use of 2 TInstall components in the "

@@ -30,6 +30,11 @@ const TClassRegistrar<TTreeRoot> rootRegistrar({},
     { {"GroupBeforeProcess", &TTreeRoot::GroupBeforeProcess} });
 // clang-format on
 
+// A test program's own classes: its sources are always linked.
+const bool registered = (RegisterClasses({ &TTreeGroup::Class, &TTreeFile::Class, &TTreeDialog::Class,
+                             &TTreeRoot::Class }),
+    true);
+
 } // namespace
 
 std::vector<std::string> &Journal()

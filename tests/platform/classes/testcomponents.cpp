@@ -216,6 +216,12 @@ void TTestForm::Loaded()
 
 static const TClassRegistrar<TTestFrame> frameRegistrar({});
 
+// A test program's own classes: its sources are always linked.
+static const bool registered = (RegisterClasses({ &TTestFont::Class, &TTestColumn::Class, &TTestControl::Class,
+                                    &TTestLabel::Class, &TTestForm::Class, &TTestBaseForm::Class,
+                                    &TTestDerivedForm::Class, &TTestFrame::Class }),
+    true);
+
 TTestFrame::TTestFrame(TComponent *owner)
     : TComponent(owner)
     , Inner(new TTestControl(this))

@@ -19,6 +19,8 @@ static const TClassRegistrar<TTestForm> registrar({},
      {"rgDec", &TTestForm::rgDec}, {"eDisplay", &TTestForm::eDisplay}, {"MainMenu1", &TTestForm::MainMenu1},
      {"imArchivo", &TTestForm::imArchivo}, {"imSalir", &TTestForm::imSalir}});
 // clang-format on
+// A test program's own classes: its sources are always linked.
+static const bool registered = (RegisterClass(TTestForm::Class), true);
 
 static const TFormResourceRegistrar resource("TTestForm", "testform.dfm", R"(object TestForm: TTestForm
   Left = 120

@@ -9,6 +9,7 @@
 //
 // Run it on the display it is meant for (xvfb-run -a, or QT_QPA_PLATFORM=offscreen).
 #include "calculator/calcula01.h"
+#include "calculator/registration.h"
 #include "calculator/tabuloicon.h"
 #include "platform/ui/forms.h"
 
@@ -73,6 +74,7 @@ int Child(const std::string &kind)
         bare->setWindowTitle("ORVEX Tabulo");
         bare->show();
     } else {
+        RegisterCalculatorClasses();
         Application->Initialize();
         qApp->installEventFilter(&watcher);
         TIcon icon;

@@ -1,0 +1,10 @@
+#include "controls/base/registration.h"
+
+#include "controls/base/qxdbedit.h"
+#include "platform/ui/registration.h"
+
+void RegisterControlsBaseClasses()
+{
+    RegisterUiClasses();
+    RegisterClasses({ &TqxDBPicture::Class, &TqxCustomMaskEdit::Class, &TqxDBCustomEdit::Class, &TqxDBEdit::Class });
+}

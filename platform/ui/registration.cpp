@@ -1,0 +1,34 @@
+#include "platform/ui/registration.h"
+
+#include "platform/classes/registration.h"
+#include "platform/ui/buttons.h"
+#include "platform/ui/extctrls.h"
+#include "platform/ui/forms.h"
+#include "platform/ui/graphics.h"
+#include "platform/ui/mask.h"
+#include "platform/ui/menus.h"
+#include "platform/ui/stdctrls.h"
+
+void RegisterUiClasses()
+{
+    RegisterComponentClasses();
+    RegisterClasses({
+        // controls
+        &TControl::Class, &TWinControl::Class, &TGraphicControl::Class, &TCustomControl::Class,
+        // graphics
+        &TFont::Class, &TBrush::Class, &TPen::Class, &TPicture::Class,
+        // stdctrls
+        &TCustomLabel::Class, &TLabel::Class, &TStaticText::Class, &TButton::Class, &TCustomEdit::Class,
+        &TEdit::Class, &TCustomMemo::Class, &TMemo::Class, &TCustomListBox::Class, &TListBox::Class,
+        // menus
+        &TMenuItem::Class, &TMainMenu::Class, &TPopupMenu::Class,
+        // extctrls
+        &TCustomPanel::Class, &TPanel::Class, &TImage::Class, &TCustomRadioGroup::Class, &TRadioGroup::Class,
+        // mask
+        &TCustomMaskEdit::Class, &TMaskEdit::Class,
+        // buttons
+        &TSpeedButton::Class, &TBitBtn::Class,
+        // forms
+        &TCustomForm::Class, &TForm::Class,
+    });
+}

@@ -306,15 +306,17 @@ void TCalculadora::imCopiarClick(TObject *)
     EVisor->SetSelLength(0);
 }
 
+// Paste leaves NewEntry as it was, so a digit typed after pasting over a
+// shown result starts a new entry.
 void TCalculadora::imPegarClick(TObject *)
 {
-    ClearDisplay();
+    EVisor->SetText("");
     EVisor->SetReadOnly(false);
     EVisor->PasteFromClipboard();
     EVisor->SetReadOnly(true);
     if (!ValidateDisplay()) {
         ShowError("Valor pegado inválido");
-        ClearDisplay();
+        EVisor->SetText("");
     }
 }
 
@@ -409,6 +411,7 @@ void TCalculadora::AddTapeLine(const std::string &text)
 {
     LbTira->Items()->Add(text);
     LbTira->SetItemIndex(LbTira->Items()->Count() - 1);
-    Application->ProcessMessages();
+    // Shows the line; keys typed ahead wait until the operation is done.
+    Application->ProcessMessagesExceptInput();
     LbTira->SetItemIndex(-1);
 }

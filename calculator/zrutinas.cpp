@@ -8,14 +8,13 @@
 #include "platform/ui/services.h"
 
 #include <cmath>
+#include <limits>
 
 namespace
 {
 
 // Nested requests for the hourglass, for the whole process.
 int busyCounter = 0;
-
-constexpr uint16_t kSpanishLanguage = 10;
 
 std::string CaptionOf(int kind)
 {
@@ -44,7 +43,7 @@ int ShowBox(const std::string &text, int kind, int buttons)
     busyCounter = 1;
     SetBusyCursor(crArrow);
     const int answer = MessageBoxExA(
-        ActiveWindow(), text, CaptionOf(kind), static_cast<uint32_t>(kind + buttons), kSpanishLanguage);
+        ActiveWindow(), text, CaptionOf(kind), static_cast<uint32_t>(kind + buttons), LANG_SPANISH);
     if (remembered > 0) {
         busyCounter = remembered - 1;
         SetBusyCursor(crHourGlass);
@@ -195,7 +194,12 @@ int CountDecimals(double value)
     const double whole = std::trunc(value);
     if (!(whole >= INT32_MIN && whole <= INT32_MAX))
         RaiseInvalidOp();
-    const int64_t millionths = Round((value - whole) * 1000000.0);
+    // In 80-bit extended precision, as the class library's platform works: a
+    // double's fraction times a million rounded again to double can land on a
+    // tie that the exact product is not (0.1000005 has six decimals, not one).
+    static_assert(std::numeric_limits<long double>::digits >= 64, "long double is the 80-bit extended type");
+    const long double millionths_exact = (static_cast<long double>(value) - whole) * 1000000.0L;
+    const auto millionths = static_cast<int64_t>(std::nearbyint(millionths_exact)); // ties to even
     const std::string digits = PadLeftZeros(IntToStr(millionths), 6);
     const size_t last = digits.find_last_not_of('0');
     return last == std::string::npos ? 0 : static_cast<int>(last) + 1;

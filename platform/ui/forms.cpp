@@ -12,12 +12,14 @@
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QMenuBar>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 const TMetaClass TCustomForm::Class { "TCustomForm", &TWinControl::Class };
@@ -921,6 +923,47 @@ bool TApplication::Terminated() const
 void TApplication::ProcessMessages()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+namespace
+{
+
+// Holds back every input event delivered while it exists and posts them
+// again, in order, when it goes. The event loop's own exclusion covers input
+// from the window system only; this covers posted input as well.
+class TInputHolder : public QObject
+{
+public:
+    TInputHolder() { QCoreApplication::instance()->installEventFilter(this); }
+    ~TInputHolder() override
+    {
+        QCoreApplication::instance()->removeEventFilter(this);
+        for (auto &[receiver, event] : held_)
+            if (receiver)
+                QCoreApplication::postEvent(receiver, event.release());
+    }
+    TInputHolder(const TInputHolder &) = delete;
+    TInputHolder &operator=(const TInputHolder &) = delete;
+
+protected:
+    bool eventFilter(QObject *receiver, QEvent *event) override
+    {
+        if (!event->isInputEvent())
+            return false;
+        held_.emplace_back(receiver, event->clone());
+        return true;
+    }
+
+private:
+    std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> held_;
+};
+
+} // namespace
+
+void TApplication::ProcessMessagesExceptInput()
+{
+    TInputHolder holder;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TApplication::HandleMessage()

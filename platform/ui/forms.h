@@ -200,6 +200,11 @@ public:
     bool Terminated() const;
     // Handles every pending event, then returns.
     void ProcessMessages();
+    // Handles pending painting, timers and every other event that is not
+    // input, then returns. Keys and mouse input waiting meanwhile stay queued,
+    // in their order, for the message loop: work that shows its progress this
+    // way is not re-entered by what the user typed ahead.
+    void ProcessMessagesExceptInput();
     // Waits for one event and handles it (with what follows it at once).
     void HandleMessage();
 

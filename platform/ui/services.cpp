@@ -13,11 +13,37 @@
 namespace
 {
 
+// A button's label in a language, as Windows writes it; null for a language
+// without a table here, which keeps the desktop's own label.
+const char *ButtonLabel(int answer, uint16_t languageId)
+{
+    struct Labels {
+        int answer;
+        const char *spanish;
+        const char *english;
+    };
+    static const Labels labels[] = {
+        { IDOK, "Aceptar", "OK" },
+        { IDCANCEL, "Cancelar", "Cancel" },
+        { IDABORT, "&Anular", "&Abort" },
+        { IDRETRY, "&Reintentar", "&Retry" },
+        { IDIGNORE, "&Omitir", "&Ignore" },
+        { IDYES, "&Sí", "&Yes" },
+        { IDNO, "&No", "&No" },
+    };
+    const uint16_t primary = languageId & 0x3FF;
+    for (const Labels &each : labels)
+        if (each.answer == answer)
+            return primary == LANG_SPANISH ? each.spanish : primary == LANG_ENGLISH ? each.english : nullptr;
+    return nullptr;
+}
+
 // The desktop's own message box, modal over its owner window.
 class QtMessageBoxService : public IMessageBoxService
 {
 public:
-    int Show(HWND owner, const std::string &text, const std::string &caption, uint32_t flags) override
+    int Show(HWND owner, const std::string &text, const std::string &caption, uint32_t flags,
+        uint16_t languageId) override
     {
         QWidget *parent = nullptr;
         if (TWinControl *control = FindControl(owner))
@@ -72,6 +98,9 @@ public:
         for (const Choice &choice : choices)
             buttons |= choice.button;
         box.setStandardButtons(buttons);
+        for (const Choice &choice : choices)
+            if (const char *label = ButtonLabel(choice.answer, languageId))
+                box.button(choice.button)->setText(QString::fromUtf8(label));
         size_t defaultIndex = (flags & MB_DEFMASK) >> 8;
         if (defaultIndex < choices.size())
             box.setDefaultButton(choices[defaultIndex].button);
@@ -142,12 +171,13 @@ IClockService *SetClockService(IClockService *service)
 
 int MessageBox(HWND owner, const std::string &text, const std::string &caption, uint32_t flags)
 {
-    return MessageBoxes().Show(owner, text, caption, flags);
+    return MessageBoxes().Show(owner, text, caption, flags, LANG_NEUTRAL);
 }
 
-int MessageBoxExA(HWND owner, const std::string &text, const std::string &caption, uint32_t flags, uint16_t)
+int MessageBoxExA(
+    HWND owner, const std::string &text, const std::string &caption, uint32_t flags, uint16_t languageId)
 {
-    return MessageBox(owner, text, caption, flags);
+    return MessageBoxes().Show(owner, text, caption, flags, languageId);
 }
 
 bool MessageBeep(uint32_t type)

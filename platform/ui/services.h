@@ -10,6 +10,11 @@
 // installs a replacement (nullptr restores the real one) and returns the
 // previous one; the caller keeps ownership.
 
+// Primary language identifiers (the low ten bits of a Windows language id).
+constexpr uint16_t LANG_NEUTRAL = 0x00;
+constexpr uint16_t LANG_ENGLISH = 0x09;
+constexpr uint16_t LANG_SPANISH = 0x0A;
+
 // Message box flags and answers.
 constexpr uint32_t MB_OK = 0x00000000;
 constexpr uint32_t MB_OKCANCEL = 0x00000001;
@@ -48,7 +53,11 @@ class IMessageBoxService
 public:
     virtual ~IMessageBoxService() = default;
     // Shows a modal box and answers the button chosen (IDOK, IDYES, ...).
-    virtual int Show(HWND owner, const std::string &text, const std::string &caption, uint32_t flags) = 0;
+    // The buttons are labelled in the given language (a Windows language
+    // identifier; LANG_NEUTRAL for the desktop's own).
+    virtual int Show(HWND owner, const std::string &text, const std::string &caption, uint32_t flags,
+        uint16_t languageId)
+        = 0;
 };
 
 class IBeepService
@@ -70,8 +79,9 @@ IMessageBoxService *SetMessageBoxService(IMessageBoxService *service);
 IBeepService *SetBeepService(IBeepService *service);
 IClockService *SetClockService(IClockService *service);
 
-// The Windows-style entry points. The language of MessageBoxExA is accepted
-// for compatibility; the buttons use the desktop's own language.
+// The Windows-style entry points. MessageBox labels its buttons in the
+// desktop's own language, MessageBoxExA in the one it is given (Spanish and
+// English by name; any other language as the desktop does).
 int MessageBox(HWND owner, const std::string &text, const std::string &caption, uint32_t flags);
 int MessageBoxExA(
     HWND owner, const std::string &text, const std::string &caption, uint32_t flags, uint16_t languageId);

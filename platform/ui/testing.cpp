@@ -15,6 +15,7 @@
 #include <QPainter>
 
 #include <filesystem>
+#include <memory>
 
 // ---- Services --------------------------------------------------------------------------------
 
@@ -28,9 +29,9 @@ ScriptedMessageBoxes::~ScriptedMessageBoxes()
 }
 
 int ScriptedMessageBoxes::Show(
-    HWND owner, const std::string &text, const std::string &caption, uint32_t flags)
+    HWND owner, const std::string &text, const std::string &caption, uint32_t flags, uint16_t languageId)
 {
-    shown_.push_back({ owner, text, caption, flags });
+    shown_.push_back({ owner, text, caption, flags, languageId });
     if (!answers_.empty()) {
         int answer = answers_.front();
         answers_.pop_front();
@@ -248,21 +249,35 @@ void MouseUpOn(TControl *control, int x, int y, TMouseButton button)
     SendMouse(control, QEvent::MouseButtonRelease, x, y, button, Qt::NoButton);
 }
 
-void PressKey(TControl *control, uint16_t virtualKey, char32_t character, TShiftState shift)
+namespace
 {
-    QWidget *widget = WidgetFor(control);
-    std::weak_ptr<int> alive = control->AliveToken();
-    int key = QtKeyOf(virtualKey, character);
+
+std::unique_ptr<QKeyEvent> KeyEvent(QEvent::Type type, uint16_t virtualKey, char32_t character, TShiftState shift)
+{
     Qt::KeyboardModifiers modifiers = QtModifiers(shift);
     if (virtualKey >= VK_NUMPAD0 && virtualKey <= VK_DIVIDE)
         modifiers |= Qt::KeypadModifier;
     QString text = character ? QString::fromUcs4(&character, 1) : QString();
-    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
-    QCoreApplication::sendEvent(widget, &press);
+    return std::make_unique<QKeyEvent>(type, QtKeyOf(virtualKey, character), modifiers, text);
+}
+
+} // namespace
+
+void PressKey(TControl *control, uint16_t virtualKey, char32_t character, TShiftState shift)
+{
+    QWidget *widget = WidgetFor(control);
+    std::weak_ptr<int> alive = control->AliveToken();
+    QCoreApplication::sendEvent(widget, KeyEvent(QEvent::KeyPress, virtualKey, character, shift).get());
     if (alive.expired())
         return;
-    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
-    QCoreApplication::sendEvent(widget, &release);
+    QCoreApplication::sendEvent(widget, KeyEvent(QEvent::KeyRelease, virtualKey, character, shift).get());
+}
+
+void PostKey(TControl *control, uint16_t virtualKey, char32_t character, TShiftState shift)
+{
+    QWidget *widget = WidgetFor(control);
+    QCoreApplication::postEvent(widget, KeyEvent(QEvent::KeyPress, virtualKey, character, shift).release());
+    QCoreApplication::postEvent(widget, KeyEvent(QEvent::KeyRelease, virtualKey, character, shift).release());
 }
 
 void TypeText(TControl *control, const std::string &text)

@@ -25,6 +25,7 @@ public:
         std::string Text;
         std::string Caption;
         uint32_t Flags;
+        uint16_t Language; // LANG_NEUTRAL for MessageBox
     };
 
     ScriptedMessageBoxes();
@@ -39,7 +40,8 @@ public:
     int Count() const { return static_cast<int>(shown_.size()); }
     const Shown &Last() const { return shown_.back(); }
 
-    int Show(HWND owner, const std::string &text, const std::string &caption, uint32_t flags) override;
+    int Show(HWND owner, const std::string &text, const std::string &caption, uint32_t flags,
+        uint16_t languageId) override;
 
 private:
     IMessageBoxService *previous_;
@@ -95,6 +97,9 @@ void MouseUpOn(TControl *control, int x, int y, TMouseButton button = mbLeft);
 // A key press and release sent to the control's window: the virtual key,
 // the character it types (0 for none) and the shift state.
 void PressKey(TControl *control, uint16_t virtualKey, char32_t character = 0, TShiftState shift = {});
+// Queues the key's press and release for the control's window, as keys typed
+// ahead wait until the message loop next runs.
+void PostKey(TControl *control, uint16_t virtualKey, char32_t character = 0, TShiftState shift = {});
 // Each character of text as its key (UTF-8).
 void TypeText(TControl *control, const std::string &text);
 

@@ -50,43 +50,43 @@ protected:
     // Types on the keyboard, as the form's window receives it.
     void Type(const std::string &keys)
     {
-        for (char key : keys) {
-            uint16_t vk = static_cast<uint16_t>(key);
-            switch (key) {
-            case '+':
-                vk = VK_ADD;
-                break;
-            case '-':
-                vk = VK_SUBTRACT;
-                break;
-            case '*':
-                vk = VK_MULTIPLY;
-                break;
-            case '/':
-                vk = VK_DIVIDE;
-                break;
-            case ',':
-                vk = VK_OEM_COMMA;
-                break;
-            case '.':
-                vk = VK_OEM_PERIOD;
-                break;
-            case '=':
-                vk = VK_OEM_PLUS;
-                break;
-            case '\r':
-                vk = VK_RETURN;
-                break;
-            case '\b':
-                vk = VK_BACK;
-                break;
-            case 27:
-                vk = VK_ESCAPE;
-                break;
-            default:
-                break;
-            }
-            PressKey(form, vk, static_cast<char32_t>(key));
+        for (char key : keys)
+            PressKey(form, VirtualKeyOf(key), static_cast<char32_t>(key));
+    }
+    // Types faster than the calculator works: every key is queued before
+    // the first is handled, then the message loop runs until it is idle.
+    void TypeAhead(const std::string &keys)
+    {
+        for (char key : keys)
+            PostKey(form, VirtualKeyOf(key), static_cast<char32_t>(key));
+        for (size_t i = 0; i <= keys.size(); ++i)
+            ProcessPendingEvents();
+    }
+    static uint16_t VirtualKeyOf(char key)
+    {
+        switch (key) {
+        case '+':
+            return VK_ADD;
+        case '-':
+            return VK_SUBTRACT;
+        case '*':
+            return VK_MULTIPLY;
+        case '/':
+            return VK_DIVIDE;
+        case ',':
+            return VK_OEM_COMMA;
+        case '.':
+            return VK_OEM_PERIOD;
+        case '=':
+            return VK_OEM_PLUS;
+        case '\r':
+            return VK_RETURN;
+        case '\b':
+            return VK_BACK;
+        case 27:
+            return VK_ESCAPE;
+        default:
+            return static_cast<uint16_t>(key);
         }
     }
 
@@ -278,6 +278,15 @@ TEST_F(Calculator, DecimalsBeyondTheChoiceBeepOnce)
     EXPECT_EQ(beeps.Count(), 1);
 }
 
+TEST_F(Calculator, ASeventhDecimalBeepsWhereADoubleWouldSeeATie)
+{
+    // (0,0100005 - 0) x 1.000.000 is 10.000,5 in double precision, a tie
+    // that rounds to an even 10.000: two decimals. The value is above the tie.
+    Press("0,0100005");
+    EXPECT_EQ(beeps.Count(), 1);
+    EXPECT_EQ(Display(), "0,010000");
+}
+
 TEST_F(Calculator, IntegerPartBeyond32BitsBeeps)
 {
     Press("2147483647");
@@ -349,6 +358,21 @@ TEST_F(Calculator, TheKeyboardDrivesTheSameKeys)
     EXPECT_EQ(Tape()[Tape().size() - 2], "  10,00");
 }
 
+TEST_F(Calculator, KeysTypedAheadWaitForTheOperationBeforeThem)
+{
+    TypeAhead("5+3=");
+    EXPECT_EQ(Display(), "8");
+    EXPECT_EQ(Tape(), (Lines { "  5,00", "+ 3,00", "-", "  8,00", "" }));
+
+    std::string twenty;
+    for (int i = 0; i < 20; ++i)
+        twenty += "1+";
+    TypeAhead(twenty);
+    EXPECT_EQ(Display(), "20");
+    EXPECT_EQ(Tape().size(), 5u + 20u);
+    EXPECT_EQ(Tape().back(), "+ 1,00");
+}
+
 TEST_F(Calculator, CopyPutsTheDisplayOnTheClipboard)
 {
     Press("3,25");
@@ -382,6 +406,29 @@ TEST_F(Calculator, PasteTakesAValidNumberAndRefusesOtherText)
     EXPECT_EQ(Display(), "");
 }
 
+TEST_F(Calculator, PasteLeavesTheNewEntryFlagAsItWas)
+{
+    // Over a shown result the next digit still starts a new entry ...
+    Press("12+3=");
+    Clipboard()->SetAsText("7");
+    form->imPegar->Click();
+    EXPECT_EQ(Display(), "7");
+    Press("8");
+    EXPECT_EQ(Display(), "8");
+    // ... and within an entry it goes on after the pasted text.
+    Press("A");
+    Clipboard()->SetAsText("7");
+    form->imEditPegar->Click();
+    Press("8");
+    EXPECT_EQ(Display(), "78");
+    // A refused paste changes the flag no more than a good one.
+    Press("2=");
+    Clipboard()->SetAsText("x");
+    form->imPegar->Click();
+    Press("5");
+    EXPECT_EQ(Display(), "5");
+}
+
 TEST_F(Calculator, ClosingAsksForConfirmation)
 {
     boxes.Answer(IDNO);
@@ -390,6 +437,7 @@ TEST_F(Calculator, ClosingAsksForConfirmation)
     EXPECT_EQ(boxes.Last().Text, "Cierre de la calculadora\n\n Confirma ?");
     EXPECT_EQ(boxes.Last().Caption, "Pregunta");
     EXPECT_EQ(boxes.Last().Flags, MB_ICONQUESTION | MB_YESNO);
+    EXPECT_EQ(boxes.Last().Language, LANG_SPANISH);
     EXPECT_TRUE(form->Visible());
     boxes.Answer(IDYES);
     form->imSalir->Click();

@@ -118,11 +118,12 @@ TEST(BusyCursor, AMessageBoxShowsTheArrowAndRestoresTheBusyState)
     SetBusyCursor(crHourGlass);
     SetBusyCursor(crHourGlass);
     struct SeeingBoxes : ScriptedMessageBoxes {
-        int Show(HWND owner, const std::string &text, const std::string &caption, uint32_t flags) override
+        int Show(HWND owner, const std::string &text, const std::string &caption, uint32_t flags,
+            uint16_t languageId) override
         {
             cursorDuring = Screen->Cursor();
             countDuring = BusyCount();
-            return ScriptedMessageBoxes::Show(owner, text, caption, flags);
+            return ScriptedMessageBoxes::Show(owner, text, caption, flags, languageId);
         }
         TCursor cursorDuring = crDefault;
         int countDuring = -1;
@@ -220,7 +221,10 @@ INSTANTIATE_TEST_SUITE_P(Values, CountDecimalsOf,
         DecimalsCase { "SeventhDecimalRoundsIntoSixth", 0.1234567, 6 }, DecimalsCase { "Negative", -1.05, 2 },
         DecimalsCase { "TrailingZerosDoNotCount", 1.2, 1 },
         DecimalsCase { "AlmostOneRoundsAway", 0.9999999, 0 },
-        DecimalsCase { "LargestInteger", 2147483647.5, 1 }),
+        DecimalsCase { "LargestInteger", 2147483647.5, 1 },
+        // A tie in double precision, but the double is above it.
+        DecimalsCase { "SixthDecimalAboveADoubleTie", 0.1000005, 6 },
+        DecimalsCase { "FifthAndSixthAboveADoubleTie", 0.0100005, 6 }),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(NumberRoutines, CountDecimalsRefusesIntegersOutside32Bits)

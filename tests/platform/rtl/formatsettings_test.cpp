@@ -124,4 +124,15 @@ TEST(LocaleFormatSettings, ReadsTheSpanishLocale)
     EXPECT_EQ(FormatDateTime("c", EncodeDate(2026, 3, 9) + 0.5, fs), "09/03/26 12:00:00");
 }
 
+// tools/bootstrap generates Spain's locale on the machine itself, so that a
+// user can start the calculator with LANG=es_ES.UTF-8.
+TEST(LocaleFormatSettings, TheMachineCarriesSpainsLocale)
+{
+    EnvironmentScope env({ { "LOCPATH", nullptr }, { "LC_ALL", "es_ES.UTF-8" }, { "LANG", nullptr } });
+    const TFormatSettings fs = LocaleFormatSettings();
+    EXPECT_EQ(fs.DecimalSeparator, U',') << "run tools/bootstrap to generate the es_ES.UTF-8 locale";
+    EXPECT_EQ(fs.ThousandSeparator, U'.');
+    EXPECT_EQ(fs.LongMonthNames[2], "marzo");
+}
+
 } // namespace

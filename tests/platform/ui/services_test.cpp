@@ -4,6 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+
+#include <algorithm>
+#include <vector>
+
 namespace
 {
 
@@ -22,8 +29,54 @@ TEST(Services, ScriptedMessageBoxesRecordAndAnswerInOrder)
     EXPECT_EQ(boxes.Boxes()[0].Caption, "Pregunta");
     EXPECT_EQ(boxes.Boxes()[0].Text, "Cierre de la calculadora\n\n Confirma ?");
     EXPECT_EQ(boxes.Boxes()[0].Flags, MB_ICONQUESTION | MB_YESNO);
+    EXPECT_EQ(boxes.Boxes()[0].Language, LANG_SPANISH);
+    EXPECT_EQ(boxes.Boxes()[1].Language, LANG_NEUTRAL);
     EXPECT_EQ(boxes.Boxes()[2].Flags & MB_ICONMASK, MB_ICONINFORMATION);
 }
+
+struct ButtonsCase {
+    const char *name;
+    uint32_t flags;
+    uint16_t language;
+    std::vector<std::string> labels; // in the order the box lays them out
+};
+
+class RealMessageBox : public ::testing::TestWithParam<ButtonsCase>
+{
+};
+
+// The desktop's box itself: its buttons are read while it is up, and the
+// last one is clicked.
+TEST_P(RealMessageBox, LabelsItsButtonsInTheLanguageGiven)
+{
+    Application->Initialize();
+    std::vector<std::string> labels;
+    QueueCall([&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        for (QAbstractButton *button : box->buttons())
+            labels.push_back(button->text().remove('&').toStdString());
+        box->buttons().back()->click();
+    });
+    MessageBoxExA(nullptr, "Texto", "Pregunta", GetParam().flags, GetParam().language);
+    std::sort(labels.begin(), labels.end());
+    std::vector<std::string> expected = GetParam().labels;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(labels, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, RealMessageBox,
+    ::testing::Values(ButtonsCase { "SpanishYesNo", MB_YESNO, LANG_SPANISH, { "Sí", "No" } },
+        ButtonsCase { "SpanishOk", MB_OK, LANG_SPANISH, { "Aceptar" } },
+        ButtonsCase { "SpanishOkCancel", MB_OKCANCEL, LANG_SPANISH, { "Aceptar", "Cancelar" } },
+        ButtonsCase { "SpanishYesNoCancel", MB_YESNOCANCEL, LANG_SPANISH, { "Sí", "No", "Cancelar" } },
+        ButtonsCase { "SpanishAbortRetryIgnore", MB_ABORTRETRYIGNORE, LANG_SPANISH,
+            { "Anular", "Reintentar", "Omitir" } },
+        ButtonsCase { "SpanishRetryCancel", MB_RETRYCANCEL, LANG_SPANISH, { "Reintentar", "Cancelar" } },
+        // Spain's own sublanguage of Spanish (es-ES, 0x0C0A) is Spanish too.
+        ButtonsCase { "SpanishOfSpain", MB_YESNO, 0x0C0A, { "Sí", "No" } },
+        ButtonsCase { "English", MB_YESNO, LANG_ENGLISH, { "Yes", "No" } }),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Services, ReplacementsNestAndRestore)
 {

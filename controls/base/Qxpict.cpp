@@ -1,6 +1,7 @@
 #include "controls/base/Qxpict.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/utf8.h"
@@ -8,10 +9,11 @@
 namespace
 {
 
-// Groups, optional parts and repetitions recurse. No real picture nests more
-// than a handful of levels; a deeper one is reported as broken instead of
-// running the stack out.
-constexpr int kMaxDepth = 200;
+// Groups, optional parts and repetitions nest, and the matcher follows each
+// level with a few calls of its own. No real picture nests more than a handful
+// of levels; one nested deeper than this is a broken picture, refused by the
+// syntax check before any matching, so the stack needed stays bounded.
+constexpr size_t kMaxLevels = 200;
 
 // A repetition count beyond any text length means the same as any larger one,
 // so the count saturates instead of wrapping.
@@ -57,6 +59,50 @@ bool IsSpecial(char32_t c)
     }
 }
 
+// The deepest nesting of the picture: each group, optional part and
+// repetition is one level around the element it holds ("{[#]}" and "**#" have
+// two, "*{#}" has two).
+size_t NestingLevels(const std::u32string &pic)
+{
+    enum TLevel { lvGroup, lvRepetition };
+    std::vector<TLevel> open;
+    size_t deepest = 0;
+    // A finished element also finishes the repetitions waiting for it.
+    auto elementDone = [&open] {
+        while (!open.empty() && open.back() == lvRepetition)
+            open.pop_back();
+    };
+    for (size_t k = 0; k < pic.size(); ++k) {
+        switch (pic[k]) {
+        case U'*':
+            while (k + 1 < pic.size() && IsDigit(pic[k + 1]))
+                ++k;
+            open.push_back(lvRepetition);
+            break;
+        case U'[':
+        case U'{':
+            open.push_back(lvGroup);
+            break;
+        case U']':
+        case U'}':
+            elementDone(); // a repetition with nothing left to repeat inside the group
+            if (!open.empty())
+                open.pop_back();
+            elementDone();
+            break;
+        case U';':
+            ++k;
+            elementDone();
+            break;
+        default:
+            elementDone();
+            break;
+        }
+        deepest = std::max(deepest, open.size());
+    }
+    return deepest;
+}
+
 bool SyntaxOk(const std::u32string &pic)
 {
     const size_t n = pic.size();
@@ -89,7 +135,7 @@ bool SyntaxOk(const std::u32string &pic)
             break;
         }
     }
-    return brackets == 0 && braces == 0;
+    return brackets == 0 && braces == 0 && NestingLevels(pic) <= kMaxLevels;
 }
 
 // One match of a text against a picture. I walks the picture and J the text,
@@ -108,21 +154,6 @@ public:
     bool Changed() const { return changed_; }
 
 private:
-    class TDepth
-    {
-    public:
-        explicit TDepth(TMatcher &m)
-            : m_(m)
-        {
-            if (++m_.depth_ > kMaxDepth)
-                m_.tooDeep_ = true;
-        }
-        ~TDepth() { --m_.depth_; }
-
-    private:
-        TMatcher &m_;
-    };
-
     char32_t P(size_t k) const { return k < pic_.size() ? pic_[k] : 0; }
     void Consume(char32_t c);
     size_t SkipElement(size_t k, size_t end);
@@ -140,8 +171,6 @@ private:
     std::u32string &text_;
     size_t i_ = 0;
     size_t j_ = 0;
-    int depth_ = 0;
-    bool tooDeep_ = false;
     bool changed_ = false;
 };
 
@@ -159,9 +188,6 @@ void TMatcher::Consume(char32_t c)
 // or a repetition with its element.
 size_t TMatcher::SkipElement(size_t k, size_t end)
 {
-    TDepth depth(*this);
-    if (tooDeep_)
-        return end;
     long brackets = 0;
     long braces = 0;
     do {
@@ -220,7 +246,7 @@ int TMatcher::Whole()
 TqxPicResult TMatcher::Run(bool autoFill)
 {
     int r = Whole();
-    if (r == prIncomplete && autoFill && !tooDeep_) {
+    if (r == prIncomplete && autoFill) {
         bool appended = false;
         while (i_ < pic_.size() && !IsSpecial(pic_[i_])) {
             if (pic_[i_] == U';')
@@ -234,8 +260,6 @@ TqxPicResult TMatcher::Run(bool autoFill)
             r = Whole();
         }
     }
-    if (tooDeep_)
-        return prSyntax;
     if (r == prAmbiguous)
         return prComplete;
     if (r == prIncompNoFill)
@@ -248,9 +272,6 @@ TqxPicResult TMatcher::Run(bool autoFill)
 // does, and a later complete one counts only if it got at least as far.
 int TMatcher::Alternatives(size_t end)
 {
-    TDepth depth(*this);
-    if (tooDeep_)
-        return prSyntax;
     size_t startI = i_;
     const size_t startJ = j_;
     bool incomplete = false;
@@ -259,8 +280,6 @@ int TMatcher::Alternatives(size_t end)
     bool blankMatched = false; // a trailing blank already stood for a literal blank
     for (;;) {
         int r = Sequence(end, blankMatched);
-        if (tooDeep_)
-            return prSyntax;
         if ((r == prComplete || r == prAmbiguous) && incomplete && j_ < incompleteJ) {
             r = prIncomplete;
             j_ = incompleteJ;
@@ -358,8 +377,6 @@ int TMatcher::Sequence(size_t end, bool &blankMatched)
             break;
         }
         }
-        if (tooDeep_)
-            return prSyntax;
         r = r == prAmbiguous ? prIncompNoFill : prIncomplete;
     }
     return r == prIncompNoFill ? prAmbiguous : prComplete;
@@ -367,9 +384,6 @@ int TMatcher::Sequence(size_t end, bool &blankMatched)
 
 int TMatcher::Repetition(size_t end)
 {
-    TDepth depth(*this);
-    if (tooDeep_)
-        return prSyntax;
     size_t k = i_ + 1;
     size_t count = 0;
     while (IsDigit(P(k))) {
@@ -411,9 +425,6 @@ int TMatcher::Repetition(size_t end)
 
 int TMatcher::Group(size_t end)
 {
-    TDepth depth(*this);
-    if (tooDeep_)
-        return prSyntax;
     const size_t groupEnd = SkipElement(i_, end);
     ++i_;
     const int r = Alternatives(groupEnd - 1);
@@ -433,9 +444,6 @@ int TMatcher::OptionalRest(int r, size_t end)
 
 bool TMatcher::RestIsOptional(size_t p, size_t end)
 {
-    TDepth depth(*this);
-    if (tooDeep_)
-        return false;
     while (p < end) {
         switch (P(p)) {
         case U'*':
@@ -459,8 +467,6 @@ bool TMatcher::RestIsOptional(size_t p, size_t end)
         default:
             return false;
         }
-        if (tooDeep_)
-            return false;
     }
     return true;
 }
@@ -468,9 +474,6 @@ bool TMatcher::RestIsOptional(size_t p, size_t end)
 // A group may be left out when one of its alternatives may be.
 bool TMatcher::GroupIsOptional(size_t p, size_t end)
 {
-    TDepth depth(*this);
-    if (tooDeep_)
-        return false;
     const size_t inner = SkipElement(p, end) - 1;
     size_t q = p + 1;
     for (;;) {
@@ -479,7 +482,7 @@ bool TMatcher::GroupIsOptional(size_t p, size_t end)
         do
             q = SkipElement(q, inner);
         while (q < inner && P(q) != U',');
-        if (q >= inner || tooDeep_)
+        if (q >= inner)
             return false;
         ++q;
     }

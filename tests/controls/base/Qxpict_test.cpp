@@ -213,6 +213,72 @@ TEST(PictureLimits, DeepNestingIsReportedNotFollowedIntoTheStack)
     EXPECT_EQ(stars.MatchPicture(text, true), prSyntax);
 }
 
+// Two hundred levels of nesting are allowed, whatever nests: groups,
+// optional parts or repetitions. One level more is a broken picture, refused
+// by the constructor and answered with the syntax code for every text.
+struct NestingCase {
+    const char *name;
+    std::string (*make)(int levels);
+    const char *input; // matches the picture at the limit
+    TqxPicResult atLimit;
+};
+
+std::string Braces(int levels)
+{
+    return std::string(levels, '{') + "#" + std::string(levels, '}');
+}
+std::string Brackets(int levels)
+{
+    return std::string(levels, '[') + "#" + std::string(levels, ']');
+}
+std::string Stars(int levels)
+{
+    return std::string(levels, '*') + "#";
+}
+std::string StarredGroups(int levels) // *{*{...#...}}: two levels a pair
+{
+    std::string picture;
+    for (int i = 0; i < levels / 2; ++i)
+        picture += "*{";
+    picture += levels % 2 ? "[#]" : "#";
+    return picture + std::string(levels / 2, '}');
+}
+std::string CountedRepetitions(int levels) // *1*1*1...#
+{
+    std::string picture;
+    for (int i = 0; i < levels; ++i)
+        picture += "*1";
+    return picture + "#";
+}
+
+class PictureNesting : public ::testing::TestWithParam<NestingCase>
+{
+};
+
+TEST_P(PictureNesting, TwoHundredLevelsWorkAndOneMoreIsRefused)
+{
+    const NestingCase &c = GetParam();
+    TqxPictureValidator atLimit(c.make(200), false);
+    EXPECT_EQ(atLimit.Status(), qxvsOk);
+    std::string text = c.input;
+    EXPECT_EQ(atLimit.MatchPicture(text, false), c.atLimit);
+    EXPECT_TRUE(atLimit.CheckValid(c.input));
+
+    TqxPictureValidator pastLimit(c.make(201), true);
+    EXPECT_EQ(pastLimit.Status(), qxvsSyntax);
+    for (std::string input : { std::string(), std::string(c.input), std::string("x") })
+        EXPECT_EQ(pastLimit.MatchPicture(input, true), prSyntax) << "input '" << input << "'";
+    EXPECT_FALSE(pastLimit.CheckValid(c.input));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, PictureNesting,
+    ::testing::Values(NestingCase { "Groups", Braces, "1", prComplete },
+        NestingCase { "OptionalParts", Brackets, "1", prComplete },
+        NestingCase { "Repetitions", Stars, "123", prComplete },
+        NestingCase { "RepeatedGroups", StarredGroups, "12", prComplete },
+        NestingCase { "CountedRepetitions", CountedRepetitions, "1", prComplete }),
+    [](const auto &info) { return std::string(info.param.name); });
+
 TEST(PictureText, UntouchedTextKeepsItsBytes)
 {
     // A malformed byte is a character like any other and stays as it was

@@ -28,14 +28,25 @@ int CompareNames(std::string_view a, std::string_view b)
     return 0;
 }
 
+/* String values are kept in hex as UTF-16LE, as the registry keeps them. A
+   string's bytes need not be UTF-8, and every byte must come back: a byte
+   that starts no valid UTF-8 sequence is written as the unpaired low
+   surrogate U+DC00 + byte (U+DC80..U+DCFF), which no UTF-8 text can give,
+   and read back as that byte. */
+constexpr char32_t ByteEscape = 0xDC00;
+
 std::string Utf8ToUtf16Le(std::string_view text)
 {
     std::string out;
-    for (char32_t c : Utf8ToCodePoints(text)) {
-        auto put = [&out](char32_t unit) {
-            out += static_cast<char>(unit & 0xFF);
-            out += static_cast<char>((unit >> 8) & 0xFF);
-        };
+    auto put = [&out](char32_t unit) {
+        out += static_cast<char>(unit & 0xFF);
+        out += static_cast<char>((unit >> 8) & 0xFF);
+    };
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t start = pos;
+        char32_t c = Utf8Next(text, pos);
+        if (c == 0xFFFD && pos == start + 1) // a stray byte, not the character U+FFFD
+            c = ByteEscape + static_cast<uint8_t>(text[start]);
         if (c >= 0x10000) {
             c -= 0x10000;
             put(0xD800 + (c >> 10));
@@ -47,26 +58,28 @@ std::string Utf8ToUtf16Le(std::string_view text)
     return out;
 }
 
-// Unpaired surrogates become U+FFFD, as they cannot be written as UTF-8.
+// Other unpaired surrogates become U+FFFD, as they cannot be written as UTF-8.
 std::string Utf16LeToUtf8(std::string_view bytes)
 {
-    std::u32string points;
+    std::string out;
     for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
         char32_t unit = static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8);
         if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
             const char32_t low
                 = static_cast<uint8_t>(bytes[i + 2]) | (static_cast<uint8_t>(bytes[i + 3]) << 8);
             if (low >= 0xDC00 && low < 0xE000) {
-                points += 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                out += CodePointToUtf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
                 i += 2;
                 continue;
             }
         }
-        if (unit >= 0xD800 && unit < 0xE000)
-            unit = 0xFFFD;
-        points += unit;
+        if (unit >= ByteEscape + 0x80 && unit <= ByteEscape + 0xFF) {
+            out += static_cast<char>(unit - ByteEscape);
+            continue;
+        }
+        out += CodePointToUtf8(unit); // other surrogates come out as U+FFFD
     }
-    return CodePointsToUtf8(points);
+    return out;
 }
 
 bool IsStringType(uint32_t type)
@@ -93,6 +106,19 @@ bool QuotableText(std::string_view text)
         text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
 
+// The quoted form carries a string whole when it is UTF-8 text on one line.
+bool TextFormCarries(std::string_view text)
+{
+    if (!QuotableText(text))
+        return false;
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t start = pos;
+        if (Utf8Next(text, pos) == 0xFFFD && pos == start + 1)
+            return false;
+    }
+    return true;
+}
+
 void WriteHex(std::string &out, std::string line, std::string_view bytes)
 {
     static const char digits[] = "0123456789abcdef";
@@ -114,7 +140,7 @@ void WriteHex(std::string &out, std::string line, std::string_view bytes)
 void WriteValue(std::string &out, const TRegValue &value)
 {
     std::string line = value.Name.empty() ? "@=" : Quoted(value.Name) + "=";
-    if (value.Type == REG_SZ && QuotableText(value.Data)) {
+    if (value.Type == REG_SZ && TextFormCarries(value.Data)) {
         out += line + Quoted(value.Data) + '\n';
     } else if (value.Type == REG_DWORD && value.Data.size() == 4) {
         uint32_t v = 0;
@@ -310,8 +336,9 @@ private:
                 if (value.Data.size() % 2 != 0)
                     Fail("odd number of bytes in UTF-16 text");
                 value.Data = Utf16LeToUtf8(value.Data);
-                if (value.Type != REG_MULTI_SZ)
-                    value.Data = value.Data.substr(0, value.Data.find('\0'));
+                // Only the terminating zero goes: zeros inside are the string's own.
+                if (value.Type != REG_MULTI_SZ && !value.Data.empty() && value.Data.back() == '\0')
+                    value.Data.pop_back();
             }
         } else {
             Fail("bad value data \"" + std::string(data) + "\"");

@@ -23,9 +23,10 @@ constexpr uint32_t REG_LINK = 6;
 constexpr uint32_t REG_MULTI_SZ = 7;
 constexpr uint32_t REG_QWORD = 11;
 
-// One value. Data holds the bytes a caller reads: string types as UTF-8
-// without a terminating zero (REG_MULTI_SZ: each string followed by a zero,
-// then one more zero), REG_DWORD as four little-endian bytes.
+// One value. Data holds the bytes a caller reads: string types as the bytes
+// written (UTF-8 text as a rule, but any bytes come back) without a
+// terminating zero (REG_MULTI_SZ: each string followed by a zero, then one
+// more zero), REG_DWORD as four little-endian bytes.
 struct TRegValue {
     std::string Name; // "" is the key's default value
     uint32_t Type = REG_NONE;
@@ -55,7 +56,9 @@ struct TRegKeyNode {
 // The registry editor's export format ("Windows Registry Editor Version 5.00"):
 // one [HKEY_...\Key] section per key, "Name"="text" with \\ and \" escapes,
 // @= for the default value, dword:, hex: and hex(n): data (string types in
-// hex as UTF-16LE), long hex data continued with a trailing backslash.
+// hex as UTF-16LE; a string that is not UTF-8 text on one line is always
+// written so, its bytes that are no UTF-8 as U+DC00 + byte), long hex data
+// continued with a trailing backslash.
 //
 // ParseRegFile reads the text of one hive file whose sections all lie below
 // rootName; anything it does not understand raises ERegistryException

@@ -55,6 +55,17 @@ INSTANTIATE_TEST_SUITE_P(Values, RegFileRoundTrip,
         RoundTripCase { "Multi", REG_MULTI_SZ, std::string("a\0bc\0\0", 6),
             R"("Multi"=hex(7):61,00,00,00,62,00,63,00,00,00,00,00)" },
         RoundTripCase { "Wide", REG_SZ, "\xF0\x9F\x98\x80\x01", R"("Wide"=hex(1):3d,d8,00,de,01,00,00,00)" },
+        // Every byte of a string comes back: zeros inside it, and bytes that
+        // are no UTF-8 (kept as U+DC00 + byte), beside the character U+FFFD.
+        RoundTripCase { "Nul", REG_SZ, std::string("a\0b", 3), R"("Nul"=hex(1):61,00,00,00,62,00,00,00)" },
+        RoundTripCase {
+            "EndsInNul", REG_SZ, std::string("ab\0", 3), R"("EndsInNul"=hex(1):61,00,62,00,00,00,00,00)" },
+        RoundTripCase { "Stray", REG_SZ, "a\x01\xff", R"("Stray"=hex(1):61,00,01,00,ff,dc,00,00)" },
+        RoundTripCase { "NoUtf8", REG_SZ, "\xc3(\xef\xbf\xbd", R"("NoUtf8"=hex(1):c3,dc,28,00,fd,ff,00,00)" },
+        RoundTripCase { "CutShort", REG_EXPAND_SZ, "%x\xe2\x82",
+            R"("CutShort"=hex(2):25,00,78,00,e2,dc,82,dc,00,00)" },
+        RoundTripCase { "EncodedSurrogate", REG_SZ, "\xed\xb2\x80",
+            R"("EncodedSurrogate"=hex(1):ed,dc,b2,dc,80,dc,00,00)" },
         RoundTripCase {
             "Q", REG_QWORD, std::string("\1\2\3\4\5\6\7\x08", 8), R"("Q"=hex(b):01,02,03,04,05,06,07,08)" },
         RoundTripCase { "Long", REG_BINARY, std::string(30, '\xab'),

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -249,6 +250,94 @@ INSTANTIATE_TEST_SUITE_P(Faults, DamagedHive,
         Corruption { "BadDword", "dword:0000001f", "dword:0000001x", "bad dword \"0000001x\"" },
         Corruption { "BadEscape", "\"C:\\\\x\"", "\"C:\\x\"", "bad escape \\x in string" }),
     [](const auto &info) { return std::string(info.param.Name); });
+
+// ---- Strings of any bytes ----------------------------------------------------------
+
+// Arbitrary bytes, with more than chance would give of what is hard to keep:
+// zeros, control characters, quotes and backslashes, stray and cut-short UTF-8,
+// encoded surrogates, the character U+FFFD and ordinary text around them.
+std::string ArbitraryBytes(std::mt19937 &random)
+{
+    static const std::vector<std::string> pieces { std::string(1, '\0'), "\x01", "\r\n", "\"", "\\", "=",
+        "\xff", "\xc3", "\xe2\x82", "\xed\xb2\x80", "\xef\xbf\xbd", "\xf0\x9f\x98\x80", "ñ", "Año", "a", " " };
+    std::string out;
+    const size_t length = random() % 40;
+    for (size_t i = 0; i < length; ++i) {
+        if (random() % 3 == 0)
+            out += static_cast<char>(random() % 256);
+        else
+            out += pieces[random() % pieces.size()];
+    }
+    return out;
+}
+
+std::string Hex(const std::string &bytes)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+// Runs the machine's hive reader on key; answers its output.
+std::string ReadInAnotherProgram(const std::string &root, const std::string &key)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return "<no pipe>";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], 1);
+        close(fds[0]);
+        setenv("WINROOT", root.c_str(), 1);
+        execl(ORVEX_HIVE_READER, "hive_reader", key.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string output;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
+        output.append(buffer, static_cast<size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        output += "<reader ended with " + std::to_string(status) + ">";
+    return output;
+}
+
+TEST_F(RegistryTest, EveryByteOfAStringComesBackInAnotherProgram)
+{
+    const unsigned seed = std::random_device()();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\Bytes", true));
+    std::string expected;
+    for (int i = 0; i < 200; ++i) {
+        const std::string name = "V" + std::to_string(i);
+        const std::string bytes = ArbitraryBytes(random);
+        const bool expand = i % 4 == 0;
+        if (expand)
+            reg_.WriteExpandString(name, bytes);
+        else
+            reg_.WriteString(name, bytes);
+        ASSERT_EQ(Hex(reg_.ReadString(name)), Hex(bytes)) << name;
+        expected += name + "\t" + std::to_string(expand ? rdExpandString : rdString) + "\t" + Hex(bytes) + "\n";
+    }
+    const std::string seen = ReadInAnotherProgram(root_, "\\Software\\Bytes");
+    // Line by line, so that a failure names the values that differ.
+    std::istringstream want(expected), got(seen);
+    std::string wantLine, gotLine;
+    while (std::getline(want, wantLine)) {
+        std::getline(got, gotLine);
+        EXPECT_EQ(gotLine, wantLine);
+    }
+    EXPECT_FALSE(std::getline(got, gotLine)) << "more lines than written: " << gotLine;
+}
 
 // ---- Durability ------------------------------------------------------------------
 

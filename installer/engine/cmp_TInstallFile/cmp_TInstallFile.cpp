@@ -220,6 +220,16 @@ template <typename F> void InFolder(const std::string &folder, F &&body)
 
 } // namespace
 
+namespace
+{
+bool extractStraightOver = false;
+}
+
+void SetExtractStraightOver(bool on)
+{
+    extractStraightOver = on;
+}
+
 bool UniqueIDTaken(int id)
 {
     return id >= 0 && id < UniqueIDCount && IDs().taken[static_cast<size_t>(id)];
@@ -627,7 +637,9 @@ void TCustomInstallFile::Extract()
         // and then put in its place in one step, so the old file is never
         // gone before the new one is complete.
         RemoveLeftovers(folder, destName_);
-        const std::string incoming = IncomingName(destName_);
+        const std::string incoming = extractStraightOver ? destName_ : IncomingName(destName_);
+        if (extractStraightOver)
+            DeleteFile(InstalledPath());
         if (archive->CompressedFile() != archivePath)
             archive->SetCompressedFile(archivePath);
         archive->SetExtractDirectory(folder);
@@ -643,7 +655,7 @@ void TCustomInstallFile::Extract()
         archive->SetFilesToProcess(&files);
         archive->ExtractFiles();
         const std::string incomingPath = AddTrailingBackslash(folder) + incoming;
-        if (!archive->Abort() && FileExists(incomingPath))
+        if (!archive->Abort() && FileExists(incomingPath) && !extractStraightOver)
             PutInPlace(incomingPath);
         AfterInstall();
         if (OnAfterInstall)

@@ -169,5 +169,11 @@ public:
     const TMetaClass *ClassType() const override { return &Class; }
 };
 
+// Fault injection for the crash tests only: the installed file is erased and
+// the new one extracted straight to its name, as a careless installer would,
+// so that a test can show it sees the files such a run leaves half done.
+// Never set by a program.
+void SetExtractStraightOver(bool on);
+
 // The UniqueID table: ids 0..1999, one per install file of the program.
 bool UniqueIDTaken(int id);

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <dirent.h>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <pwd.h>
@@ -115,6 +116,30 @@ std::string TMachine::DriveFolder(char letter) const
     if (lower == 'z')
         return "/";
     return d->root + "/drive_" + lower;
+}
+
+std::string TMachine::WindowsPath(std::string_view hostPath) const
+{
+    // Both sides canonical, so a root reached through a symbolic link still matches.
+    auto canonical = [](const std::string &path) {
+        std::error_code error;
+        const std::filesystem::path result = std::filesystem::weakly_canonical(path, error);
+        return error ? path : result.string();
+    };
+    std::string host = canonical(std::string(hostPath));
+    const std::string prefix = canonical(d->root) + "/drive_";
+    std::string result = "Z:" + host;
+    if (host.size() > prefix.size() && host.compare(0, prefix.size(), prefix) == 0) {
+        const char letter = host[prefix.size()];
+        const size_t rest = prefix.size() + 1;
+        if (letter >= 'a' && letter <= 'y' && (host.size() == rest || host[rest] == '/'))
+            result = std::string(1, static_cast<char>(letter - 'a' + 'A')) + ":"
+                + (host.size() == rest ? std::string("/") : host.substr(rest));
+    }
+    for (char &c : result)
+        if (c == '/')
+            c = '\\';
+    return result;
 }
 
 std::string TMachine::RegistryFolder() const

@@ -32,6 +32,9 @@ public:
     // is but for '\' read as '/'; a path without a drive is taken on C: when
     // rooted ("\x") and against the current folder when relative.
     std::string HostPath(std::string_view path) const;
+    // The Windows name of a host path: "C:\dir\file" for a path inside a drive
+    // folder, else "Z:" followed by the host path with '\' separators.
+    std::string WindowsPath(std::string_view hostPath) const;
 
     // The registry files, one per hive (not public API: see registry_p.h)
     THive &Hive(std::string_view rootName);

@@ -15,6 +15,7 @@
 #include "platform/rtl/files.h"
 #include "platform/rtl/strings.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/system/machine.h"
 #include "platform/system/process.h"
 #include "platform/system/registry.h"
 #include "platform/system/restart.h"
@@ -113,15 +114,6 @@ TCustomPathSpecifier *Standard(const TMetaClass &classType)
     }
 }
 
-// The setup program's own file as a path of the machine.
-std::string ProgramPath()
-{
-    std::string host = Application->ExeName();
-    for (char &c : host)
-        if (c == '/')
-            c = '\\';
-    return "Z:" + host;
-}
 
 // Removes the RunOnce values name, name1, name2, ... that hold command.
 void RemoveRunOnce(const std::string &name, const std::string &command)
@@ -252,7 +244,7 @@ TCustomInstall::~TCustomInstall()
         Application->OnException.Clear();
     }
     if (d->pendingCleanup)
-        RemoveLoaderProgram(ProgramPath());
+        RemoveLoaderProgram(SetupProgramPath());
 }
 
 // ---- Properties --------------------------------------------------------------------------
@@ -380,7 +372,7 @@ std::string TCustomInstall::InstallSourceFile()
         return ArchivePath();
     if (useLoadingProgram_)
         return AddTrailingBackslash(workingDir_) + ParamStr(2);
-    return ProgramPath();
+    return SetupProgramPath();
 }
 
 // ---- Start-up ----------------------------------------------------------------------------
@@ -441,10 +433,10 @@ void TCustomInstall::Loaded()
                 "You forgot to pass in the build directory. In Run | Parameters, follow this format: -d "
                 "\"-sC:\\My Build\"");
         workingDir_ = switches_.Contains(swSource) ? d->arguments[swSource]
-                                                   : RemoveTrailingBackslash(ExtractFileDir(ProgramPath()));
+                                                   : RemoveTrailingBackslash(ExtractFileDir(SetupProgramPath()));
         SetInstallStartup(
             { workingDir_, switches_.Contains(swSelfExtractor), d->arguments[swSelfExtractor] });
-        d->log.Open({ ProgramPath(), runStart_, switches_.Contains(swSelfExtractor), d->arguments[swSource],
+        d->log.Open({ SetupProgramPath(), runStart_, switches_.Contains(swSelfExtractor), d->arguments[swSource],
                         d->arguments[swSelfExtractor] },
             false);
         mainForm_ = Application->MainForm();
@@ -464,13 +456,9 @@ void TCustomInstall::Loaded()
             }
         }
         if (switches_.Contains(swBuild)) {
-            if (!BuildFromBuildInf)
-                throw IEInstall("This program cannot build a distribution");
-            BuildFromBuildInf(this);
+            BuildFromBuildInf();
         } else if (switches_.Contains(swFloppies)) {
-            if (!TransferToFloppies)
-                throw IEInstall("This program cannot transfer the setup to floppies");
-            TransferToFloppies(this, "a:");
+            TransferToFloppies("a:");
         } else if (switches_.Contains(swAfterReboot)) {
             Resume();
         } else if (mainForm_) {
@@ -521,8 +509,8 @@ void TCustomInstall::ReadArchiveInfo()
     ShowStatusMessage(TranslateString("Reading file information..."));
     try {
         TFileContainer::ReadArchiveInfo();
-        if (distributeType_ != dtTraditional && ReadRemoteFileList)
-            ReadRemoteFileList(this);
+        if (distributeType_ != dtTraditional)
+            ReadRemoteFileList();
     } catch (...) {
         ClearStatusMessage();
         Screen->SetCursor(saved);
@@ -550,15 +538,12 @@ void TCustomInstall::Process()
             "project in the IDE, then you need to add two command line parameters. In Run | Parameters | "
             "\"Run Parameters\", type in: -d \"-sBUILDPATH\" where BUILDPATH is the path into which you "
             "built the distributables. Example: -d \"-sC:\\My Build\".");
-    d->log.Open({ ProgramPath(), runStart_, switches_.Contains(swSelfExtractor), d->arguments[swSource],
+    d->log.Open({ SetupProgramPath(), runStart_, switches_.Contains(swSelfExtractor), d->arguments[swSource],
                     d->arguments[swSelfExtractor] },
         true);
     d->log.ClearUnfinishedList();
-    if (switches_.Contains(swSelfExtractor)) {
-        if (!ReadSelfExtractorTrailer)
-            throw IEInstall("This program cannot read the self-extracting setup %s", ArchivePath());
-        SharedArchive()->SetOffset(ReadSelfExtractorTrailer(this, ArchivePath()));
-    }
+    if (switches_.Contains(swSelfExtractor))
+        SharedArchive()->SetOffset(ReadSelfExtractorTrailer(ArchivePath()).FilesStart);
     ReadArchiveInfo();
     if (OnAfterInitialized)
         OnAfterInitialized(this);
@@ -616,7 +601,7 @@ void TCustomInstall::FinishRun()
 void TCustomInstall::Resume()
 {
     running_ = true;
-    d->log.Open({ ProgramPath(), runStart_, switches_.Contains(swSelfExtractor), d->arguments[swSource],
+    d->log.Open({ SetupProgramPath(), runStart_, switches_.Contains(swSelfExtractor), d->arguments[swSource],
                     d->arguments[swSelfExtractor] },
         false);
     if (int language = 0; WizardLanguage(language))
@@ -724,7 +709,7 @@ void TCustomInstall::CleanupLoaderFiles()
         return;
     // Only the loader's own files, by name, in the program's folder: no
     // command interpreter and no recursive delete.
-    const std::string folder = AddTrailingBackslash(ExtractFileDir(ProgramPath()));
+    const std::string folder = AddTrailingBackslash(ExtractFileDir(SetupProgramPath()));
     for (int i = 0; i < d->presetupFiles->Count(); ++i) {
         const std::string name = ExtractFileName(d->presetupFiles->Strings(i));
         if (!Trim(name).empty())
@@ -755,7 +740,7 @@ std::string TCustomInstall::ResumeCommandLine()
 {
     const std::string source = InstallSourceFile();
     const std::string folder = RemoveTrailingBackslash(ExtractFileDir(source));
-    std::string line = "\"" + ProgramPath() + "\" -r ";
+    std::string line = "\"" + SetupProgramPath() + "\" -r ";
     if (switches_.Contains(swSelfExtractor))
         line += "\"-e" + ExtractFileName(source) + "\" ";
     line += "\"-s" + folder + "\"";

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "installer/engine/cmp_TFileContainer/cmp_TFileContainer.h"
+#include "installer/formats/selfextractor.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/exceptions.h"
 
@@ -17,6 +18,8 @@ class TPicture;
 class TStrings;
 
 using TInstallContinueEvent = TEvent<TCustomInstall *, bool & /*Continue*/>;
+using TBuildProgramEvent = TEvent<TCustomInstall *, const std::string & /*ProgramPath*/>;
+using TTransferStatusEvent = TEvent<TCustomInstall *, TKvraCompress *, const TlzhFileStats &>;
 using TBeforeRunFileEvent
     = TEvent<TCustomInstall *, TCustomInstallFile * /*FileToRun*/, bool & /*DefaultAction*/>;
 
@@ -131,6 +134,17 @@ public:
     // The resume command line WriteResumeEntry writes.
     std::string ResumeCommandLine();
 
+    // Build mode (-b) and the floppy transfer (-f); both end the program.
+    virtual void BuildFromBuildInf();
+    virtual void Build(const std::string &programPath, const std::string &buildDir, bool makeSelfExtractor);
+    virtual void CopySetupProgram(const std::string &buildDir, const std::string &programPath);
+    virtual void CreateSetupArchive(const std::string &buildDir, const std::string &programPath);
+    void WriteRemoteFileList();
+    void WriteSelfExtractor(const std::string &setupExe, const std::string &setup1, const std::string &files1);
+    TSelfExtractorTrailer ReadSelfExtractorTrailer(const std::string &path); // checked
+    void ReadRemoteFileList();
+    virtual void TransferToFloppies(const std::string &drive);
+
     TNotifyEvent OnAfterInitialized;
     TNotifyEvent OnBeforeReadArchiveInfo;
     TNotifyEvent OnAfterReadArchiveInfo;
@@ -146,12 +160,16 @@ public:
     TInstallContinueEvent OnUserAbort;
     TNotifyEvent OnDestroying; // first thing the destructor does
 
-    // The build's steps, plugged in by the build unit: the -b and -f modes,
-    // and the self-extractor's trailer (answers the archive's offset).
-    std::function<void(TCustomInstall *)> BuildFromBuildInf;
-    std::function<void(TCustomInstall *, const std::string &drive)> TransferToFloppies;
-    std::function<int(TCustomInstall *, const std::string &archivePath)> ReadSelfExtractorTrailer;
-    std::function<void(TCustomInstall *)> ReadRemoteFileList;
+    // Build hooks (not published)
+    TBuildProgramEvent OnBeforeCopyProgram;
+    TNotifyEvent OnAfterCopyProgram;
+    TNotifyEvent OnBeforeSetupArchive;
+    TNotifyEvent OnAfterSetupArchive;
+    TNotifyEvent OnAfterSetupProgram;
+    TNotifyEvent OnAfterCompressFiles;
+    TNotifyEvent OnBeforeSelfExtractor;
+    TNotifyEvent OnAfterSelfExtractor;
+    TTransferStatusEvent OnTransferStatus;
 
 protected:
     void Loaded() override;

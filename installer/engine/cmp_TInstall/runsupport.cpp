@@ -5,7 +5,14 @@
 #include "platform/rtl/files.h"
 #include "platform/rtl/pathmap.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/system/machine.h"
 #include "platform/system/windows.h"
+#include "platform/ui/forms.h"
+
+std::string SetupProgramPath()
+{
+    return Machine().WindowsPath(Application->ExeName());
+}
 
 bool WizardLanguage(int &language)
 {

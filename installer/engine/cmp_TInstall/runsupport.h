@@ -5,6 +5,10 @@
 
 #include <string>
 
+// The setup program's own file, named as the machine names it ("C:\..." inside
+// a drive, else "Z:" and the host path).
+std::string SetupProgramPath();
+
 // The global translator's target language, the one the wizard speaks; false
 // when there is no translator.
 bool WizardLanguage(int &language);

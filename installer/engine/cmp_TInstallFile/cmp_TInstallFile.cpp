@@ -1048,6 +1048,13 @@ void TCustomInstallFile::ReadSourceInfo()
     }
 }
 
+void TCustomInstallFile::SetRemoteInfo(int32_t uncompressedSize, double fileDate, const std::string &version)
+{
+    uncompressedSize_ = uncompressedSize;
+    fileDate_ = fileDate;
+    version_ = version.substr(0, MaxStoredVersionLength);
+}
+
 void TCustomInstallFile::ReadInfoFromArchive()
 {
     TCustomInstall *install = CurrentInstallComponent();

@@ -71,6 +71,8 @@ public:
     int32_t UncompressedSize() const { return uncompressedSize_; }
     int32_t CompressedSize() const { return compressedSize_; }
     const std::string &Version() const { return version_; }
+    // What the remote file list says of the file.
+    void SetRemoteInfo(int32_t uncompressedSize, double fileDate, const std::string &version);
     int32_t UniqueID() const { return uniqueID_; }
 
     // Build bookkeeping

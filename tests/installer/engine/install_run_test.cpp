@@ -129,10 +129,14 @@ protected:
         auto form = LoadForm(Resource());
         auto *install = static_cast<TCustomInstall *>(form->FindComponent("Install1"));
         install->Compress({ coBuildMarker });
-        const std::string remote
-            = Host("C:\\build\\" + FilterFileName(server_->Address()) + "\\dist\\NetData.1");
-        ASSERT_TRUE(fs::exists(remote)) << remote;
-        fs::copy_file(remote, served_ + "/dist/NetData.1");
+        // The remote file list beside the archive, as a build writes it.
+        install->SetArchiveFileType(nullptr);
+        install->SetArchiveFile("C:\\build\\files.1");
+        install->WriteRemoteFileList();
+        const std::string remote = Host("C:\\build\\" + FilterFileName(server_->Address()) + "\\dist");
+        ASSERT_TRUE(fs::exists(remote + "/NetData.1")) << remote;
+        fs::copy_file(remote + "/NetData.1", served_ + "/dist/NetData.1");
+        fs::copy_file(remote + "/filelist.lst", served_ + "/dist/filelist.lst");
         ASSERT_TRUE(fs::exists(Host("C:\\build\\files.1")));
     }
 

@@ -98,3 +98,29 @@ TEST(MachineRoot, DefaultIsWinrootElseUnderHome)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST_F(MachineTest, HostPathsGetTheirWindowsNamesBack)
+{
+    struct Case {
+        std::string host;
+        std::string windows;
+    };
+    for (const Case &c : { Case { root_ + "/drive_c/Program Files/ORVEX/tabulo", "C:\\Program Files\\ORVEX\\tabulo" },
+             Case { root_ + "/drive_a", "A:\\" }, Case { root_ + "/drive_a/setup.1", "A:\\setup.1" },
+             Case { root_ + "/drive_c/../drive_d/x", "D:\\x" }, Case { root_ + "/drive_cc/x", "Z:" },
+             Case { root_ + "/registry/x", "Z:" }, Case { "/usr/bin/env", "Z:\\usr\\bin\\env" } }) {
+        const std::string got = Machine().WindowsPath(c.host);
+        if (c.windows == "Z:")
+            EXPECT_EQ(got.substr(0, 3), "Z:\\") << c.host;
+        else
+            EXPECT_EQ(got, c.windows) << c.host;
+        if (fs::exists(c.host)) {
+            EXPECT_TRUE(fs::equivalent(Machine().HostPath(got), c.host)) << c.host;
+        }
+    }
+}
+
+} // namespace

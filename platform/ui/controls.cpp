@@ -12,6 +12,7 @@
 #include <QLabel>
 
 #include <algorithm>
+#include <map>
 #include <unordered_set>
 #include <vector>
 
@@ -1056,8 +1057,23 @@ void TWinControl::CreateWnd()
     Realign();
 }
 
-void TWinControl::CreateWindowHandle(const TCreateParams &)
+namespace {
+std::map<std::string, TWindowClassMaker> &WindowClasses()
 {
+    static std::map<std::string, TWindowClassMaker> classes;
+    return classes;
+}
+} // namespace
+
+void RegisterWindowClass(const std::string &name, TWindowClassMaker make)
+{
+    WindowClasses()[name] = make;
+}
+
+void TWinControl::CreateWindowHandle(const TCreateParams &params)
+{
+    if (auto found = WindowClasses().find(params.WinClassName); found != WindowClasses().end())
+        return found->second(this, params);
     auto *widget = new TBridge<QWidget>(this, TQtBoundary::ParentWidgetFor(this));
     TQtBoundary::SetWidget(this, widget);
 }

@@ -360,6 +360,12 @@ protected:
     bool PaintsItself() const override { return true; }
 };
 
+// Window classes that a control gets by naming them in CreateParams, as the
+// common controls register theirs; TWinControl's CreateWindowHandle makes
+// the named class's widget when one is registered.
+using TWindowClassMaker = void (*)(TWinControl *control, const TCreateParams &params);
+void RegisterWindowClass(const std::string &name, TWindowClassMaker make);
+
 // Window functions over handles.
 TWinControl *FindControl(HWND handle);
 LRESULT SendMessage(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam);

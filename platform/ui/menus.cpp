@@ -9,6 +9,11 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWidgetAction>
 #include <QPointer>
 
 #include <algorithm>
@@ -22,6 +27,9 @@ const TMetaClass TPopupMenu::Class { "TPopupMenu", &TMenu::Class };
 // clang-format off
 namespace {
 
+const TEnumNames BreakNames = {"mbNone", "mbBreak", "mbBarBreak"};
+const TEnumNames AlignmentNames = {"paLeft", "paRight", "paCenter"};
+
 using P = TPublish<TMenuItem>;
 const TClassRegistrar<TMenuItem> menuItemRegistrar({
     //         name          getter                  setter                   default
@@ -34,12 +42,16 @@ const TClassRegistrar<TMenuItem> menuItemRegistrar({
     P::Boolean("Visible",    &TMenuItem::Visible,    &TMenuItem::SetVisible,  true),
     P::Boolean("Default",    &TMenuItem::Default,    &TMenuItem::SetDefault,  false),
     P::String ("Hint",       &TMenuItem::Hint,       &TMenuItem::SetHint,     ""),
+    P::Enum   ("Break",      BreakNames,
+                             &TMenuItem::Break,      &TMenuItem::SetBreak,    mbNone),
     P::Event  ("OnClick",    &TMenuItem::OnClick),
 });
 
 const TClassRegistrar<TMainMenu> mainMenuRegistrar({});
 using PP = TPublish<TPopupMenu>;
 const TClassRegistrar<TPopupMenu> popupMenuRegistrar({
+    PP::Enum   ("Alignment", AlignmentNames,
+                             &TPopupMenu::Alignment, &TPopupMenu::SetAlignment, paLeft),
     PP::Boolean("AutoPopup", &TPopupMenu::AutoPopup, &TPopupMenu::SetAutoPopup, true),
     PP::Event  ("OnPopup",   &TPopupMenu::OnPopup),
 });
@@ -144,6 +156,7 @@ struct TMenuItem::Impl {
     bool visible = true;
     bool isDefault = false;
     std::string hint;
+    TMenuBreak menuBreak = mbNone;
     TMenuItem *parent = nullptr;
     std::vector<TMenuItem *> items;
     TMenu *menu = nullptr; // set on a menu's root item
@@ -352,8 +365,77 @@ void TMenuItem::Click()
     OnClick(this);
 }
 
+TMenuBreak TMenuItem::Break() const
+{
+    return d->menuBreak;
+}
+
+void TMenuItem::SetBreak(TMenuBreak value)
+{
+    d->menuBreak = value;
+}
+
+namespace {
+
+// Qt's menus have no column breaks: a level whose items break into columns
+// shows them as one grid of flat buttons inside the menu.
+void FillColumns(QMenu *menu, const std::vector<TMenuItem *> &items)
+{
+    auto *grid = new QWidget(menu);
+    auto *columns = new QHBoxLayout(grid);
+    columns->setContentsMargins(2, 2, 2, 2);
+    columns->setSpacing(2);
+    QVBoxLayout *column = nullptr;
+    for (TMenuItem *item : items) {
+        if (!item->Visible())
+            continue;
+        if (!column || item->Break() != mbNone) {
+            if (column && item->Break() == mbBarBreak) {
+                auto *bar = new QFrame(grid);
+                bar->setFrameShape(QFrame::VLine);
+                bar->setFrameShadow(QFrame::Sunken);
+                columns->addWidget(bar);
+            }
+            column = new QVBoxLayout;
+            column->setSpacing(0);
+            columns->addLayout(column);
+        }
+        if (item->IsLine()) {
+            auto *line = new QFrame(grid);
+            line->setFrameShape(QFrame::HLine);
+            line->setFrameShadow(QFrame::Sunken);
+            column->addWidget(line);
+            continue;
+        }
+        auto *button = new QToolButton(grid);
+        button->setText(QString::fromStdString(StripHotkey(item->Caption())));
+        button->setAutoRaise(true);
+        button->setCheckable(item->Checked());
+        button->setChecked(item->Checked());
+        button->setEnabled(item->Enabled());
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        QObject::connect(button, &QToolButton::clicked, button, [menu, item] {
+            menu->close();
+            TDispatchDepth depth;
+            GuardedCall(item, [item] { item->Click(); });
+        });
+        column->addWidget(button);
+    }
+    for (int i = 0; i < columns->count(); ++i)
+        if (auto *layout = columns->itemAt(i)->layout())
+            static_cast<QVBoxLayout *>(layout)->addStretch();
+    auto *action = new QWidgetAction(menu);
+    action->setDefaultWidget(grid);
+    menu->addAction(action);
+}
+
+} // namespace
+
 void TMenuItem::FillMenu(QMenu *menu)
 {
+    if (std::any_of(d->items.begin(), d->items.end(), [](TMenuItem *item) { return item->d->menuBreak != mbNone; }))
+        return FillColumns(menu, d->items);
     QActionGroup *radio = nullptr;
     for (TMenuItem *item : d->items) {
         if (!item->d->visible)
@@ -484,5 +566,10 @@ void TPopupMenu::Popup(int x, int y)
         return;
     QMenu menu;
     Items()->FillMenu(&menu);
-    menu.exec(QPoint(x, y));
+    QPoint at(x, y);
+    if (alignment_ == paRight)
+        at.rx() -= menu.sizeHint().width();
+    else if (alignment_ == paCenter)
+        at.rx() -= menu.sizeHint().width() / 2;
+    menu.exec(at);
 }

@@ -25,6 +25,11 @@ TShortCut ShortCut(uint16_t key, bool shift, bool ctrl, bool alt);
 std::string ShortCutToText(TShortCut shortCut);
 TShortCut TextToShortCut(const std::string &text); // 0 when not understood
 
+// Where an item starts a new column of its menu: mbBarBreak draws a line
+// between the columns.
+enum TMenuBreak { mbNone, mbBreak, mbBarBreak };
+enum TPopupAlignment { paLeft, paRight, paCenter };
+
 class TMenuItem : public TComponent
 {
 public:
@@ -53,6 +58,8 @@ public:
     void SetDefault(bool value);
     std::string Hint() const;
     void SetHint(const std::string &hint);
+    TMenuBreak Break() const;
+    void SetBreak(TMenuBreak value);
 
     // The tree
     int Count() const;
@@ -128,12 +135,16 @@ public:
     void SetPopupComponent(TComponent *component) { popupComponent_ = component; }
     bool AutoPopup() const { return autoPopup_; }
     void SetAutoPopup(bool autoPopup) { autoPopup_ = autoPopup; }
+    // Which edge of the menu stands at the x given to Popup.
+    TPopupAlignment Alignment() const { return alignment_; }
+    void SetAlignment(TPopupAlignment alignment) { alignment_ = alignment; }
 
     TNotifyEvent OnPopup;
 
 private:
     TComponent *popupComponent_ = nullptr;
     bool autoPopup_ = true;
+    TPopupAlignment alignment_ = paLeft;
 };
 
 // Removes the accelerator marks: "&Archivo" -> "Archivo", "&&" -> "&".

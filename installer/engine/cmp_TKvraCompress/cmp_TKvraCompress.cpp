@@ -1,15 +1,15 @@
 #include "installer/engine/cmp_TKvraCompress/cmp_TKvraCompress.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <limits>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,45 +94,10 @@ constexpr int64_t MaxPosition = std::numeric_limits<int32_t>::max();
 
 // ---- Little helpers ------------------------------------------------------------
 
-void Put32(uint8_t *p, int32_t v)
-{
-    const auto u = static_cast<uint32_t>(v);
-    p[0] = static_cast<uint8_t>(u), p[1] = static_cast<uint8_t>(u >> 8), p[2] = static_cast<uint8_t>(u >> 16),
-    p[3] = static_cast<uint8_t>(u >> 24);
-}
-int32_t Get32(const uint8_t *p)
-{
-    return static_cast<int32_t>(
-        uint32_t { p[0] } | uint32_t { p[1] } << 8 | uint32_t { p[2] } << 16 | uint32_t { p[3] } << 24);
-}
-
-// A text cut to at most max bytes without splitting a UTF-8 sequence.
-std::string CutText(const std::string &text, size_t max)
-{
-    if (text.size() <= max)
-        return text;
-    size_t n = max;
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-        --n;
-    return text.substr(0, n);
-}
-
 // Only the text before the first ';' of a file-list line names the file.
 std::string LineFile(const std::string &line)
 {
     return GetItem(line, 1, ";");
-}
-
-// The last part of a stored name. Any of "\", "/" and ":" separates, so that
-// no name, however it was written, reaches outside the extraction folder.
-std::string NamePart(const std::string &name)
-{
-    const size_t cut = name.find_last_of("\\/:");
-    return cut == std::string::npos ? name : name.substr(cut + 1);
-}
-bool IsUsableName(const std::string &part)
-{
-    return !Trim(part).empty() && part != "." && part != ".." && part.find('\0') == std::string::npos;
 }
 
 uint8_t Percent(int64_t part, int64_t whole)
@@ -174,22 +139,25 @@ public:
 };
 
 // Windows starts any program file; here a program needs its execute bits, so
-// an extracted executable or script gets them like the drive's other programs.
-void GrantExecuteToPrograms(const std::string &hostPath)
+// an extracted executable or script (known by its first bytes) gets them like
+// the drive's other programs.
+bool IsProgram(const uint8_t *head, int64_t count)
 {
-    char head[4] = {};
-    FILE *file = std::fopen(hostPath.c_str(), "rb");
-    if (!file)
-        return;
-    const size_t read = std::fread(head, 1, sizeof head, file);
-    std::fclose(file);
-    const bool elf = read == 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0;
-    const bool script = read >= 2 && head[0] == '#' && head[1] == '!';
-    if (!elf && !script)
-        return;
+    const bool elf = count >= 4
+        && std::memcmp(head,
+               "\x7f"
+               "ELF",
+               4)
+            == 0;
+    const bool script = count >= 2 && head[0] == '#' && head[1] == '!';
+    return elf || script;
+}
+
+mode_t CurrentUmask()
+{
     const mode_t mask = umask(0);
     umask(mask);
-    chmod(hostPath.c_str(), 0777 & ~mask);
+    return mask;
 }
 
 // A file written under a temporary name beside its destination and renamed
@@ -201,16 +169,22 @@ public:
     explicit TReplacingFile(const std::string &dest)
         : dest_(dest)
     {
-        std::string pattern = MapPath(dest) + ".kvra-XXXXXX";
-        const int handle = mkstemp(pattern.data());
-        if (handle < 0)
-            throw EKvraCompress(Format(MsgCannotCreateFile, dest));
-        // mkstemp keeps the file to its owner; the result gets the usual rights.
-        const mode_t mask = umask(0);
-        umask(mask);
-        fchmod(handle, 0666 & ~mask);
-        temporary_ = pattern;
-        stream_ = std::make_unique<TOwnedHandleStream>(handle);
+        // Made with O_EXCL under a name of our own rather than by mkstemp, so
+        // that the file gets the usual rights (0666 less the umask) at once.
+        static std::mt19937 names(std::random_device {}());
+        const std::string host = MapPath(dest);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string name = host + ".kvra-" + IntToHex(static_cast<int64_t>(names() & 0xFFFFFF), 6);
+            const int handle = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (handle >= 0) {
+                temporary_ = name;
+                stream_ = std::make_unique<TOwnedHandleStream>(handle);
+                return;
+            }
+            if (errno != EEXIST)
+                break;
+        }
+        throw EKvraCompress(Format(MsgCannotCreateFile, dest));
     }
     ~TReplacingFile()
     {
@@ -220,10 +194,12 @@ public:
     }
     TStream &Stream() { return *stream_; }
     int Handle() const { return stream_->Handle(); }
-    void Commit()
+    // head: the file's first bytes, which tell whether it is a program.
+    void Commit(const uint8_t *head, int64_t headCount)
     {
+        if (IsProgram(head, headCount))
+            fchmod(stream_->Handle(), 0777 & ~CurrentUmask());
         stream_.reset();
-        GrantExecuteToPrograms(temporary_);
         if (std::rename(temporary_.c_str(), MapPath(dest_).c_str()) != 0)
             throw EKvraCompress(Format(MsgCannotCreateFile, dest_));
         temporary_.clear();
@@ -248,54 +224,10 @@ std::unique_ptr<TFileStream> OpenFile(const std::string &name, uint16_t mode, co
 
 // ---- TFileHeader ---------------------------------------------------------------
 
-TFileHeaderBytes TFileHeader::Encode() const
-{
-    TFileHeaderBytes b = raw_;
-    uint8_t *p = b.data();
-    Put32(p + 0, Index);
-    std::memcpy(p + 4, &FileDate, 8);
-    p[12] = LastDisk;
-    Put32(p + 16, DataEnd);
-    const std::string name = CutText(FileName, MaxStoredNameLength);
-    p[20] = static_cast<uint8_t>(name.size());
-    std::memcpy(p + 21, name.data(), name.size());
-    Put32(p + 124, NextHeader);
-    Put32(p + 128, UncompressedSize);
-    Put32(p + 132, DataStart);
-    Put32(p + 136, CompressedSize);
-    p[140] = FirstDisk;
-    Put32(p + 144, UniqueID);
-    const std::string version = CutText(FileVersion, MaxStoredVersionLength);
-    p[148] = static_cast<uint8_t>(version.size());
-    std::memcpy(p + 149, version.data(), version.size());
-    return b;
-}
-
-bool TFileHeader::Decode(const TFileHeaderBytes &bytes)
-{
-    const uint8_t *p = bytes.data();
-    if (p[20] > MaxStoredNameLength || p[148] > MaxStoredVersionLength)
-        return false;
-    raw_ = bytes;
-    Index = Get32(p + 0);
-    std::memcpy(&FileDate, p + 4, 8);
-    LastDisk = p[12];
-    DataEnd = Get32(p + 16);
-    FileName.assign(reinterpret_cast<const char *>(p + 21), p[20]);
-    NextHeader = Get32(p + 124);
-    UncompressedSize = Get32(p + 128);
-    DataStart = Get32(p + 132);
-    CompressedSize = Get32(p + 136);
-    FirstDisk = p[140];
-    UniqueID = Get32(p + 144);
-    FileVersion.assign(reinterpret_cast<const char *>(p + 149), p[148]);
-    return true;
-}
-
 void TFileHeader::FillFromFile(const std::string &line)
 {
     SourceName = LineFile(line);
-    FileName = CutText(SourceName, MaxStoredNameLength);
+    FileName = CutStoredText(SourceName, MaxStoredNameLength);
     const auto file = OpenFile(SourceName, fmOpenRead | fmShareDenyNone, MsgCannotOpenFile);
     const int64_t size = file->Size();
     if (size > MaxPosition)
@@ -304,7 +236,7 @@ void TFileHeader::FillFromFile(const std::string &line)
     FileDate = FileDateToDateTime(FileGetDate(file->Handle()));
     TVersionResource *versions = GlobalVersionResource();
     versions->SetFileName(SourceName);
-    FileVersion = CutText(versions->VersionInfo()->FileVersion(), MaxStoredVersionLength);
+    FileVersion = CutStoredText(versions->VersionInfo()->FileVersion(), MaxStoredVersionLength);
 }
 
 // ---- TFileHeaders --------------------------------------------------------------
@@ -323,12 +255,16 @@ void TFileHeaders::Add(std::unique_ptr<TFileHeader> header)
 {
     if (!header || Trim(header->FileName).empty())
         throw EKvraCompress(MsgInvalidHeader);
+    if (indexed_)
+        names_.Add(header->FileName, Count());
     headers_.push_back(std::move(header));
 }
 
 void TFileHeaders::Clear()
 {
     headers_.clear();
+    names_.Clear();
+    indexed_ = true;
 }
 
 void TFileHeaders::AddFiles(const TStrings &list, bool keep)
@@ -343,84 +279,69 @@ void TFileHeaders::AddFiles(const TStrings &list, bool keep)
     }
 }
 
+void TFileHeaders::BuildIndex() const
+{
+    if (indexed_)
+        return;
+    names_.Clear();
+    for (int i = 0; i < Count(); ++i)
+        names_.Add(headers_[i]->FileName, i);
+    indexed_ = true;
+}
+
 int TFileHeaders::IndexOfName(const std::string &text) const
 {
-    const std::string name = CutText(LineFile(text), MaxStoredNameLength);
-    for (int i = 0; i < Count(); ++i)
-        if (AnsiSameText(headers_[i]->FileName, name))
-            return i;
-    return -1;
+    BuildIndex();
+    return names_.Find(CutStoredText(LineFile(text), MaxStoredNameLength));
+}
+
+const std::vector<int> *TFileHeaders::IndicesOfName(const std::string &name) const
+{
+    BuildIndex();
+    return names_.Matches(name);
 }
 
 std::unique_ptr<TFileHeader> TFileHeaders::Release(int index)
 {
     auto header = std::move(headers_.at(index));
     headers_.erase(headers_.begin() + index);
+    if (indexed_ && index == Count())
+        names_.RemoveLast(header->FileName);
+    else
+        indexed_ = false;
     return header;
 }
 
-// The head and the headers come from a file that may be damaged or made up
-// to do harm. Each header must lie wholly inside the archive, the chain must
-// move forward, and every position and size a header gives must describe
-// data inside the archive (on disk 1, or on a later disk file that is
-// checked when it is read), so that nothing later reads or allocates beyond
-// what is there. The list is replaced only when all headers are good.
+// The list is replaced only when all headers are good.
 void TFileHeaders::ReadFrom(TStream &stream, int64_t offset)
 {
-    const int64_t size = stream.Size();
-    uint8_t head[ArchiveHeadSize];
-    if (offset < 0 || offset > size || stream.Seek(offset, soFromBeginning) != offset
-        || stream.Read(head, ArchiveHeadSize) != ArchiveHeadSize)
+    std::vector<TKvraStoredHeader> read;
+    bool multiDisk = false;
+    switch (ReadKvraHeaders(stream, offset, read, multiDisk)) {
+    case TKvraReadFault::CountUnreadable:
         throw EKvraCompress(MsgCountUnreadable);
-    const int32_t count = Get32(head);
-    const uint8_t multiDisk = head[4];
-    const int64_t available = size - offset;
-    if (count < 0 || multiDisk > 1 || count > (available - ArchiveHeadSize) / FileHeaderSize)
+    case TKvraReadFault::Corrupt:
         throw EKvraCompress(MsgCorrupt);
-
-    std::vector<std::unique_ptr<TFileHeader>> read;
-    read.reserve(count);
-    const int64_t tableEnd = ArchiveHeadSize + int64_t { FileHeaderSize } * count;
-    int64_t position = ArchiveHeadSize;
-    for (int32_t i = 0; i < count; ++i) {
-        TFileHeaderBytes bytes;
-        auto header = std::make_unique<TFileHeader>();
-        if (position < ArchiveHeadSize || position > available - FileHeaderSize
-            || stream.Seek(offset + position, soFromBeginning) != offset + position
-            || stream.Read(bytes.data(), FileHeaderSize) != FileHeaderSize || !header->Decode(bytes))
-            throw EKvraCompress(MsgCorrupt);
-        const TFileHeader &h = *header;
-        const int64_t start = h.DataStart, end = h.DataEnd;
-        bool good = std::isfinite(h.FileDate) && h.FileDate >= MinDateTime && h.FileDate <= MaxDateTime
-            && h.UncompressedSize >= 0 && h.CompressedSize >= 0 && IsUsableName(NamePart(h.FileName))
-            && h.FileName.find('\0') == std::string::npos;
-        if (multiDisk == 0) {
-            good = good && h.FirstDisk == 0 && h.LastDisk == 0 && start >= position + FileHeaderSize
-                && end >= start - 1 && end < available && h.CompressedSize == end - start + 1;
-        } else {
-            good = good && h.FirstDisk >= 1 && h.LastDisk >= h.FirstDisk && start >= 0 && end >= -1
-                && (h.FirstDisk > 1 || (start >= tableEnd && start <= available))
-                && (h.LastDisk > 1 || end < available)
-                && (h.FirstDisk != h.LastDisk || (end >= start - 1 && h.CompressedSize == end - start + 1));
-        }
-        if (i + 1 < count)
-            good = good && int64_t { h.NextHeader } >= position + FileHeaderSize;
-        if (!good)
-            throw EKvraCompress(MsgCorrupt);
-        header->ReadFromArchive = true;
-        position = h.NextHeader;
-        read.push_back(std::move(header));
+    case TKvraReadFault::None:
+        break;
     }
-    headers_ = std::move(read);
-    multiDisk_ = multiDisk != 0;
+    std::vector<std::unique_ptr<TFileHeader>> headers;
+    headers.reserve(read.size());
+    for (TKvraStoredHeader &stored : read) {
+        auto header = std::make_unique<TFileHeader>();
+        static_cast<TKvraStoredHeader &>(*header) = std::move(stored);
+        header->ReadFromArchive = true;
+        headers.push_back(std::move(header));
+    }
+    headers_ = std::move(headers);
+    multiDisk_ = multiDisk;
+    indexed_ = false;
 }
 
 void TFileHeaders::WriteHead(TStream &stream)
 {
-    uint8_t head[ArchiveHeadSize];
-    Put32(head, Count());
-    head[4] = multiDisk_ ? 1 : 0;
-    if (stream.Seek(0, soFromBeginning) != 0 || stream.Write(head, ArchiveHeadSize) != ArchiveHeadSize)
+    const auto head = EncodeKvraHead(Count(), multiDisk_);
+    if (stream.Seek(0, soFromBeginning) != 0 || stream.Write(head.data(), ArchiveHeadSize) != ArchiveHeadSize)
         throw EKvraCompress(MsgHeadUnwritable);
     if (!multiDisk_)
         return;
@@ -473,14 +394,43 @@ struct TKvraCompress::Impl {
     int64_t DiskBase(int disk) const { return disk <= 1 ? offset : 0; }
     std::unique_ptr<TFileStream> OpenDiskFile(int disk, bool multiDisk, uint16_t mode, std::string &fileName);
 
-    void Compress(TStream &source, TStream &dest);
-    void AddStatus(TStream &source, TStream &dest);
+    // One zlib state and one set of buffers serve every file of an
+    // operation (and the next operation at the same level).
+    std::unique_ptr<TKvraDeflater> deflater;
+    int deflaterLevel = -1;
+    std::unique_ptr<TKvraInflater> inflater;
+    std::vector<uint8_t> input; // compression input
+    std::vector<uint8_t> block; // a header and the data behind it, written at once
+    TKvraDeflater &Deflater();
+    TKvraInflater &Inflater();
+
+    // The archive as the last ArchiveFiles left it, so that the next append
+    // to it finds its headers still in the list instead of reading each one.
+    struct TWrittenArchive {
+        bool valid = false;
+        std::string file;
+        struct stat st {
+        };
+        int32_t count = 0;
+    } writtenArchive;
+    void RememberWritten(TFileStream &archive, int32_t count);
+    bool IsAsWritten(TFileStream &archive) const;
+
+    int64_t Compress(TFileHeader &header, TStream &source, TFileStream &archive, int64_t at);
+    void AddStatus(int64_t done, int64_t compressed);
     void ExtractOne(const TFileHeader &header, const std::string &target);
-    void Inflate(const TFileHeader &header, std::unique_ptr<TFileStream> &archive, TStream &dest);
+    void Inflate(const TFileHeader &header, std::unique_ptr<TFileStream> &archive, int64_t position,
+        TStream &dest, std::array<uint8_t, 4> &head);
     void RememberID(int32_t id, int index)
     {
         if (id >= 0 && id < UniqueIDCount)
             uniqueIDs[id] = index;
+    }
+    void RememberIDs()
+    {
+        uniqueIDs.fill(0);
+        for (int i = 0; i < headers.Count(); ++i)
+            RememberID(headers.GetFileHeaders(i)->UniqueID, i);
     }
 };
 
@@ -611,6 +561,7 @@ void TKvraCompress::Impl::WriteFully(TStream &stream, const void *buffer, int64_
 void TKvraCompress::Impl::ReadHeaders()
 {
     loaded = false;
+    writtenArchive.valid = false;
     uniqueIDs.fill(0);
     if (!FileExists(compressedFile))
         throw EKvraCompress(Format(MsgCannotOpenArchive, compressedFile));
@@ -624,8 +575,7 @@ void TKvraCompress::Impl::ReadHeaders()
         headers.Clear();
         throw EKvraCompress(MsgCorrupt);
     }
-    for (int i = 0; i < headers.Count(); ++i)
-        RememberID(headers.GetFileHeaders(i)->UniqueID, i);
+    RememberIDs();
     loaded = true;
 }
 
@@ -699,57 +649,124 @@ std::unique_ptr<TFileStream> TKvraCompress::Impl::OpenDiskFile(
 
 // ---- Compressing ---------------------------------------------------------------
 
-// Deflates the whole source into dest as one zlib stream. The output buffer
-// goes to dest each time it fills, and each time progress is reported.
-void TKvraCompress::Impl::Compress(TStream &source, TStream &dest)
+TKvraDeflater &TKvraCompress::Impl::Deflater()
 {
-    static constexpr int Levels[] = { 0, 1, Z_DEFAULT_COMPRESSION, 9 };
-    z_stream z {};
-    if (deflateInit(&z, Levels[compressionLevel]) != Z_OK)
-        throw Exception("error");
-    struct End {
-        z_stream &z;
-        ~End() { deflateEnd(&z); }
-    } end { z };
-    std::vector<Bytef> in(ZBufferSize), out(ZBufferSize);
-    z.next_out = out.data();
-    z.avail_out = ZBufferSize;
-    auto step = [&](int flush) {
-        const int result = deflate(&z, flush);
-        if (result < 0 && result != Z_BUF_ERROR)
-            throw Exception("error");
-        if (z.avail_out == 0) {
-            WriteFully(dest, out.data(), ZBufferSize);
-            z.next_out = out.data();
-            z.avail_out = ZBufferSize;
-            AddStatus(source, dest);
-        }
-        return result;
-    };
-    for (;;) {
-        const int64_t n = source.Read(in.data(), ZBufferSize);
-        if (n <= 0)
-            break;
-        z.next_in = in.data();
-        z.avail_in = static_cast<uInt>(n);
-        while (z.avail_in > 0)
-            step(Z_NO_FLUSH);
+    static constexpr int Levels[] = { 0, 1, -1, 9 }; // zlib's levels; -1 is its default
+    if (!deflater || deflaterLevel != compressionLevel) {
+        deflater.reset();
+        deflater = std::make_unique<TKvraDeflater>(Levels[compressionLevel]);
+        deflaterLevel = compressionLevel;
+        input.resize(TKvraDeflater::BufferSize);
+        block.resize(FileHeaderSize + TKvraDeflater::BufferSize);
     }
-    while (step(Z_FINISH) != Z_STREAM_END) { }
-    WriteFully(dest, out.data(), ZBufferSize - z.avail_out);
+    return *deflater;
 }
 
-void TKvraCompress::Impl::AddStatus(TStream &source, TStream &dest)
+// Deflates the whole source straight into the archive, behind the place of
+// its header at position at, and writes the header with its final values.
+// Data that fit in one output buffer go out together with their header in
+// one write; longer data follow a placeholder header, which is patched in
+// place once their size is known. Each full output buffer is a progress
+// step. Returns the compressed size.
+int64_t TKvraCompress::Impl::Compress(TFileHeader &header, TStream &source, TFileStream &archive, int64_t at)
+{
+    TKvraDeflater &z = Deflater();
+    z.Start();
+    const int64_t dataStart = at + FileHeaderSize;
+    const auto tooLarge = [&](int64_t compressed) {
+        if (dataStart + compressed > MaxPosition)
+            throw EKvraCompress(Format(MsgArchiveTooLarge, compressedFile, header.SourceName));
+    };
+    bool placed = false; // the placeholder header is on disk
+    int64_t done = 0;
+    const auto full = [&](const uint8_t *data, int64_t count) {
+        tooLarge(z.Written());
+        if (!placed) {
+            header.DataStart = static_cast<int32_t>(dataStart);
+            const TFileHeaderBytes bytes = header.Encode();
+            WriteFully(archive, bytes.data(), FileHeaderSize);
+            placed = true;
+        }
+        WriteFully(archive, data, count);
+        AddStatus(done, z.Written());
+    };
+    for (;;) {
+        // Asking for one byte more than the file should have tells a file
+        // that grew from one that ends, without another read.
+        const int64_t want = std::min<int64_t>(TKvraDeflater::BufferSize, header.UncompressedSize - done + 1);
+        const int64_t n = source.Read(input.data(), want);
+        if (n > 0) {
+            done += n;
+            z.Feed(input.data(), n, full);
+        }
+        if (n < want)
+            break;
+    }
+    z.Finish(full);
+    if (done != header.UncompressedSize)
+        throw EKvraCompress(Format(MsgSourceChanged, header.SourceName));
+    const int64_t compressed = z.Written();
+    tooLarge(compressed);
+    stats.Ratio = Percent(compressed, header.UncompressedSize);
+    stats.Finished = true;
+    AddStatus(done, compressed);
+    stats.Finished = false;
+
+    header.DataStart = static_cast<int32_t>(dataStart);
+    header.DataEnd = static_cast<int32_t>(dataStart + compressed - 1);
+    header.NextHeader = static_cast<int32_t>(dataStart + compressed);
+    header.CompressedSize = static_cast<int32_t>(compressed);
+    const TFileHeaderBytes bytes = header.Encode();
+    if (!placed) {
+        std::memcpy(block.data(), bytes.data(), FileHeaderSize);
+        std::memcpy(block.data() + FileHeaderSize, z.Output(), z.Pending());
+        WriteFully(archive, block.data(), FileHeaderSize + z.Pending());
+    } else {
+        WriteFully(archive, z.Output(), z.Pending());
+        archive.SetPosition(at);
+        WriteFully(archive, bytes.data(), FileHeaderSize);
+        archive.SetPosition(dataStart + compressed);
+    }
+    z.TakePending();
+    return compressed;
+}
+
+void TKvraCompress::Impl::AddStatus(int64_t done, int64_t compressed)
 {
     CheckAbort();
     PumpMessages();
-    const int64_t done = source.Position();
     stats.OverallBytesDone += done - stats.FileBytesDone;
     stats.FileBytesDone = Clamp32(done);
-    stats.CompressedSize = Clamp32(dest.Size());
+    stats.CompressedSize = Clamp32(compressed);
     stats.FilePercent = Percent(stats.FileBytesDone, stats.UncompressedSize);
     stats.OverallPercent = Percent(stats.OverallBytesDone, stats.TotalUncompressed);
     Status();
+}
+
+void TKvraCompress::Impl::RememberWritten(TFileStream &archive, int32_t count)
+{
+    writtenArchive.valid = fstat(archive.Handle(), &writtenArchive.st) == 0;
+    writtenArchive.file = compressedFile;
+    writtenArchive.count = count;
+}
+
+// The archive is the file the last ArchiveFiles wrote, untouched since: the
+// same file, size and change times, and the count in its head.
+bool TKvraCompress::Impl::IsAsWritten(TFileStream &archive) const
+{
+    const TWrittenArchive &w = writtenArchive;
+    struct stat st {
+    };
+    if (!w.valid || w.file != compressedFile || headers.Count() != w.count || headers.MultiDisk()
+        || fstat(archive.Handle(), &st) != 0)
+        return false;
+    const auto same
+        = [](const timespec &a, const timespec &b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; };
+    uint8_t head[ArchiveHeadSize];
+    return st.st_dev == w.st.st_dev && st.st_ino == w.st.st_ino && st.st_size == w.st.st_size
+        && same(st.st_mtim, w.st.st_mtim) && same(st.st_ctim, w.st.st_ctim)
+        && pread(archive.Handle(), head, ArchiveHeadSize, 0) == ArchiveHeadSize && GetInt32(head) == w.count
+        && head[4] == 0;
 }
 
 namespace
@@ -787,11 +804,9 @@ void TKvraCompress::ArchiveFiles(bool append, int uniqueID)
     d->headers.SetMultiDisk(false);
     d->offset = 0;
     int written = 0;
-    std::string temporary;
+    const bool wasWritten = std::exchange(d->writtenArchive.valid, false); // until this one ends well
     // However it ends, the list holds what the archive on disk holds.
     auto finish = [&] {
-        if (!temporary.empty())
-            DeleteFile(temporary);
         while (d->headers.Count() > written)
             d->headers.Release(d->headers.Count() - 1);
         d->loaded = false;
@@ -814,58 +829,66 @@ void TKvraCompress::ArchiveFiles(bool append, int uniqueID)
             const bool appending = append && FileExists(d->compressedFile);
             if (appending) {
                 archive = OpenFile(d->compressedFile, fmOpenReadWrite | fmShareDenyNone, MsgCannotCreateFile);
-                try {
-                    d->headers.ReadFrom(*archive, 0);
-                } catch (const EKvraCompress &) {
-                    throw;
-                } catch (const Exception &) {
-                    throw EKvraCompress(MsgCorrupt);
+                d->writtenArchive.valid = wasWritten;
+                if (!d->IsAsWritten(*archive)) {
+                    try {
+                        d->headers.ReadFrom(*archive, 0);
+                    } catch (const EKvraCompress &) {
+                        throw;
+                    } catch (const Exception &) {
+                        throw EKvraCompress(MsgCorrupt);
+                    }
+                    d->RememberIDs();
                 }
+                d->writtenArchive.valid = false;
                 if (d->headers.MultiDisk())
                     throw EKvraCompress(Format(MsgAppendToSpanned, d->compressedFile));
                 if (d->headers.Count() > 0)
                     end = int64_t { d->headers.GetFileHeaders(d->headers.Count() - 1)->DataEnd } + 1;
             } else {
                 d->headers.Clear();
+                d->uniqueIDs.fill(0);
             }
+            // A name cut to its first 100 bytes must not match another name;
+            // a header on disk was cut when its name has all 100 bytes.
+            const int existing = d->headers.Count();
             for (int i = 0; i < fresh.Count(); ++i) {
                 const TFileHeader &h = *fresh.GetFileHeaders(i);
                 const bool cut = h.SourceName.size() > h.FileName.size();
-                for (int j = 0; j < d->headers.Count() + i; ++j) {
-                    const TFileHeader &other = j < d->headers.Count()
-                        ? *d->headers.GetFileHeaders(j)
-                        : *fresh.GetFileHeaders(j - d->headers.Count());
-                    const bool otherCut = other.ReadFromArchive
-                        ? other.FileName.size() == MaxStoredNameLength
-                        : other.SourceName.size() > other.FileName.size();
-                    if ((cut || otherCut) && AnsiSameText(h.FileName, other.FileName))
-                        throw EKvraCompress(Format(MsgNamesCollide,
-                            other.ReadFromArchive ? other.FileName : other.SourceName, h.SourceName));
-                }
+                const auto check = [&](const TFileHeaders &list, int below, bool onDisk) {
+                    const std::vector<int> *same = list.IndicesOfName(h.FileName);
+                    for (size_t k = 0; same && k < same->size() && (*same)[k] < below; ++k) {
+                        const TFileHeader &other = *list.GetFileHeaders((*same)[k]);
+                        const bool otherCut = onDisk ? other.FileName.size() == MaxStoredNameLength
+                                                     : other.SourceName.size() > other.FileName.size();
+                        if (cut || otherCut)
+                            throw EKvraCompress(Format(
+                                MsgNamesCollide, onDisk ? other.FileName : other.SourceName, h.SourceName));
+                    }
+                };
+                check(d->headers, existing, true);
+                check(fresh, i, false);
             }
             if (!appending)
                 archive = OpenFile(d->compressedFile, fmCreate, MsgCannotCreateFile);
             // Files already in the archive stay as they are; anything behind the
             // last of them belongs to no header and is dropped.
             archive->SetSize(end);
-            d->uniqueIDs.fill(0);
-            for (int i = 0; i < d->headers.Count(); ++i)
-                d->RememberID(d->headers.GetFileHeaders(i)->UniqueID, i);
-            written = d->headers.Count();
+            archive->SetPosition(end);
+            written = existing;
+            std::vector<std::unique_ptr<TFileHeader>> added;
             while (fresh.Count() > 0)
-                d->headers.Add(fresh.Release(0));
+                added.push_back(fresh.Release(fresh.Count() - 1));
+            for (auto it = added.rbegin(); it != added.rend(); ++it)
+                d->headers.Add(std::move(*it));
 
             // The head counts only the files already complete; it is rewritten
             // after each file, so an archive cut short by a failure, a full disk
             // or a cancel still reads as the files before it.
             auto writeCount = [&] {
-                uint8_t head[ArchiveHeadSize];
-                Put32(head, written);
-                head[4] = 0;
-                if (archive->Seek(0, soFromBeginning) != 0
-                    || archive->Write(head, ArchiveHeadSize) != ArchiveHeadSize)
+                const auto head = EncodeKvraHead(written, false);
+                if (pwrite(archive->Handle(), head.data(), ArchiveHeadSize, 0) != ArchiveHeadSize)
                     throw EKvraCompress(MsgHeadUnwritable);
-                archive->Seek(0, soFromEnd);
             };
             writeCount();
 
@@ -874,52 +897,23 @@ void TKvraCompress::ArchiveFiles(bool append, int uniqueID)
             for (int i = written; i < d->headers.Count(); ++i) {
                 TFileHeader &header = *d->headers.GetFileHeaders(i);
                 d->currentHeader = i;
-                temporary = MakeTempFileName();
-                auto source = OpenFile(header.SourceName, fmOpenRead | fmShareDenyNone, MsgCannotOpenFile);
-                auto dest = OpenFile(temporary, fmOpenReadWrite | fmShareDenyNone, MsgCannotCreateFile);
+                const auto source
+                    = OpenFile(header.SourceName, fmOpenRead | fmShareDenyNone, MsgCannotOpenFile);
 
                 d->FillStats(header);
                 d->stats.CompressedSize = 0;
                 OnBeforeAdding(this, d->stats);
 
-                d->Compress(*source, *dest);
-                if (source->Position() != header.UncompressedSize)
-                    throw EKvraCompress(Format(MsgSourceChanged, header.SourceName));
-                const int64_t compressed = dest->Size();
-                d->stats.Ratio = Percent(compressed, header.UncompressedSize);
-                d->stats.Finished = true;
-                d->AddStatus(*source, *dest);
-                d->stats.Finished = false;
-
-                const int64_t at = archive->Position();
-                if (at + FileHeaderSize + compressed > MaxPosition)
-                    throw EKvraCompress(Format(MsgArchiveTooLarge, d->compressedFile, header.SourceName));
-                header.DataStart = static_cast<int32_t>(at + FileHeaderSize);
-                TFileHeaderBytes bytes = header.Encode();
-                d->WriteFully(*archive, bytes.data(), FileHeaderSize);
-                dest->SetPosition(0);
-                std::vector<char> buffer(ZBufferSize);
-                for (int64_t n; (n = dest->Read(buffer.data(), ZBufferSize)) > 0;)
-                    d->WriteFully(*archive, buffer.data(), n);
-                const int64_t after = archive->Position();
-
-                d->stats.TotalCompressed += compressed;
-                header.DataEnd = static_cast<int32_t>(after - 1);
-                header.NextHeader = static_cast<int32_t>(after);
-                header.CompressedSize = static_cast<int32_t>(compressed);
                 header.UniqueID = uniqueID;
+                const int64_t compressed = d->Compress(header, *source, *archive, end);
+                end = header.NextHeader;
+                d->stats.TotalCompressed += compressed;
                 d->RememberID(uniqueID, i);
-                bytes = header.Encode();
-                archive->SetPosition(at);
-                d->WriteFully(*archive, bytes.data(), FileHeaderSize);
                 ++written;
                 writeCount();
                 OnAfterAdding(this, d->stats);
-                source.reset();
-                dest.reset();
-                DeleteFile(temporary);
-                temporary.clear();
             }
+            d->RememberWritten(*archive, written);
         },
         finish,
         [this] {
@@ -930,60 +924,43 @@ void TKvraCompress::ArchiveFiles(bool append, int uniqueID)
 
 // ---- Extracting ----------------------------------------------------------------
 
-// Inflates one file's data, from its first disk to its last, into dest. On
-// the last disk nothing past the file's last data byte is read. The output
-// may never exceed the size the header gives, so a stream that claims a
-// small file cannot fill the disk.
-void TKvraCompress::Impl::Inflate(
-    const TFileHeader &header, std::unique_ptr<TFileStream> &archive, TStream &dest)
+TKvraInflater &TKvraCompress::Impl::Inflater()
 {
-    z_stream z {};
-    if (inflateInit(&z) != Z_OK)
-        throw Exception("error");
-    struct End {
-        z_stream &z;
-        ~End() { inflateEnd(&z); }
-    } end { z };
-    std::vector<Bytef> in(ZBufferSize), out(ZBufferSize);
+    if (!inflater)
+        inflater = std::make_unique<TKvraInflater>();
+    return *inflater;
+}
+
+// Inflates one file's data, from its first disk to its last, into dest; the
+// archive stands at position. On the last disk nothing past the file's last
+// data byte is read. Each filling of the inflater's output buffer is one
+// progress step. The output may never exceed the size the header gives, so
+// a stream that claims a small file cannot fill the disk. head gets the
+// file's first bytes.
+void TKvraCompress::Impl::Inflate(const TFileHeader &header, std::unique_ptr<TFileStream> &archive,
+    int64_t position, TStream &dest, std::array<uint8_t, 4> &head)
+{
+    TKvraInflater &z = Inflater();
+    z.Start();
     const int lastDisk = header.LastDisk;
+    const auto read = [&](uint8_t *buffer, int64_t count) -> int64_t {
+        if (currentDisk == lastDisk)
+            count = std::min(count, DiskBase(currentDisk) + header.DataEnd + 1 - position);
+        const int64_t n = count > 0 ? archive->Read(buffer, count) : 0;
+        position += std::max<int64_t>(n, 0);
+        return n;
+    };
     int64_t produced = 0;
-    bool ended = false;
     for (;;) {
-        bool inputDone = false;
-        while (!ended) {
-            z.next_out = out.data();
-            z.avail_out = ZBufferSize;
-            while (z.avail_out > 0) {
-                if (z.avail_in == 0 && !inputDone) {
-                    int64_t want = ZBufferSize;
-                    if (currentDisk == lastDisk)
-                        want = std::min(
-                            want, DiskBase(currentDisk) + header.DataEnd + 1 - archive->Position());
-                    const int64_t n = want > 0 ? archive->Read(in.data(), want) : 0;
-                    if (n > 0) {
-                        z.next_in = in.data();
-                        z.avail_in = static_cast<uInt>(n);
-                    } else {
-                        inputDone = true;
-                    }
-                }
-                const uInt before = z.avail_out;
-                const int result = inflate(&z, Z_NO_FLUSH);
-                if (result == Z_STREAM_END) {
-                    ended = true;
-                    break;
-                }
-                if (result == Z_BUF_ERROR || (inputDone && z.avail_out == before))
-                    break;
-                if (result < 0 || result == Z_NEED_DICT)
-                    throw Exception("error");
-            }
-            const int64_t have = ZBufferSize - z.avail_out;
+        while (!z.Ended()) {
+            const int64_t have = z.Fill(read);
             CheckAbort();
             PumpMessages();
             if (produced + have > header.UncompressedSize)
                 throw EKvraCompress(Format(MsgSizeMismatch, header.FileName));
-            WriteFully(dest, out.data(), have);
+            if (produced < 4)
+                std::memcpy(head.data() + produced, z.Output(), std::min<int64_t>(have, 4 - produced));
+            WriteFully(dest, z.Output(), have);
             produced += have;
             stats.FileBytesDone = Clamp32(produced);
             stats.OverallBytesDone += have;
@@ -993,16 +970,18 @@ void TKvraCompress::Impl::Inflate(
             if (have == 0)
                 break;
         }
-        if (ended || currentDisk >= lastDisk)
+        if (z.Ended() || currentDisk >= lastDisk)
             break;
         ++currentDisk;
         archive.reset();
         archive
             = OpenDiskFile(currentDisk, headers.MultiDisk(), fmOpenRead | fmShareDenyNone, compressedFile);
+        position = 0;
+        z.InputResumes();
     }
     if (produced != header.UncompressedSize)
         throw EKvraCompress(Format(MsgSizeMismatch, header.FileName));
-    if (!ended)
+    if (!z.Ended())
         throw Exception("error");
 }
 
@@ -1018,10 +997,11 @@ void TKvraCompress::Impl::ExtractOne(const TFileHeader &header, const std::strin
     const int64_t start = DiskBase(firstDisk) + header.DataStart;
     if (archive->Seek(start, soFromBeginning) != start)
         throw EKvraCompress(MsgCorrupt);
-    Inflate(header, archive, dest.Stream());
+    std::array<uint8_t, 4> head {};
+    Inflate(header, archive, start, dest.Stream(), head);
     if (FileSetDate(dest.Handle(), DateTimeToFileDate(header.FileDate)) != 0)
         throw EKvraCompress(MsgCannotSetDate);
-    dest.Commit();
+    dest.Commit(head.data(), std::min<int64_t>(header.UncompressedSize, 4));
     stats.Finished = true;
     Status();
 }
@@ -1051,11 +1031,11 @@ void TKvraCompress::ExtractFiles()
                 d->FillStats(header);
 
                 if (Trim(d->targetName).empty())
-                    d->targetName = NamePart(header.FileName);
+                    d->targetName = StoredNamePart(header.FileName);
                 OnBeforeExtracting(this, d->stats);
                 auto target = [&] {
-                    d->targetName = NamePart(d->targetName);
-                    if (!IsUsableName(d->targetName))
+                    d->targetName = StoredNamePart(d->targetName);
+                    if (!IsUsableNamePart(d->targetName))
                         throw EKvraCompress(Format(MsgCannotCreateFile, d->targetName));
                     return AddTrailingBackslash(d->extractDirectory) + d->targetName;
                 };
@@ -1132,11 +1112,14 @@ void TKvraCompress::CopyFile(const std::string &source, const std::string &dest)
     const auto in = OpenFile(source, fmOpenRead | fmShareDenyNone, MsgCannotOpenFile);
     TReplacingFile out(target);
     std::vector<char> buffer(CopyBufferSize);
+    std::array<uint8_t, 4> head {};
     int64_t done = 0;
     for (;;) {
         if (d->abort)
             throw EkcAborted(MsgAborted); // the partial copy goes with out
         const int64_t n = in->Read(buffer.data(), CopyBufferSize);
+        if (done < 4 && n > 0)
+            std::memcpy(head.data() + done, buffer.data(), std::min<int64_t>(n, 4 - done));
         d->WriteFully(out.Stream(), buffer.data(), n);
         done += n;
         stats.FileBytesDone = Clamp32(done);
@@ -1151,7 +1134,7 @@ void TKvraCompress::CopyFile(const std::string &source, const std::string &dest)
     if (done != size)
         throw EKvraCompress(Format(MsgSourceChanged, source));
     FileSetDate(out.Handle(), FileGetDate(in->Handle()));
-    out.Commit();
+    out.Commit(head.data(), std::min<int64_t>(done, 4));
     stats.Finished = true;
     OnStatus(this, stats);
 }

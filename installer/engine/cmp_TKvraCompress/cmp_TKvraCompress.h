@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "installer/formats/kvraformat.h"
 #include "installer/engine/cmp_TVersion/cmp_TVersion.h"
 #include "installer/engine/exceptions/exceptions_Kelvara.h"
 #include "platform/classes/classes.h"
@@ -17,48 +18,18 @@ class TStrings;
 enum TCompressionLevel { colNone, colFastest, colDefault, colMax };
 enum TlzhCommand { lzcOverwrite, lzcOnlyAdd };
 
-// The archive's fixed sizes.
-inline constexpr int ArchiveHeadSize = 5; // file count, multi-disk flag
-inline constexpr int FileHeaderSize = 172;
-inline constexpr int MaxStoredNameLength = 100; // bytes of FileName
-inline constexpr int MaxStoredVersionLength = 20; // bytes of FileVersion
-inline constexpr int UniqueIDCount = 2000; // ids 0..1999 have a table entry
-
-using TFileHeaderBytes = std::array<uint8_t, FileHeaderSize>;
-
-// The stored header of one archived file. Positions are relative to the
-// archive's start (the component's Offset) on the disk file that holds them.
-class TFileHeader : public TObject
+// The stored header of one archived file (its fields: TKvraStoredHeader).
+class TFileHeader : public TObject, public TKvraStoredHeader
 {
 public:
     TFileHeader() = default;
     const char *ClassName() const override { return "TFileHeader"; }
 
-    int32_t Index = 0; // 1-based place in the list it was added from
-    double FileDate = 0; // the source's DOS date as a TDateTime
-    uint8_t LastDisk = 0; // 0 in a one-file archive
-    int32_t DataEnd = 0; // last data byte
-    std::string FileName; // at most MaxStoredNameLength bytes
-    int32_t NextHeader = 0;
-    int32_t UncompressedSize = 0;
-    int32_t DataStart = 0; // first data byte
-    int32_t CompressedSize = 0;
-    uint8_t FirstDisk = 0; // 0 in a one-file archive
-    int32_t UniqueID = 0;
-    std::string FileVersion; // at most MaxStoredVersionLength bytes
     bool ReadFromArchive = false; // in memory only: read from a file, not made from a source
     std::string SourceName; // in memory only: the full path a new header was made from
 
-    // The 172 stored bytes. A header read from a file keeps its padding and
-    // the bytes behind its names, so writing it back changes only the fields.
-    TFileHeaderBytes Encode() const;
-    bool Decode(const TFileHeaderBytes &bytes); // false when a name's length byte is too large
-
     // Fills the header from a source file (name, date, size, version).
     void FillFromFile(const std::string &line);
-
-private:
-    TFileHeaderBytes raw_ {};
 };
 
 // The header list of one archive, owning its headers.
@@ -77,7 +48,12 @@ public:
     // One header per line, each made from the file the line's first
     // ';'-item names; without keep the list is emptied first.
     void AddFiles(const TStrings &list, bool keep);
+    // The first header whose name is the line's first ';'-item, without
+    // case; -1 when none. Names are looked up in an index kept with the
+    // list, so a header's FileName stays as it is once it is in a list.
     int IndexOfName(const std::string &text) const;
+    // Every header of that stored name, in list order; nullptr when none.
+    const std::vector<int> *IndicesOfName(const std::string &name) const;
 
     bool MultiDisk() const { return multiDisk_; }
     void SetMultiDisk(bool value) { multiDisk_ = value; }
@@ -91,6 +67,9 @@ public:
 private:
     std::vector<std::unique_ptr<TFileHeader>> headers_;
     bool multiDisk_ = false;
+    mutable TKvraNameIndex names_;
+    void BuildIndex() const;
+    mutable bool indexed_ = true; // names_ describes headers_
 };
 
 // Progress of the file being worked on and of the whole operation.

@@ -89,6 +89,55 @@ TEST_F(ArchiveTest, AppendKeepsTheOldBytesAndGrowsTheCount)
     EXPECT_EQ(kc.FileIndexOfUniqueID(2), 1);
 }
 
+// One component appending file after file, as a build does, while another
+// writer appends in between: every file lands, in order, under its own id.
+TEST_F(ArchiveTest, AppendsByOneComponentSeeTheFilesOthersAppended)
+{
+    const std::vector<std::string> sources = { Write("a.txt", TextBytes(3000)), Write("b.bin", RandomBytes(70000, 2)),
+        Write("c.txt", TextBytes(5000)), Write("d.txt", TextBytes(100)), Write("e.bin", RandomBytes(9, 4)) };
+    TKvraCompress kc(nullptr);
+    kc.SetCompressedFile(Path("x.kvr"));
+    auto add = [](TKvraCompress &k, const std::string &file, bool append, int id) {
+        k.FilesToProcess()->Add(file);
+        k.ArchiveFiles(append, id);
+    };
+    add(kc, sources[0], false, 1);
+    add(kc, sources[1], true, 2);
+    {
+        TKvraCompress other(nullptr);
+        other.SetCompressedFile(Path("x.kvr"));
+        add(other, sources[2], true, 3);
+    }
+    add(kc, sources[3], true, 4);
+    add(kc, sources[4], true, 5);
+    EXPECT_EQ(kc.FileCount(), 5);
+
+    TKvraCompress reader(nullptr);
+    reader.SetCompressedFile(Path("x.kvr"));
+    ASSERT_EQ(reader.FileCount(), 5);
+    reader.SetExtractDirectory(Path("out"));
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(reader.Headers().GetFileHeaders(i)->FileName, sources[i]);
+        EXPECT_EQ(reader.FileIndexOfUniqueID(i + 1), i);
+        reader.FilesToProcess()->Add(sources[i]);
+    }
+    reader.ExtractFiles();
+    for (const std::string &source : sources)
+        EXPECT_TRUE(Read(Path("out/" + ExtractFileName(source))) == Read(source)) << source;
+
+    // A name that would be stored alike is still refused against the files
+    // the component remembers.
+    const std::string longName = std::string(120, 'n');
+    const std::string first = Write(longName.substr(0, 110), "1"), second = Write(longName.substr(0, 115), "2");
+    add(kc, first, true, 6);
+    kc.FilesToProcess()->Add(second);
+    EXPECT_THROW(kc.ArchiveFiles(true, 7), EKvraCompress);
+    EXPECT_EQ(reader.FileCount(), 5); // its headers are still loaded
+    TKvraCompress again(nullptr);
+    again.SetCompressedFile(Path("x.kvr"));
+    EXPECT_EQ(again.FileCount(), 6);
+}
+
 // ---- Round trips ----------------------------------------------------------------
 
 struct TRoundTrip {
@@ -448,6 +497,36 @@ TEST_F(ArchiveTest, ProgressReachesTheWholeFile)
     EXPECT_EQ(last.OverallBytesDone, 500000);
     EXPECT_EQ(last.OverallPercent, 100);
     EXPECT_EQ(last.FileBytesDone, 200000);
+}
+
+// Extraction reports every 4,096 bytes of output, and a cancel is seen as soon
+// as the next block is out.
+TEST_F(ArchiveTest, ExtractionReportsEveryFourKilobytes)
+{
+    const std::string a = Write("forty.txt", TextBytes(40000));
+    Build(Path("f.kvr"), { a });
+    TKvraCompress kc(nullptr);
+    kc.SetCompressedFile(Path("f.kvr"));
+    kc.SetExtractDirectory(Path("out"));
+    std::vector<int32_t> steps;
+    kc.OnStatus = [&](TKvraCompress *, const TlzhFileStats &s) {
+        if (!s.Finished)
+            steps.push_back(s.FileBytesDone);
+    };
+    kc.FilesToProcess()->Add(a);
+    kc.ExtractFiles();
+    const std::vector<int32_t> expected
+        = { 4096, 8192, 12288, 16384, 20480, 24576, 28672, 32768, 36864, 40000 };
+    EXPECT_EQ(steps, expected);
+
+    kc.OnStatus = [](TKvraCompress *k, const TlzhFileStats &s) {
+        EXPECT_LE(s.FileBytesDone, 4096);
+        k->SetAbort(true);
+    };
+    DeleteFile(Path("out/forty.txt"));
+    kc.FilesToProcess()->Add(a);
+    kc.ExtractFiles();
+    EXPECT_FALSE(Exists(Path("out/forty.txt")));
 }
 
 TEST_F(ArchiveTest, AbortFromAStatusHandlerLeavesTheFilesDoneSoFar)

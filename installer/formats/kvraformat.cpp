@@ -10,7 +10,6 @@
 #include "platform/rtl/streams.h"
 #include "platform/rtl/strings.h"
 #include "platform/rtl/sysutils.h"
-#include "platform/rtl/utf8.h"
 
 // ---- Little helpers --------------------------------------------------------------
 
@@ -160,23 +159,14 @@ TKvraReadFault ReadKvraHeaders(
 
 // ---- TKvraNameIndex --------------------------------------------------------------
 
-std::u32string KvraNameKey(std::string_view name)
-{
-    std::u32string key;
-    key.reserve(name.size());
-    for (size_t i = 0; i < name.size();)
-        key.push_back(AnsiUpperChar(Utf8Next(name, i)));
-    return key;
-}
-
 void TKvraNameIndex::Add(const std::string &name, int index)
 {
-    indices_[KvraNameKey(name)].push_back(index);
+    indices_[AnsiSameTextKey(name)].push_back(index);
 }
 
 void TKvraNameIndex::RemoveLast(const std::string &name)
 {
-    const auto it = indices_.find(KvraNameKey(name));
+    const auto it = indices_.find(AnsiSameTextKey(name));
     if (it == indices_.end())
         return;
     it->second.pop_back();
@@ -192,7 +182,7 @@ int TKvraNameIndex::Find(const std::string &name) const
 
 const std::vector<int> *TKvraNameIndex::Matches(const std::string &name) const
 {
-    const auto it = indices_.find(KvraNameKey(name));
+    const auto it = indices_.find(AnsiSameTextKey(name));
     return it == indices_.end() ? nullptr : &it->second;
 }
 

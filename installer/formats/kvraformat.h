@@ -77,11 +77,8 @@ std::array<uint8_t, ArchiveHeadSize> EncodeKvraHead(int32_t count, bool multiDis
 
 // ---- Finding files by name -------------------------------------------------------
 
-// Stored names compare without case, code point by code point: two names
-// have the same key exactly when they are the same that way.
-std::u32string KvraNameKey(std::string_view name);
-
-// The headers of each name, in list order, found in one look-up.
+// The headers of each name, in list order, found in one look-up. Stored
+// names compare without case, code point by code point (as AnsiSameText).
 class TKvraNameIndex
 {
 public:

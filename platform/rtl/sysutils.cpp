@@ -276,6 +276,15 @@ bool AnsiSameText(std::string_view a, std::string_view b)
     return CompareFolded(a, b, true) == 0;
 }
 
+std::u32string AnsiSameTextKey(std::string_view text)
+{
+    std::u32string key;
+    key.reserve(text.size());
+    for (size_t i = 0; i < text.size();)
+        key.push_back(AnsiUpperChar(Utf8Next(text, i)));
+    return key;
+}
+
 // ---- Searching and cutting -----------------------------------------------
 
 int Pos(std::string_view sub, std::string_view text)

@@ -1,6 +1,7 @@
 #include "platform/system/machine.h"
 
 #include <cstdlib>
+#include <ctime>
 #include <dirent.h>
 #include <filesystem>
 #include <map>
@@ -8,6 +9,8 @@
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/rtl/pathmap.h"
@@ -50,25 +53,6 @@ void MakeFolders(const std::string &path)
     }
 }
 
-// The entry of folder that names component regardless of case: the exact
-// name when it exists, else the first match in name order.
-std::string FindEntry(const std::string &folder, const std::string &component)
-{
-    if (HostExists(folder + "/" + component))
-        return component;
-    DIR *dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir)
-        return component;
-    std::string best;
-    while (const dirent *entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != ".." && RegSameName(name, component) && (best.empty() || name < best))
-            best = name;
-    }
-    ::closedir(dir);
-    return best.empty() ? component : best;
-}
-
 std::string UserName()
 {
     if (const passwd *pw = ::getpwuid(::getuid()); pw && pw->pw_name && *pw->pw_name)
@@ -80,13 +64,88 @@ std::string UserName()
 
 } // namespace
 
+// What a look-up learned about one host folder: its entries and, for each
+// name without case, the entry it stands for.
+struct TFolderListing {
+    struct stat stamp {
+    }; // the folder as it was listed
+    bool trusted = false; // no change to the folder can hide behind an unchanged stamp
+    std::unordered_set<std::string> names;
+    std::unordered_map<std::u32string, std::string> first; // the first match in name order
+};
+
 struct TMachine::Impl {
     std::string root;
     std::mutex hivesLock;
     std::map<std::string, std::unique_ptr<THive>, TCaseLess> hives;
 
+    // Folder listings by host folder, kept while the folder stays unchanged.
+    std::mutex listingsLock;
+    std::unordered_map<std::string, TFolderListing> listings;
+
     void Seed(TMachine &machine);
+    std::string FindEntry(const std::string &folder, const struct stat &stamp, const std::string &component);
 };
+
+namespace
+{
+
+bool SameStamp(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_mtim.tv_sec == b.st_mtim.tv_sec
+        && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec
+        && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// A folder's times move in steps of the kernel's clock tick (a few
+// milliseconds), so a change right after a listing may leave them as they
+// were. A listing of a folder changed that recently is used once, not kept.
+constexpr int64_t StampGrainNs = 20'000'000;
+
+int64_t Nanoseconds(const timespec &t)
+{
+    return int64_t { t.tv_sec } * 1'000'000'000 + t.tv_nsec;
+}
+
+} // namespace
+
+// The entry of folder that names component regardless of case: the exact
+// name when it exists, else the first match in name order; empty when there
+// is none. stamp is the folder's stat, just taken. A folder's listing is read
+// once and kept until the folder changes, by this program or another.
+std::string TMachine::Impl::FindEntry(
+    const std::string &folder, const struct stat &stamp, const std::string &component)
+{
+    std::lock_guard guard(listingsLock);
+    auto it = listings.find(folder);
+    if (it == listings.end() || !it->second.trusted || !SameStamp(it->second.stamp, stamp)) {
+        if (listings.size() >= 4096)
+            listings.clear(); // a bound, not a policy: any folder is listed again on demand
+        TFolderListing listing;
+        listing.stamp = stamp;
+        timespec now {};
+        clock_gettime(CLOCK_REALTIME, &now);
+        listing.trusted = Nanoseconds(now) - Nanoseconds(stamp.st_ctim) >= StampGrainNs;
+        if (DIR *dir = ::opendir(folder.c_str())) {
+            while (const dirent *entry = ::readdir(dir)) {
+                const std::string name = entry->d_name;
+                if (name == "." || name == "..")
+                    continue;
+                auto [slot, added] = listing.first.try_emplace(AnsiSameTextKey(name), name);
+                if (!added && name < slot->second)
+                    slot->second = name;
+                listing.names.insert(name);
+            }
+            ::closedir(dir);
+        }
+        it = listings.insert_or_assign(folder, std::move(listing)).first;
+    }
+    const TFolderListing &listing = it->second;
+    if (listing.names.contains(component))
+        return component;
+    const auto found = listing.first.find(AnsiSameTextKey(component));
+    return found == listing.first.end() ? std::string() : found->second;
+}
 
 TMachine::TMachine(const std::string &root)
     : d(std::make_unique<Impl>())
@@ -195,13 +254,46 @@ std::string TMachine::HostPath(std::string_view path) const
         }
         start = end + 1;
     }
+    // The path as written is the answer whenever it exists (one stat);
+    // otherwise the deepest folder that exists as written is found, and only
+    // the components below it are looked up without case.
     std::string host = base == "/" ? "" : base;
-    bool searching = true;
+    const size_t lead = host.size();
+    std::vector<size_t> ends; // host's length after each part
     for (const std::string &part : parts) {
-        const std::string folder = host.empty() ? (rooted ? "/" : ".") : host;
-        const std::string name = searching && part != ".." ? FindEntry(folder, part) : part;
-        searching = searching && HostExists(folder + "/" + name);
-        host += (host.empty() && !rooted ? "" : "/") + name;
+        host += (host.empty() && !rooted ? "" : "/") + part;
+        ends.push_back(host.size());
+    }
+    if (!parts.empty() && !HostExists(host)) {
+        const auto before = [&](size_t part) { return part == 0 ? lead : ends[part - 1]; };
+        const auto folderOf
+            = [&](const std::string &path) { return path.empty() ? std::string(rooted ? "/" : ".") : path; };
+        size_t known = parts.size() - 1; // the parts before this one exist as written
+        struct stat stamp {
+        };
+        bool searching = false;
+        for (;; --known) {
+            searching = ::stat(folderOf(host.substr(0, before(known))).c_str(), &stamp) == 0
+                && S_ISDIR(stamp.st_mode);
+            if (searching || known == 0)
+                break;
+        }
+        std::string resolved = host.substr(0, before(known));
+        for (size_t i = known; i < parts.size(); ++i) {
+            const std::string &part = parts[i];
+            std::string name = part;
+            if (searching && part != "..") {
+                const std::string folder = folderOf(resolved);
+                if (i > known && (::stat(folder.c_str(), &stamp) != 0 || !S_ISDIR(stamp.st_mode)))
+                    searching = false;
+                else if (std::string entry = d->FindEntry(folder, stamp, part); !entry.empty())
+                    name = std::move(entry);
+                else
+                    searching = false;
+            }
+            resolved += (resolved.empty() && !rooted ? "" : "/") + name;
+        }
+        host = std::move(resolved);
     }
     if (host.empty())
         return rooted ? (base == "/" ? "/" : base) : ".";

@@ -93,8 +93,9 @@ TEST_F(ArchiveTest, AppendKeepsTheOldBytesAndGrowsTheCount)
 // writer appends in between: every file lands, in order, under its own id.
 TEST_F(ArchiveTest, AppendsByOneComponentSeeTheFilesOthersAppended)
 {
-    const std::vector<std::string> sources = { Write("a.txt", TextBytes(3000)), Write("b.bin", RandomBytes(70000, 2)),
-        Write("c.txt", TextBytes(5000)), Write("d.txt", TextBytes(100)), Write("e.bin", RandomBytes(9, 4)) };
+    const std::vector<std::string> sources = { Write("a.txt", TextBytes(3000)),
+        Write("b.bin", RandomBytes(70000, 2)), Write("c.txt", TextBytes(5000)),
+        Write("d.txt", TextBytes(100)), Write("e.bin", RandomBytes(9, 4)) };
     TKvraCompress kc(nullptr);
     kc.SetCompressedFile(Path("x.kvr"));
     auto add = [](TKvraCompress &k, const std::string &file, bool append, int id) {
@@ -128,7 +129,8 @@ TEST_F(ArchiveTest, AppendsByOneComponentSeeTheFilesOthersAppended)
     // A name that would be stored alike is still refused against the files
     // the component remembers.
     const std::string longName = std::string(120, 'n');
-    const std::string first = Write(longName.substr(0, 110), "1"), second = Write(longName.substr(0, 115), "2");
+    const std::string first = Write(longName.substr(0, 110), "1"),
+                      second = Write(longName.substr(0, 115), "2");
     add(kc, first, true, 6);
     kc.FilesToProcess()->Add(second);
     EXPECT_THROW(kc.ArchiveFiles(true, 7), EKvraCompress);
@@ -136,6 +138,23 @@ TEST_F(ArchiveTest, AppendsByOneComponentSeeTheFilesOthersAppended)
     TKvraCompress again(nullptr);
     again.SetCompressedFile(Path("x.kvr"));
     EXPECT_EQ(again.FileCount(), 6);
+}
+
+// The machine finds names without case, so an extracted file named in
+// another case replaces the file that is there and does not sit beside it.
+TEST_F(ArchiveTest, ExtractionOverANameInAnotherCaseReplacesThatFile)
+{
+    const std::string source = Write("src/ReadMe.TXT", "new text");
+    Write("Out/Docs/README.txt", "old text");
+    Build(Path("r.kvr"), { source });
+    TKvraCompress kc(nullptr);
+    kc.SetCompressedFile(Path("r.kvr"));
+    kc.SetExtractDirectory(Path("OUT/docs"));
+    kc.FilesToProcess()->Add(source);
+    kc.ExtractFiles();
+    EXPECT_EQ(Read(Path("Out/Docs/README.txt")), "new text");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(host_ + "/Out/Docs"), {}), 1);
+    EXPECT_FALSE(std::filesystem::exists(host_ + "/OUT"));
 }
 
 // ---- Round trips ----------------------------------------------------------------

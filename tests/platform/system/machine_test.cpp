@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
+#include "platform/rtl/files.h"
 #include "platform/rtl/pathmap.h"
 #include "platform/system/machine.h"
 
@@ -86,6 +89,60 @@ TEST_F(MachineTest, CaseVariantsOnTheHostPreferTheExactName)
     fs::create_directories(root_ + "/drive_c/data/beta");
     EXPECT_EQ(Machine().HostPath("C:\\data\\beta"), root_ + "/drive_c/data/beta");
     EXPECT_EQ(Machine().HostPath("C:\\data\\BETA"), root_ + "/drive_c/data/Beta"); // first in name order
+}
+
+// What the mapping learns about a folder is kept only while nobody changes
+// the folder: a file another program makes after a look-up is found under
+// any case, whether the folder had just changed or not for a while.
+TEST_F(MachineTest, AFileAnotherProgramMakesAfterALookUpIsSeen)
+{
+    for (const bool settled : { false, true }) {
+        const std::string folder = root_ + "/drive_c/Datos" + (settled ? "Viejos" : "Nuevos");
+        fs::create_directories(folder);
+        std::ofstream(folder + "/Otro.txt") << "x";
+        if (settled)
+            std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        const std::string windows = std::string("C:\\datos") + (settled ? "viejos" : "nuevos");
+        EXPECT_EQ(Machine().HostPath(windows + "\\informe.txt"), folder + "/informe.txt") << settled;
+        std::ofstream(folder + "/INFORME.TXT") << "made elsewhere";
+        EXPECT_EQ(Machine().HostPath(windows + "\\informe.txt"), folder + "/INFORME.TXT") << settled;
+        EXPECT_TRUE(FileExists(windows + "\\Informe.Txt")) << settled;
+        // And one it removes is gone for the mapping too.
+        fs::remove(folder + "/INFORME.TXT");
+        EXPECT_EQ(Machine().HostPath(windows + "\\informe.txt"), folder + "/informe.txt") << settled;
+        EXPECT_FALSE(FileExists(windows + "\\INFORME.TXT")) << settled;
+    }
+}
+
+// Names that differ only in case are one file, in every folder of the path.
+TEST_F(MachineTest, NamesDifferingOnlyInCaseAreOneFile)
+{
+    struct Case {
+        const char *name;
+        const char *written; // made through the library first
+        const char *named; // then named so
+    };
+    const Case cases[] = {
+        { "leaf", "C:\\Uno\\Carta.txt", "C:\\Uno\\CARTA.TXT" },
+        { "folder", "C:\\Dos\\Carta.txt", "C:\\DOS\\Carta.txt" },
+        { "both, accents included", "C:\\Año\\Índice.txt", "C:\\AÑO\\índice.TXT" },
+        { "deep, new folders below", "C:\\Tres\\a\\b\\c.txt", "c:\\tres\\A\\B\\C.TXT" },
+    };
+    for (const Case &c : cases) {
+        ForceDirectories(ExtractFileDir(c.written));
+        const int first = FileCreate(c.written);
+        ASSERT_GE(first, 0) << c.name;
+        FileWrite(first, "1", 1);
+        FileClose(first);
+        const std::string host = Machine().HostPath(c.written);
+        EXPECT_EQ(Machine().HostPath(c.named), host) << c.name;
+        const int second = FileCreate(c.named);
+        ASSERT_GE(second, 0) << c.name;
+        FileWrite(second, "22", 2);
+        FileClose(second);
+        EXPECT_EQ(FileSize(c.written), 2) << c.name;
+        EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(host).parent_path()), {}), 1) << c.name;
+    }
 }
 
 TEST(MachineRoot, DefaultIsWinrootElseUnderHome)

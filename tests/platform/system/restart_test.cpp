@@ -95,6 +95,24 @@ TEST_F(RestartTest, DelayedMovesWaitForTheRestartAndRunInOrder)
     EXPECT_TRUE(PendingMoves().empty());
 }
 
+TEST_F(RestartTest, MovesOntoAFileAreTakenBackHoweverItIsNamed)
+{
+    Put(c_ + "/app/PROG.EXE", "old");
+    Put(c_ + "/app/PROG.1", "waiting");
+    Put(c_ + "/app/OTHER.1", "other");
+    ASSERT_TRUE(MoveFileEx("C:\\app\\PROG.1", "C:\\app\\PROG.EXE", MOVEFILE_DELAY_UNTIL_REBOOT));
+    ASSERT_TRUE(MoveFileEx("C:\\app\\OTHER.1", "C:\\app\\OTHER.DLL", MOVEFILE_DELAY_UNTIL_REBOOT));
+    ASSERT_TRUE(MoveFileEx("C:\\app\\PROG.EXE", "", MOVEFILE_DELAY_UNTIL_REBOOT)); // a deletion stays
+
+    const std::string hostNamed = "Z:" + c_ + "/app/PROG.EXE";
+    EXPECT_EQ(CancelPendingMoves(hostNamed), std::vector<std::string> { "C:\\app\\PROG.1" });
+    EXPECT_TRUE(CancelPendingMoves("C:\\app\\PROG.EXE").empty());
+    ASSERT_EQ(PendingMoves().size(), 2u);
+    EXPECT_EQ(PendingMoves()[0].Dest, "C:\\app\\OTHER.DLL");
+    EXPECT_EQ(PendingMoves()[1].Source, "C:\\app\\PROG.EXE");
+    EXPECT_EQ(Slurp(c_ + "/app/PROG.1"), "waiting"); // the caller decides what becomes of it
+}
+
 TEST_F(RestartTest, ImmediateReplaceIsRefusedWhileTheTargetIsInUse)
 {
     Put(c_ + "/app/PROG.EXE", "old");

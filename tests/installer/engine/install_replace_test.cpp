@@ -399,12 +399,23 @@ protected:
             Put(Host(Installed(files_[i].first)), old_[i]);
     }
 
-    pid_t StartRun()
+    // Starts a run of the new build in a child. With killAtStatus > 0 the
+    // child kills itself at that progress report, right inside the writing
+    // of a file; with countInto it writes how many reports it saw there.
+    pid_t StartRun(int killAtStatus = 0, const std::string &countInto = "")
     {
         const pid_t pid = fork();
         if (pid == 0) {
             auto form = LoadForm(Resource());
-            SmallProduct::Run(InstallOf(form.get()));
+            TCustomInstall *install = InstallOf(form.get());
+            int reports = 0;
+            install->OnStatus = [&](TCustomInstallFile *, int, int) {
+                if (++reports == killAtStatus)
+                    kill(getpid(), SIGKILL);
+            };
+            SmallProduct::Run(install);
+            if (!countInto.empty())
+                Put(countInto, std::to_string(reports));
             _exit(0);
         }
         return pid;
@@ -417,26 +428,34 @@ protected:
         std::string FirstTorn;
     };
 
-    // Kills runs of the new build at random moments until the budget is
-    // spent (or, with untilTorn, a torn file is seen), the old set put back
-    // before each.
+    // Kills runs of the new build until the budget is spent (or, with
+    // untilTorn, a torn file is seen), the old set put back before each.
+    // Every other kill comes at a random moment of the run, the others at a
+    // random progress report, while a file is being written.
     KillReport KillRuns(std::chrono::seconds budget, bool untilTorn)
     {
         RestoreOld();
+        const std::string countFile = root_ + "/status-reports";
         const auto started = std::chrono::steady_clock::now();
-        waitpid(StartRun(), nullptr, 0);
+        waitpid(StartRun(0, countFile), nullptr, 0);
         const auto runTime = std::chrono::duration_cast<std::chrono::microseconds>(
             std::chrono::steady_clock::now() - started);
+        const int reports = StrToIntDef(Slurp(countFile), 0);
+        EXPECT_GT(reports, static_cast<int>(files_.size())) << "the run reports no progress";
 
         KillReport report;
         std::mt19937 random(20261209);
         const auto deadline = std::chrono::steady_clock::now() + budget;
         while (std::chrono::steady_clock::now() < deadline && !(untilTorn && report.Torn)) {
             RestoreOld();
-            const pid_t pid = StartRun();
-            std::this_thread::sleep_for(std::chrono::microseconds(random() % (runTime.count() + 1)));
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
+            if (report.Kills % 2 == 0 && reports > 0) {
+                waitpid(StartRun(1 + static_cast<int>(random() % reports)), nullptr, 0);
+            } else {
+                const pid_t pid = StartRun();
+                std::this_thread::sleep_for(std::chrono::microseconds(random() % (runTime.count() + 1)));
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+            }
             ++report.Kills;
             int newOnes = 0;
             for (size_t i = 0; i < files_.size(); ++i) {

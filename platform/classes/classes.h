@@ -30,6 +30,9 @@ using TComponentState = TSet<TComponentStateFlag>;
 
 enum TOperation { opInsert, opRemove };
 
+// How a text sits in its box; shared by controls and fields.
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+
 // Something whose state can be copied from another object of a fitting class
 // and that a form resource can configure.
 class TPersistent : public TObject

@@ -37,7 +37,6 @@ enum TDataEvent {
     deUpdateState, deCheckBrowseMode, dePropertyChange, deFieldListChange, deFocusControl,
 };
 enum TFieldKind { fkData, fkCalculated, fkLookup };
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TGetMode { gmCurrent, gmNext, gmPrior };
 enum TBookmarkFlag { bfCurrent, bfBOF, bfEOF, bfInserted };
 enum TResyncModeFlag { rmExact, rmCenter };

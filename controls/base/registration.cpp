@@ -8,5 +8,8 @@ void RegisterControlsBaseClasses()
 {
     RegisterUiClasses();
     RegisterClasses({ &TqxDBPicture::Class, &TqxCustomMaskEdit::Class, &TqxDBCustomEdit::Class, &TqxDBEdit::Class,
-        &TqxIntl::Class });
+        &TqxIntlTexts::Class, &TqxFilterDialogIntl::Class, &TqxDBRichEditIntl::Class, &TqxRichEditMenuLabels::Class,
+        &TqxRichEditPopupMenuLabels::Class, &TqxRichEditParagraphDlg::Class, &TqxRichEditTabDlg::Class,
+        &TqxMonthCalendarIntl::Class, &TqxSearchDialogIntl::Class, &TqxLocateDialogIntl::Class,
+        &TqxUserMessagesIntl::Class, &TqxDBNavigatorIntl::Class, &TqxDBNavigatorIntlHints::Class, &TqxIntl::Class });
 }

@@ -6,9 +6,9 @@
 void RegisterDbClasses()
 {
     RegisterComponentClasses();
-    RegisterClasses({ &TDataSource::Class, &TField::Class, &TStringField::Class, &TNumericField::Class,
+    RegisterClasses({ &TDataSet::Class, &TDataSource::Class, &TField::Class, &TStringField::Class, &TNumericField::Class,
         &TIntegerField::Class, &TSmallintField::Class, &TWordField::Class, &TAutoIncField::Class,
         &TFloatField::Class, &TCurrencyField::Class, &TBCDField::Class, &TBooleanField::Class,
         &TDateTimeField::Class, &TDateField::Class, &TTimeField::Class, &TBlobField::Class, &TMemoField::Class,
-        &TGraphicField::Class, &TDatabase::Class, &TTable::Class, &TQuery::Class, &TStoredProc::Class });
+        &TGraphicField::Class, &TDatabase::Class, &TBDEDataSet::Class, &TDBDataSet::Class, &TTable::Class, &TQuery::Class, &TStoredProc::Class });
 }

@@ -1,5 +1,7 @@
 #include "controls/base/Qxfind.h"
 
+#include <string_view>
+
 #include "controls/base/Qxcomdb.h"
 #include "controls/base/Qxcommon.h"
 #include "controls/base/Qxdate.h"
@@ -72,13 +74,52 @@ private:
 
 } // namespace
 
+namespace {
+
+bool IsAscii(std::string_view text)
+{
+    for (unsigned char c : text)
+        if (c >= 0x80)
+            return false;
+    return true;
+}
+
+// Whether text holds value (already upper-cased) at pos, letters compared
+// upper-cased; ASCII texts need no copy.
+bool UpperAt(std::string_view text, size_t pos, std::string_view value)
+{
+    if (pos + value.size() > text.size())
+        return false;
+    for (size_t i = 0; i < value.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[pos + i]);
+        if ((c >= 'a' && c <= 'z' ? c - 32 : c) != static_cast<unsigned char>(value[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool qxMatchText(const std::string &fieldText, const std::string &value, int matchType, bool caseSensitive)
 {
-    const std::string text = caseSensitive ? fieldText : AnsiUpperCase(fieldText);
+    if (!caseSensitive && !IsAscii(fieldText))
+        return qxMatchText(AnsiUpperCase(fieldText), value, matchType, true);
+    const std::string_view text = fieldText;
+    auto at = [&](size_t pos) {
+        return caseSensitive ? text.compare(pos, value.size(), value) == 0 : UpperAt(text, pos, value);
+    };
     switch (matchType) {
-    case 0: return text == value;
-    case 1: return !value.empty() && text.compare(0, value.size(), value) == 0;
-    case 2: return !value.empty() && text.find(value) != std::string::npos;
+    case 0: return text.size() == value.size() && at(0);
+    case 1: return !value.empty() && text.size() >= value.size() && at(0);
+    case 2:
+        if (value.empty() || text.size() < value.size())
+            return false;
+        if (caseSensitive)
+            return text.find(value) != std::string_view::npos;
+        for (size_t pos = 0; pos + value.size() <= text.size(); ++pos)
+            if (UpperAt(text, pos, value))
+                return true;
+        return false;
     default: return false;
     }
 }
@@ -180,7 +221,8 @@ bool FindMatch(bool fromFirst, TDataSet *dataset, const std::string &fieldName, 
         found = cursor->ScanForward(
             field->FieldNo() - 1,
             [&](const Variant &v) {
-                if (test(EngineText(type, v)))
+                if (type == ftString && !byNumber ? qxMatchText(v.Text(), wanted, matchType, caseSensitive)
+                                                  : test(EngineText(type, v)))
                     return true;
                 if (stopAtFirstMiss)
                     return missed = true;

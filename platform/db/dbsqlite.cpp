@@ -281,6 +281,7 @@ public:
             keys.push_back(i);
         }
         keyFields_ = std::move(keys);
+        nullCheck_ = {};
         descending_ = descending;
         caseInsensitive_ = caseInsensitive;
         ResetRange();
@@ -786,6 +787,35 @@ private:
     }
     // The lexicographic comparison of expressions with values (op one of
     // < <= > >=), nulls first.
+    // Whether any row holds a null in the first n key fields. Asked once per
+    // change of the data: the long form of "less than" cannot use an index,
+    // so it is kept for tables that need it.
+    bool KeysHoldNulls(size_t n) const
+    {
+        bool nullable = false;
+        for (size_t i = 0; i < n && i < keyFields_.size(); ++i)
+            nullable = nullable || !fields_[keyFields_[i]].Required;
+        if (!nullable)
+            return false;
+        const int64_t changes = sqlite3_total_changes64(db_);
+        if (nullCheck_.Fields == n && nullCheck_.Changes == changes && nullCheck_.Done)
+            return nullCheck_.Result;
+        std::string cond;
+        for (size_t i = 0; i < n && i < keyFields_.size(); ++i)
+            cond += (cond.empty() ? "" : " OR ") + Quote(fields_[keyFields_[i]].Name) + " IS NULL";
+        sqlite3_stmt *s = stmts_.Get("SELECT 1 FROM " + qualified_ + " WHERE " + cond + " LIMIT 1", "Table: " + table_);
+        bool result;
+        {
+            TUse use(s);
+            int rc = sqlite3_step(s);
+            if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+                Fail(db_, rc, "Table: " + table_);
+            result = rc == SQLITE_ROW;
+        }
+        nullCheck_ = {true, n, changes, result};
+        return result;
+    }
+
     // A row value comparison is right only while no null is compared: a null
     // value asks for the long form, and so does "less than" over key fields
     // that may hold nulls (a null key is less than any value, which SQLite's
@@ -796,10 +826,7 @@ private:
         if (exprs.empty())
             return op.size() == 2 ? "1" : "0";
         bool anyNull = std::any_of(values.begin(), values.end(), [](const Variant &v) { return v.IsNull(); });
-        bool nullableKeys = false;
-        for (size_t i = 0; i < exprs.size() && i < keyFields_.size(); ++i)
-            nullableKeys = nullableKeys || !fields_[keyFields_[i]].Required;
-        if (!anyNull && (op[0] == '>' || !nullableKeys)) {
+        if (!anyNull && (op[0] == '>' || !KeysHoldNulls(exprs.size()))) {
             std::string l = "(", r = "(";
             for (size_t i = 0; i < exprs.size(); ++i) {
                 l += (i ? ", " : "") + exprs[i];
@@ -928,7 +955,14 @@ private:
     }
 
     sqlite3 *db_;
-    TStatementCache stmts_;
+    mutable TStatementCache stmts_;
+    struct TNullCheck {
+        bool Done = false;
+        size_t Fields = 0;
+        int64_t Changes = 0;
+        bool Result = false;
+    };
+    mutable TNullCheck nullCheck_;
     std::string schema_, table_, qualified_, selectList_;
     std::vector<TEngineFieldDesc> fields_;
     std::vector<TEngineIndexDesc> indexes_;

@@ -443,7 +443,7 @@ TEST_F(QxComDb, AnUnknownAliasInAnAnswerNameIsReported)
     {
     public:
         std::vector<std::string> Texts;
-        int Show(HWND, const std::string &text, const std::string &, uint32_t) override
+        int Show(HWND, const std::string &text, const std::string &, uint32_t, uint16_t) override
         {
             Texts.push_back(text);
             return IDOK;

@@ -18,7 +18,7 @@ class TBoxCounter : public IMessageBoxService
 public:
     TBoxCounter() : previous_(SetMessageBoxService(this)) {}
     ~TBoxCounter() override { SetMessageBoxService(previous_); }
-    int Show(HWND, const std::string &text, const std::string &, uint32_t) override
+    int Show(HWND, const std::string &text, const std::string &, uint32_t, uint16_t) override
     {
         Texts.push_back(text);
         return IDOK;

@@ -1,6 +1,7 @@
 #include "controls/base/registration.h"
 
 #include "controls/base/Qxintl.h"
+#include "controls/base/Qxtypes.h"
 #include "controls/base/qxdbedit.h"
 #include "platform/ui/registration.h"
 
@@ -11,5 +12,6 @@ void RegisterControlsBaseClasses()
         &TqxIntlTexts::Class, &TqxFilterDialogIntl::Class, &TqxDBRichEditIntl::Class, &TqxRichEditMenuLabels::Class,
         &TqxRichEditPopupMenuLabels::Class, &TqxRichEditParagraphDlg::Class, &TqxRichEditTabDlg::Class,
         &TqxMonthCalendarIntl::Class, &TqxSearchDialogIntl::Class, &TqxLocateDialogIntl::Class,
-        &TqxUserMessagesIntl::Class, &TqxDBNavigatorIntl::Class, &TqxDBNavigatorIntlHints::Class, &TqxIntl::Class });
+        &TqxUserMessagesIntl::Class, &TqxDBNavigatorIntl::Class, &TqxDBNavigatorIntlHints::Class, &TqxIntl::Class,
+        &TqxFormPosition::Class });
 }

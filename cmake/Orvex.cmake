@@ -87,3 +87,4 @@ endfunction()
 
 include(GoogleTest)
 include(${CMAKE_CURRENT_LIST_DIR}/Resources.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/BitmapResources.cmake)

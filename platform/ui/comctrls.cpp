@@ -12,8 +12,11 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTabBar>
+#include <QSignalBlocker>
 
 #include "platform/classes/classes.h"
+#include "platform/classes/typinfo.h"
 #include "platform/rtl/formatsettings.h"
 #include "platform/rtl/utf8.h"
 #include "platform/ui/graphics_p.h"
@@ -747,4 +750,113 @@ void CheckCommonControl(uint32_t classes)
         throw EComponentError("This version of the common controls does not support the requested classes");
     if (classes & ICC_DATE_CLASSES)
         RegisterWindowClass("SysMonthCal32", &MakeMonthCalendar);
+}
+
+// ---- Tab control ------------------------------------------------------------------
+
+const TMetaClass TTabControl::Class { "TTabControl", &TWinControl::Class };
+
+// clang-format off
+namespace {
+
+using PT = TPublish<TTabControl>;
+const TClassRegistrar<TTabControl> tabControlRegistrar({
+    //            name          getter                  setter                   default
+    PT::Strings  ("Tabs",       &TTabControl::Tabs),
+    PT::Integer  ("TabIndex",   &TTabControl::TabIndex, &TTabControl::SetTabIndex, -1),
+    PT::Event    ("OnChange",   &TTabControl::OnChange),
+    PT::Event    ("OnChanging", &TTabControl::OnChanging),
+});
+
+} // namespace
+// clang-format on
+
+TTabControl::TTabControl(TComponent *owner)
+    : TWinControl(owner)
+    , tabs_(std::make_unique<TStringList>())
+{
+    SetBounds(0, 0, 289, 193);
+    SetTabStop(true);
+    tabs_->OnChange = [this](TObject *) { TabsChanged(); };
+}
+
+TTabControl::~TTabControl() = default;
+
+TStrings *TTabControl::Tabs() const
+{
+    return tabs_.get();
+}
+
+void TTabControl::SetTabs(TStrings *tabs)
+{
+    tabs_->Assign(*tabs);
+}
+
+void TTabControl::SetTabIndex(int index)
+{
+    if (index < -1 || index >= tabs_->Count())
+        index = -1;
+    tabIndex_ = index;
+    ApplyTabs();
+}
+
+void TTabControl::TabsChanged()
+{
+    if (tabIndex_ >= tabs_->Count())
+        tabIndex_ = tabs_->Count() - 1;
+    if (tabIndex_ < 0 && tabs_->Count() > 0)
+        tabIndex_ = 0;
+    ApplyTabs();
+}
+
+bool TTabControl::CanChange()
+{
+    bool allow = true;
+    OnChanging(this, allow);
+    return allow;
+}
+
+void TTabControl::Change()
+{
+    OnChange(this);
+}
+
+void TTabControl::UserChose(int index)
+{
+    if (applying_ || index == tabIndex_)
+        return;
+    if (!CanChange()) {
+        ApplyTabs();
+        return;
+    }
+    tabIndex_ = index;
+    Change();
+}
+
+void TTabControl::CreateWindowHandle(const TCreateParams &)
+{
+    auto *bar = new TBridge<QTabBar>(this, TQtBoundary::ParentWidgetFor(this));
+    TQtBoundary::SetWidget(this, bar);
+    ConnectGuarded(*bar, bar, &QTabBar::currentChanged, [this](int index) { UserChose(index); });
+    ApplyTabs();
+}
+
+void TTabControl::ApplyTabs()
+{
+    auto *bar = qobject_cast<QTabBar *>(TQtBoundary::Widget(this));
+    if (!bar)
+        return;
+    applying_ = true;
+    QSignalBlocker blocker(bar);
+    while (bar->count() > tabs_->Count())
+        bar->removeTab(bar->count() - 1);
+    for (int i = 0; i < tabs_->Count(); ++i) {
+        QString text = QString::fromStdString(tabs_->Strings(i));
+        if (i < bar->count())
+            bar->setTabText(i, text);
+        else
+            bar->addTab(text);
+    }
+    bar->setCurrentIndex(tabIndex_);
+    applying_ = false;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/rtl/datetime.h"
+#include "platform/rtl/strings.h"
 #include "platform/ui/controls.h"
 
 // The common controls' month calendar, window class "SysMonthCal32": a
@@ -134,4 +136,40 @@ struct NMDAYSTATE {
     SYSTEMTIME stStart;
     int cDayState = 0;
     MONTHDAYSTATE *prgDayState = nullptr;
+};
+
+// ---- Tab control ------------------------------------------------------------------
+
+using TTabChangingEvent = TEvent<TObject *, bool & /*AllowChange*/>;
+
+// A row of tabs over a page area. Choosing a tab asks OnChanging, then runs
+// OnChange; setting TabIndex from code runs neither.
+class TTabControl : public TWinControl
+{
+public:
+    explicit TTabControl(TComponent *owner);
+    ~TTabControl() override;
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+
+    TStrings *Tabs() const;
+    void SetTabs(TStrings *tabs);
+    int TabIndex() const { return tabIndex_; } // -1: none
+    void SetTabIndex(int index);
+
+    TNotifyEvent OnChange;
+    TTabChangingEvent OnChanging;
+
+protected:
+    void CreateWindowHandle(const TCreateParams &params) override;
+    virtual bool CanChange();
+    virtual void Change();
+
+private:
+    void TabsChanged();
+    void ApplyTabs();
+    void UserChose(int index);
+    std::unique_ptr<TStringList> tabs_;
+    int tabIndex_ = -1;
+    bool applying_ = false;
 };

@@ -1389,6 +1389,16 @@ void TWinControl::WMKeyDown(TMessage &message)
         return;
     }
     message.WParam = key;
+    // Alt+F4 closes the top-level window, as the window manager's own
+    // shortcut does; a desktop that takes the key first sends the close itself.
+    if (key == VK_F4 && KeyboardShiftState() == TShiftState { ssAlt }) {
+        if (QWidget *widget = d->widget ? d->widget->window() : nullptr)
+            if (auto *link = dynamic_cast<TWidgetLink *>(widget); link && link->control) {
+                link->control->Perform(WM_CLOSE, 0, 0);
+                message.Result = 1;
+                return;
+            }
+    }
     // Enter and Escape belong to the form's default and cancel buttons
     // unless this control keeps them.
     if ((key == VK_RETURN || key == VK_ESCAPE) && !WantsKey(key)) {

@@ -13,8 +13,8 @@
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QPointer>
-#include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdio>
@@ -167,6 +167,38 @@ void HandleBoundaryException(TObject *sender) noexcept
 
 // ---- TCustomForm -------------------------------------------------------------------------
 
+namespace
+{
+
+// A form's window. A form placed as a child window inside another one keeps
+// Tab and Shift+Tab among its own controls, as a dialog page does.
+class TFormWidget : public TBridge<QWidget>
+{
+public:
+    using TBridge<QWidget>::TBridge;
+
+protected:
+    bool focusNextPrevChild(bool next) override
+    {
+        if (isWindow())
+            return TBridge<QWidget>::focusNextPrevChild(next);
+        QWidget *start = QApplication::focusWidget();
+        if (!start || !isAncestorOf(start))
+            start = this;
+        for (QWidget *w = start;;) {
+            w = next ? w->nextInFocusChain() : w->previousInFocusChain();
+            if (w == start)
+                return true;
+            if (isAncestorOf(w) && w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+                w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+                return true;
+            }
+        }
+    }
+};
+
+} // namespace
+
 struct TApplication::Impl {
     std::string title;
     TIcon icon;
@@ -200,6 +232,7 @@ struct TCustomForm::FormImpl {
     bool placed = false; // placed on the screen by Position once
     bool active = false;
     bool showing = false;
+    bool closeAgreed = false; // the close box's OnClose already agreed to this modal close
     QPointer<QMenuBar> menuBar;
     std::shared_ptr<int> alive = std::make_shared<int>(0);
     QEventLoop *modalLoop = nullptr;
@@ -441,6 +474,7 @@ TModalResult TCustomForm::ShowModal()
     HandleNeeded();
     QWidget *widget = TQtBoundary::Widget(this);
     widget->setWindowModality(Qt::ApplicationModal);
+    KeepOverMainForm();
     QEventLoop loop;
     f->modalLoop = &loop;
     Application->d->loops.push_back(&loop);
@@ -472,8 +506,48 @@ TModalResult TCustomForm::ShowModal()
     return result;
 }
 
+void TCustomForm::WindowClose()
+{
+    if (!f->modal) {
+        Close();
+        return;
+    }
+    // The close box of a modal form asks OnClose with the ModalResult as it
+    // stands, so that a form which refuses to close without a result can.
+    try {
+        if (!CloseQuery())
+            return;
+        TCloseAction action = caHide;
+        DoClose(action);
+        if (action == caNone)
+            return;
+    } catch (...) {
+        HandleBoundaryException(this);
+        return;
+    }
+    f->closeAgreed = true;
+    SetModalResult(mrCancel);
+}
+
+void TCustomForm::KeepOverMainForm()
+{
+    // A modal window belongs to the main window, as an owned window does on
+    // Windows: the window manager keeps it above and never lists it apart.
+    QWidget *widget = TQtBoundary::Widget(this);
+    TCustomForm *main = Application->MainForm();
+    QWidget *mainWidget = main && main != this ? TQtBoundary::Widget(main) : nullptr;
+    if (!widget || !widget->isWindow() || !mainWidget || !mainWidget->isWindow())
+        return;
+    widget->winId();
+    mainWidget->winId();
+    if (widget->windowHandle() && mainWidget->windowHandle())
+        widget->windowHandle()->setTransientParent(mainWidget->windowHandle());
+}
+
 void TCustomForm::CloseModal()
 {
+    if (std::exchange(f->closeAgreed, false))
+        return;
     try {
         TCloseAction action = caHide;
         if (CloseQuery())
@@ -491,7 +565,11 @@ void TCustomForm::CloseModal()
 void TCustomForm::Close()
 {
     if (f->modal) {
-        SetModalResult(mrCancel);
+        // A result set just before (a Finish button sets mrOk, then closes) stands.
+        if (f->modalResult == mrNone)
+            SetModalResult(mrCancel);
+        else if (f->modalLoop)
+            f->modalLoop->quit();
         return;
     }
     if (!CloseQuery())
@@ -646,7 +724,7 @@ void TCustomForm::CreateWindowHandle(const TCreateParams &params)
         TWinControl *parent = FindControl(params.WndParent);
         host = parent ? TQtBoundary::ClientWidget(parent) : TQtBoundary::ParentWidgetFor(this);
     }
-    auto *widget = new TBridge<QWidget>(this, host);
+    auto *widget = new TFormWidget(this, host);
     if (!host) {
         Qt::WindowFlags flags = Qt::Window;
         if (params.Style & WS_POPUP) {
@@ -721,7 +799,7 @@ void TCustomForm::Dispatch(TMessage &message)
 {
     switch (message.Msg) {
     case WM_CLOSE:
-        Close();
+        WindowClose();
         return;
     case WM_SIZE:
         // The user resized the window: its outer size follows.
@@ -1137,12 +1215,10 @@ TCustomForm *TScreen::Forms(int index) const
 
 int TScreen::Width() const
 {
-    QScreen *screen = QGuiApplication::instance() ? QGuiApplication::primaryScreen() : nullptr;
-    return screen ? screen->geometry().width() : 800;
+    return GetSystemMetrics(SM_CXSCREEN);
 }
 
 int TScreen::Height() const
 {
-    QScreen *screen = QGuiApplication::instance() ? QGuiApplication::primaryScreen() : nullptr;
-    return screen ? screen->geometry().height() : 600;
+    return GetSystemMetrics(SM_CYSCREEN);
 }

@@ -42,12 +42,6 @@ constexpr TModalResult mrYesToAll = mrNoToAll + 1;
 using TCloseEvent = TEvent<TObject *, TCloseAction &>;
 using TCloseQueryEvent = TEvent<TObject *, bool &>;
 
-// Non-client metrics of the classic desktop, used to turn a form's outer
-// size (what resources store) into its client size.
-constexpr int kCaptionHeight = 19;
-constexpr int kToolCaptionHeight = 16;
-constexpr int kMenuHeight = 20;
-
 class TCustomForm : public TWinControl
 {
 public:
@@ -145,6 +139,8 @@ private:
     void ApplyMenu();
     void PlaceOnScreen();
     void CloseModal();
+    void WindowClose();
+    void KeepOverMainForm();
     friend struct TQtBoundary;
     friend class TApplication;
 };

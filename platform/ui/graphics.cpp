@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cmath>
+#include <map>
 #include <optional>
 
 const TMetaClass TGraphicsObject::Class { "TGraphicsObject", &TPersistent::Class };
@@ -516,6 +517,33 @@ void TBitmap::LoadFromBytes(const std::string &bytes)
         throw EInvalidGraphic("Bitmap image is not valid");
     d->image = image.convertToFormat(QImage::Format_ARGB32);
     Changed();
+}
+
+namespace
+{
+std::map<std::string, std::string_view> &BitmapResources()
+{
+    static std::map<std::string, std::string_view> resources;
+    return resources;
+}
+} // namespace
+
+TBitmapResourceRegistrar::TBitmapResourceRegistrar(const char *name, std::string_view bytes)
+{
+    BitmapResources()[UpperCase(name)] = bytes;
+}
+
+bool BitmapResourceExists(const std::string &name)
+{
+    return BitmapResources().count(UpperCase(name)) != 0;
+}
+
+void TBitmap::LoadFromResourceName(const std::string &name)
+{
+    auto it = BitmapResources().find(UpperCase(name));
+    if (it == BitmapResources().end())
+        throw EResNotFound("Resource " + name + " not found");
+    LoadFromBytes(std::string(it->second));
 }
 
 struct TIcon::Impl {

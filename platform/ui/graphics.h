@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 // Colours, fonts, brushes, pens, the canvas that paints with them, and the
 // pictures a control can show.
@@ -258,11 +259,23 @@ public:
     void SaveToFile(const std::string &fileName) const override;
     // The bytes of a file in memory (resources keep bitmaps this way).
     void LoadFromBytes(const std::string &bytes);
+    // A bitmap compiled into the program (orvex_add_bitmap_resources);
+    // EResNotFound when there is none of that name.
+    void LoadFromResourceName(const std::string &name);
 
 private:
     struct Impl;
     std::unique_ptr<Impl> const d;
     friend struct TGraphicAccess;
+};
+
+// The bitmaps compiled into the program, by resource name (case-insensitive);
+// one static registrar per bitmap, in the sources orvex_add_bitmap_resources makes.
+bool BitmapResourceExists(const std::string &name);
+class TBitmapResourceRegistrar
+{
+public:
+    TBitmapResourceRegistrar(const char *name, std::string_view bytes);
 };
 
 class TIcon : public TGraphic

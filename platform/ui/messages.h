@@ -79,6 +79,7 @@ constexpr uint32_t EM_SETSEL = 0x00B1;
 constexpr uint32_t EM_GETRECT = 0x00B2;
 constexpr uint32_t EM_SETRECT = 0x00B3;
 constexpr uint32_t EM_SETRECTNP = 0x00B4;
+constexpr uint32_t EM_SCROLLCARET = 0x00B7;
 constexpr uint32_t EM_GETMODIFY = 0x00B8;
 constexpr uint32_t EM_SETMODIFY = 0x00B9;
 constexpr uint32_t EM_GETLINECOUNT = 0x00BA;

@@ -2,6 +2,7 @@
 
 #include "platform/classes/registration.h"
 #include "platform/ui/buttons.h"
+#include "platform/ui/comctrls.h"
 #include "platform/ui/extctrls.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/graphics.h"
@@ -28,6 +29,8 @@ void RegisterUiClasses()
         &TCustomMaskEdit::Class, &TMaskEdit::Class,
         // buttons
         &TSpeedButton::Class, &TBitBtn::Class,
+        // comctrls
+        &TTabControl::Class,
         // forms
         &TCustomForm::Class, &TForm::Class,
     });

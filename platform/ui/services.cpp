@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 
 #include <utility>
 
@@ -132,9 +133,25 @@ private:
     QElapsedTimer timer_;
 };
 
+class QtScreenService : public IScreenService
+{
+public:
+    int Width() override
+    {
+        QScreen *screen = QGuiApplication::instance() ? QGuiApplication::primaryScreen() : nullptr;
+        return screen ? screen->geometry().width() : 800;
+    }
+    int Height() override
+    {
+        QScreen *screen = QGuiApplication::instance() ? QGuiApplication::primaryScreen() : nullptr;
+        return screen ? screen->geometry().height() : 600;
+    }
+};
+
 IMessageBoxService *messageBoxService = nullptr;
 IBeepService *beepService = nullptr;
 IClockService *clockService = nullptr;
+IScreenService *screenService = nullptr;
 
 IMessageBoxService &MessageBoxes()
 {
@@ -154,6 +171,12 @@ IClockService &Clock()
     return clockService ? *clockService : real;
 }
 
+IScreenService &Screens()
+{
+    static QtScreenService real;
+    return screenService ? *screenService : real;
+}
+
 } // namespace
 
 IMessageBoxService *SetMessageBoxService(IMessageBoxService *service)
@@ -167,6 +190,10 @@ IBeepService *SetBeepService(IBeepService *service)
 IClockService *SetClockService(IClockService *service)
 {
     return std::exchange(clockService, service);
+}
+IScreenService *SetScreenService(IScreenService *service)
+{
+    return std::exchange(screenService, service);
 }
 
 int MessageBox(HWND owner, const std::string &text, const std::string &caption, uint32_t flags)
@@ -189,4 +216,18 @@ bool MessageBeep(uint32_t type)
 uint32_t GetTickCount()
 {
     return Clock().TickCount();
+}
+
+int GetSystemMetrics(int index)
+{
+    switch (index) {
+    case SM_CXSCREEN:
+        return Screens().Width();
+    case SM_CYSCREEN:
+        return Screens().Height();
+    case SM_CYCAPTION:
+        return kCaptionHeight;
+    default:
+        return 0;
+    }
 }

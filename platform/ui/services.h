@@ -75,9 +75,19 @@ public:
     virtual uint32_t TickCount() = 0;
 };
 
+class IScreenService
+{
+public:
+    virtual ~IScreenService() = default;
+    // The size of the primary screen in pixels.
+    virtual int Width() = 0;
+    virtual int Height() = 0;
+};
+
 IMessageBoxService *SetMessageBoxService(IMessageBoxService *service);
 IBeepService *SetBeepService(IBeepService *service);
 IClockService *SetClockService(IClockService *service);
+IScreenService *SetScreenService(IScreenService *service);
 
 // The Windows-style entry points. MessageBox labels its buttons in the
 // desktop's own language, MessageBoxExA in the one it is given (Spanish and
@@ -87,3 +97,16 @@ int MessageBoxExA(
     HWND owner, const std::string &text, const std::string &caption, uint32_t flags, uint16_t languageId);
 bool MessageBeep(uint32_t type);
 uint32_t GetTickCount();
+
+// Non-client metrics of the classic desktop, used to turn a form's outer
+// size (what resources store) into its client size.
+constexpr int kCaptionHeight = 19;
+constexpr int kToolCaptionHeight = 16;
+constexpr int kMenuHeight = 20;
+
+// System metrics: the screen's size and the one caption height that every
+// window frame and placement uses.
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+constexpr int SM_CYCAPTION = 4;
+int GetSystemMetrics(int index); // 0 for an index it does not know

@@ -1237,6 +1237,10 @@ void TQtBoundary::EditDefault(QPlainTextEdit *edit, TWidgetLink &link, TMessage 
         m.Result = edit->document()->isUndoAvailable();
         edit->undo();
         return;
+    case EM_SCROLLCARET:
+        edit->ensureCursorVisible();
+        m.Result = 1;
+        return;
     case EM_CANUNDO:
         m.Result = edit->document()->isUndoAvailable();
         return;

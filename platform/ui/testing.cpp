@@ -69,6 +69,18 @@ FixedClock::~FixedClock()
     SetClockService(previous_);
 }
 
+FixedScreen::FixedScreen(int width, int height)
+    : previous_(SetScreenService(this))
+    , width_(width)
+    , height_(height)
+{
+}
+
+FixedScreen::~FixedScreen()
+{
+    SetScreenService(previous_);
+}
+
 // ---- Input --------------------------------------------------------------------------------------
 
 namespace
@@ -288,6 +300,11 @@ void TypeText(TControl *control, const std::string &text)
             shift.Include(ssShift);
         PressKey(control, VirtualKeyFor(c), c == '\n' ? U'\r' : c, shift);
     }
+}
+
+TWinControl *FocusedControl()
+{
+    return FindControl(GetFocus());
 }
 
 void QueueCall(std::function<void()> fn)

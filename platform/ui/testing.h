@@ -85,6 +85,24 @@ private:
     uint32_t ticks_;
 };
 
+// A screen of a fixed size, for placement that must not depend on the host.
+class FixedScreen : public IScreenService
+{
+public:
+    FixedScreen(int width, int height);
+    ~FixedScreen() override;
+    FixedScreen(const FixedScreen &) = delete;
+    FixedScreen &operator=(const FixedScreen &) = delete;
+
+    int Width() override { return width_; }
+    int Height() override { return height_; }
+
+private:
+    IScreenService *previous_;
+    int width_;
+    int height_;
+};
+
 // ---- Input ------------------------------------------------------------------------------
 
 // A left click (press and release) at x, y of the control's client area; the
@@ -102,6 +120,10 @@ void PressKey(TControl *control, uint16_t virtualKey, char32_t character = 0, TS
 void PostKey(TControl *control, uint16_t virtualKey, char32_t character = 0, TShiftState shift = {});
 // Each character of text as its key (UTF-8).
 void TypeText(TControl *control, const std::string &text);
+
+// The control whose window has the keyboard focus now, or null; keys a
+// person types go there.
+TWinControl *FocusedControl();
 
 // Lets Qt deliver what is pending (posted events, deferred deletes).
 void ProcessPendingEvents();

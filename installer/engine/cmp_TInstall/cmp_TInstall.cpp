@@ -228,6 +228,11 @@ TCustomInstall::TCustomInstall(TComponent *owner)
     SetAllowChoice(false);
     SetAllowChangeDir(true);
     SetGroupName("Main");
+    // The wizard's picture for pages that have none of their own.
+    if (BitmapResourceExists("INSTALLTHEME1")) {
+        d->themeBitmap->Bitmap()->LoadFromResourceName("INSTALLTHEME1");
+        d->themeBitmap->Bitmap()->SetSize(117, 290);
+    }
     if (!ComponentState().Contains(csDesigning))
         Application->OnException = [this](TObject *sender, Exception &e) { HandleException(sender, e); };
 }

@@ -1,0 +1,43 @@
+object BaseFormContainer: TBaseFormContainer
+  Left = 264
+  Top = 177
+  BorderIcons = []
+  BorderStyle = bsDialog
+  Caption = 'BaseFormContainer'
+  ClientHeight = 368
+  ClientWidth = 487
+  Color = clBtnFace
+  Font.Charset = DEFAULT_CHARSET
+  Font.Color = clBlack
+  Font.Height = -11
+  Font.Name = 'Arial'
+  Font.Style = []
+  Position = poScreenCenter
+  Scaled = False
+  OnClose = FormClose
+  OnCreate = FormCreate
+  OnResize = FormResize
+  OnShow = FormShow
+  PixelsPerInch = 96
+  TextHeight = 14
+  object Tabs: TTabControl
+    Left = 0
+    Top = 0
+    Width = 487
+    Height = 0
+    Align = alTop
+    TabOrder = 0
+    Visible = False
+    OnChange = TabsChange
+    OnChanging = TabsChanging
+  end
+  object DisplayPanel: TPanel
+    Left = 0
+    Top = 0
+    Width = 487
+    Height = 368
+    Align = alClient
+    BevelOuter = bvNone
+    TabOrder = 1
+  end
+end

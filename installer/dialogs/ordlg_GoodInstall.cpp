@@ -1,0 +1,58 @@
+#include "installer/dialogs/ordlg_GoodInstall.h"
+
+#include "installer/engine/cmp_TInstall/cmp_TInstall.h"
+#include "platform/classes/typinfo.h"
+
+const TMetaClass TGoodInstallForm::Class { "TGoodInstallForm", &TBaseInstallForm::Class };
+
+namespace
+{
+using F = TGoodInstallForm;
+// clang-format off
+const TClassRegistrar<TGoodInstallForm> registrar({},
+    {{"FormCreate", &F::FormCreate}, {"ProceedBtnClick", &F::ProceedBtnClick}, {"BackBtnClick", &F::BackBtnClick}},
+    {{"ThemeBitmap", &F::ThemeBitmap}, {"Label1", &F::Label1}, {"Divider", &F::Divider}, {"BackBtn", &F::BackBtn}, {"ProceedBtn", &F::ProceedBtn}, {"FinishBtn", &F::FinishBtn}});
+// clang-format on
+} // namespace
+
+TBIFEntry *InitializeGoodInstallFormUnit()
+{
+    static TBIFEntry *const entry = RegisterInstallForm(TGoodInstallForm::Class, nullptr, 0);
+    return entry;
+}
+
+TGoodInstallForm::TGoodInstallForm(TComponent *owner)
+    : TBaseInstallForm(owner)
+{
+    SetManager(FindDialogManager(dmAfterGoodInstall));
+    SetOrder(10);
+}
+
+void TGoodInstallForm::FormCreate(TObject *)
+{
+    if (!ThemeBitmap->Picture()->Graphic() || ThemeBitmap->Picture()->Graphic()->Empty())
+        AssignInstallThemeBitmap(ThemeBitmap->Picture());
+    AssignButtonGlyph(BackBtn, "KVRA_BACK");
+    AssignButtonGlyph(ProceedBtn, "KVRA_NEXT");
+    AssignButtonGlyph(FinishBtn, "KVRA_FINISH");
+}
+
+void TGoodInstallForm::RefreshPage()
+{
+    TBaseInstallForm::RefreshPage();
+    BackBtn->SetVisible(!IsFirst());
+    ProceedBtn->SetVisible(!IsLast());
+    FinishBtn->SetVisible(!ProceedBtn->Visible());
+    if (!FocusIfShown(ProceedBtn))
+        FocusIfShown(FinishBtn);
+}
+
+void TGoodInstallForm::ProceedBtnClick(TObject *)
+{
+    Next();
+}
+
+void TGoodInstallForm::BackBtnClick(TObject *)
+{
+    Previous();
+}

@@ -1,0 +1,28 @@
+#include "installer/dialogs/registration.h"
+
+#include "installer/dialogs/dlgcmp_BadInstall.h"
+#include "installer/dialogs/dlgcmp_GoodInstall.h"
+#include "installer/dialogs/dlgcmp_TBaseContainer.h"
+#include "installer/dialogs/dlgcmp_TBaseDlg.h"
+#include "installer/dialogs/dlgcmp_Welcome.h"
+#include "installer/dialogs/ordlg_BadInstall.h"
+#include "installer/dialogs/ordlg_GoodInstall.h"
+#include "installer/dialogs/ordlg_License.h"
+#include "installer/dialogs/ordlg_Readme.h"
+#include "installer/dialogs/ordlg_Reboot.h"
+#include "installer/dialogs/ordlg_Welcome.h"
+#include "installer/engine/registration.h"
+
+void RegisterInstallerDialogsClasses()
+{
+    RegisterInstallerEngineClasses();
+    RegisterClasses({
+        // dlgcmp_TBaseDlg, dlgcmp_TBaseContainer
+        &TDialogManager::Class, &TCustomBaseInstallDlg::Class, &TBaseInstallDlg::Class, &TBaseFormContainer::Class,
+        &TBaseInstallForm::Class, &TBaseDuringCopyForm::Class, &TBaseChangeDiskForm::Class,
+        // pages and their components
+        &TWelcomeForm::Class, &TWelcomeDlg::Class, &TLicenseForm::Class, &TReadmeForm::Class,
+        &TGoodInstallForm::Class, &TGoodInstallationDlg::Class, &TBadInstallForm::Class,
+        &TBadInstallationDlg::Class, &TRebootForm::Class,
+    });
+}

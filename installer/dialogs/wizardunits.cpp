@@ -1,0 +1,28 @@
+#include "installer/dialogs/wizardunits.h"
+
+#include "installer/dialogs/dlgcmp_BadInstall.h"
+#include "installer/dialogs/dlgcmp_GoodInstall.h"
+#include "installer/dialogs/dlgcmp_Readme.h"
+#include "installer/dialogs/dlgcmp_Reboot.h"
+#include "installer/dialogs/dlgcmp_Welcome.h"
+#include "installer/dialogs/ordlg_BadInstall.h"
+#include "installer/dialogs/ordlg_GoodInstall.h"
+#include "installer/dialogs/ordlg_License.h"
+#include "installer/dialogs/ordlg_Readme.h"
+#include "installer/dialogs/ordlg_Reboot.h"
+#include "installer/dialogs/ordlg_Welcome.h"
+
+void InitializeWizardUnits()
+{
+    InitializeWelcomeFormUnit();
+    InitializeWelcomeDialogUnit();
+    InitializeLicenseFormUnit();
+    InitializeReadmeFormUnit();
+    InitializeReadmeDialogUnit();
+    InitializeGoodInstallFormUnit();
+    InitializeGoodInstallDialogUnit();
+    InitializeBadInstallFormUnit();
+    InitializeBadInstallDialogUnit();
+    InitializeRebootFormUnit();
+    InitializeRebootDialogUnit();
+}

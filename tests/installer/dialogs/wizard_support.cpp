@@ -1,0 +1,185 @@
+#include "tests/installer/dialogs/wizard_support.h"
+
+#include <cstdlib>
+
+#include "installer/dialogs/wizardunits.h"
+#include "platform/classes/filer.h"
+#include "platform/classes/typinfo.h"
+#include "platform/system/machine.h"
+#include "platform/ui/testing_environment.h"
+
+namespace wizard_test
+{
+
+const TMetaClass TSetupForm::Class { "TSetupForm", &TForm::Class };
+
+namespace
+{
+const TClassRegistrar<TSetupForm> registrar({});
+const bool registered = (RegisterClasses({ &TSetupForm::Class }), true);
+auto *const environment = ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+
+const char *const Lines[][2] = {
+    { "2;Please read the following License Agreement.",
+        "2;Por favor lea el siguiente contrato de licencia." },
+    { "4;< Previous", "4;< Anterior" },
+    { "5;Next >", "5;Siguiente >" },
+    { "6;Cancel", "6;Cancelar" },
+    { "8;Please read the information below before you install this software on your computer.",
+        "8;Por favor lea la siguiente información antes de instalar este programa en su computadora." },
+    { "10;This program will install the software on your computer.",
+        "10;Este programa instalará el software en su computadora." },
+    { "11;It is strongly recommended that you exit all Windows programs before running this setup. If you "
+      "need to close any programs, click Cancel to quit the setup and then close the programs.",
+        "11;Se recomienda cerrar todos los programas de Windows antes de ejecutar esta instalación. Si "
+        "necesita "
+        "cerrar algún programa, presione Cancelar para salir de la instalación y luego ciérrelo." },
+    { "12;Click Next to continue with the installation.",
+        "12;Presione Siguiente para continuar con la instalación." },
+    { "38;The software has been properly installed. You may start the software by clicking on the icon.",
+        "38;El software se instaló correctamente. Puede iniciarlo haciendo clic en su icono." },
+    { "52;Several components could not be installed on your system because they were in use. For the "
+      "installation to proceed, you will need to reboot your computer. If you decide not to reboot now, the "
+      "software will probably not work until you do reboot.",
+        "52;Algunos componentes no se pudieron instalar porque estaban en uso. Para completar la instalación "
+        "debe reiniciar su computadora. Si decide no hacerlo ahora, es probable que el software no funcione "
+        "hasta que la reinicie." },
+    { "53;Yes, I would like to reboot windows", "53;Sí, deseo reiniciar Windows ahora" },
+    { "54;No, I would not like to reboot windows", "54;No, no deseo reiniciar Windows ahora" },
+    { "60;This software has not been properly installed and will not work correctly if you try to use it.",
+        "60;El software no se instaló correctamente y no funcionará bien si intenta usarlo." },
+    { "72;Finish", "72;Finalizar" },
+    { "101;Welcome", "101;Bienvenida" },
+    { "102;Software license agreement", "102;Contrato de licencia" },
+    { "103;Readme information", "103;Información importante" },
+    { "104;Setup complete", "104;Instalación terminada" },
+    { "105;Setup incomplete", "105;Instalación incompleta" },
+    { "106;Reboot windows", "106;Reiniciar Windows" },
+};
+
+std::string Quoted(const std::string &text)
+{
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'')
+            out += "''";
+        else
+            out += c;
+    }
+    out += "'";
+    return out;
+}
+
+// Scripts of a test that has ended are dropped.
+int generation = 0;
+
+// A modal window that the script's last step did not end fails the test
+// (a window a step just closed still looks open for a round or two).
+void Guard(TCustomForm *open, int rounds)
+{
+    if (!open)
+        return;
+    QueueCall([open, rounds, mine = generation] {
+        if (mine != generation || ModalForm() != open)
+            return;
+        if (rounds < 20)
+            return Guard(open, rounds + 1);
+        ADD_FAILURE() << "a modal window is still open after the script: " << open->Caption();
+        open->SetModalResult(mrCancel);
+    });
+}
+
+void RunSteps(
+    std::shared_ptr<std::vector<std::function<void()>>> steps, size_t next, bool guard, int waited = 0)
+{
+    if (next == steps->size()) {
+        if (guard)
+            Guard(ModalForm(), 0);
+        return;
+    }
+    QueueCall([steps, next, guard, waited, mine = generation] {
+        if (mine != generation)
+            return;
+        // A step acts on a modal window, as a person does once it shows:
+        // while none is open and active yet (the wizard is still making its
+        // pages), it waits for the next round.
+        TCustomForm *modal = ModalForm();
+        if ((!modal && waited < 100000) || (modal && !modal->Active() && waited < 200))
+            return RunSteps(steps, next, guard, waited + 1);
+        (*steps)[next]();
+        RunSteps(steps, next + 1, guard);
+    });
+}
+
+} // namespace
+
+std::string TranslatorResource()
+{
+    std::string english, spanish;
+    for (const auto &line : Lines) {
+        english += "\n      " + Quoted(line[0]);
+        spanish += "\n      " + Quoted(line[1]);
+    }
+    return "  object MainTranslator: TTranslator\n"
+           "    lgEnglish.Strings.Strings = ("
+        + english + ")\n    lgSpanish.Strings.Strings = (" + spanish
+        + ")\n    TranslateIntoLanguage = klSpanish\n  end\n";
+}
+
+void Script(std::vector<std::function<void()>> steps, bool guard)
+{
+    // The guard looks once a modal window has opened, even without steps.
+    if (guard)
+        steps.push_back([] {});
+    RunSteps(std::make_shared<std::vector<std::function<void()>>>(std::move(steps)), 0, guard);
+}
+
+TCustomForm *ModalForm()
+{
+    for (int i = Screen->FormCount() - 1; i >= 0; --i)
+        if (Screen->Forms(i)->IsModal())
+            return Screen->Forms(i);
+    return nullptr;
+}
+
+TBaseFormContainer *ShownFrame()
+{
+    for (int i = Screen->FormCount() - 1; i >= 0; --i)
+        if (auto *frame = dynamic_cast<TBaseFormContainer *>(Screen->Forms(i)); frame && frame->IsModal())
+            return frame;
+    return nullptr;
+}
+
+TBaseInstallForm *ShownPage()
+{
+    TBaseFormContainer *frame = ShownFrame();
+    if (!frame || frame->CurrentPage() < 0)
+        return nullptr;
+    return frame->Pages(frame->CurrentPage());
+}
+
+void Wizard::SetUp()
+{
+    root_ = std::string(std::getenv("WINROOT")) + "/wizard-"
+        + ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "-"
+        + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    OpenMachine(root_);
+    SetProgramArguments({ "setup", "-sC:\\build" });
+    InitializeWizardUnits();
+}
+
+void Wizard::TearDown()
+{
+    SetProgramArguments({ "setup" });
+    ++generation;
+    ProcessPendingEvents();
+}
+
+std::unique_ptr<TSetupForm> Wizard::LoadForm(const std::string &text)
+{
+    auto form = std::make_unique<TSetupForm>(nullptr);
+    ReadComponentText(form.get(), text, "setup.dfm");
+    return form;
+}
+
+} // namespace wizard_test

@@ -366,13 +366,17 @@ int64_t SaveScreenshot(TCustomForm *form, const std::string &path)
         painter.setPen(ToQColor(clCaptionText));
         painter.drawText(bar.adjusted(4, 0, -caption, 0), Qt::AlignVCenter | Qt::AlignLeft,
             QString::fromStdString(form->Caption()));
-        QRect box(bar.right() - caption + 3, bar.top() + 2, caption - 4, caption - 5);
-        painter.fillRect(box, ToQColor(clBtnFace));
-        painter.setPen(ToQColor(clBtnShadow));
-        painter.drawRect(box.adjusted(0, 0, -1, -1));
-        painter.setPen(Qt::black);
-        painter.drawLine(box.topLeft() + QPoint(3, 3), box.bottomRight() - QPoint(4, 4));
-        painter.drawLine(QPoint(box.left() + 3, box.bottom() - 4), QPoint(box.right() - 4, box.top() + 3));
+        // The close box belongs to the system menu; a window without one has neither.
+        if (form->BorderIcons().Contains(biSystemMenu)) {
+            QRect box(bar.right() - caption + 3, bar.top() + 2, caption - 4, caption - 5);
+            painter.fillRect(box, ToQColor(clBtnFace));
+            painter.setPen(ToQColor(clBtnShadow));
+            painter.drawRect(box.adjusted(0, 0, -1, -1));
+            painter.setPen(Qt::black);
+            painter.drawLine(box.topLeft() + QPoint(3, 3), box.bottomRight() - QPoint(4, 4));
+            painter.drawLine(
+                QPoint(box.left() + 3, box.bottom() - 4), QPoint(box.right() - 4, box.top() + 3));
+        }
     }
     painter.drawImage(side, side + caption, client);
     painter.end();

@@ -109,8 +109,8 @@ std::array<uint8_t, ArchiveHeadSize> EncodeKvraHead(int32_t count, bool multiDis
 // data inside the archive (on disk 1, or on a later disk file that is
 // checked when it is read), so that nothing later reads or allocates beyond
 // what is there.
-TKvraReadFault ReadKvraHeaders(
-    TStream &stream, int64_t offset, std::vector<TKvraStoredHeader> &headers, bool &multiDisk)
+TKvraReadFault ReadKvraHeaders(TStream &stream, int64_t offset, bool &multiDisk,
+    const std::function<void(TKvraStoredHeader &header)> &take)
 {
     const int64_t size = stream.Size();
     uint8_t head[ArchiveHeadSize];
@@ -123,12 +123,12 @@ TKvraReadFault ReadKvraHeaders(
     if (count < 0 || spanned > 1 || count > (available - ArchiveHeadSize) / FileHeaderSize)
         return TKvraReadFault::Corrupt;
 
-    std::vector<TKvraStoredHeader> read(count);
+    multiDisk = spanned != 0;
     const int64_t tableEnd = ArchiveHeadSize + int64_t { FileHeaderSize } * count;
     int64_t position = ArchiveHeadSize;
     for (int32_t i = 0; i < count; ++i) {
         TFileHeaderBytes bytes;
-        TKvraStoredHeader &h = read[i];
+        TKvraStoredHeader h;
         if (position < ArchiveHeadSize || position > available - FileHeaderSize
             || stream.Seek(offset + position, soFromBeginning) != offset + position
             || stream.Read(bytes.data(), FileHeaderSize) != FileHeaderSize || !h.Decode(bytes))
@@ -151,9 +151,8 @@ TKvraReadFault ReadKvraHeaders(
         if (!good)
             return TKvraReadFault::Corrupt;
         position = h.NextHeader;
+        take(h);
     }
-    headers = std::move(read);
-    multiDisk = spanned != 0;
     return TKvraReadFault::None;
 }
 

@@ -68,9 +68,10 @@ enum class TKvraReadFault { None, CountUnreadable, Corrupt };
 
 // Reads the head and every header of the archive at offset in stream. The
 // input is untrusted: every count, position and size is checked before it is
-// used, and headers is filled only when all of them are good.
-TKvraReadFault ReadKvraHeaders(
-    TStream &stream, int64_t offset, std::vector<TKvraStoredHeader> &headers, bool &multiDisk);
+// used. Each good header goes to take, in order; the first fault ends the
+// reading (the caller then drops what it took).
+TKvraReadFault ReadKvraHeaders(TStream &stream, int64_t offset, bool &multiDisk,
+    const std::function<void(TKvraStoredHeader &header)> &take);
 
 // The 5 head bytes: the file count and the multi-disk flag.
 std::array<uint8_t, ArchiveHeadSize> EncodeKvraHead(int32_t count, bool multiDisk);
@@ -89,7 +90,7 @@ public:
     const std::vector<int> *Matches(const std::string &name) const; // nullptr when absent
 
 private:
-    std::unordered_map<std::u32string, std::vector<int>> indices_;
+    std::unordered_map<std::string, std::vector<int>> indices_; // by AnsiSameTextKey
 };
 
 // ---- The data streams ------------------------------------------------------------

@@ -276,12 +276,18 @@ bool AnsiSameText(std::string_view a, std::string_view b)
     return CompareFolded(a, b, true) == 0;
 }
 
-std::u32string AnsiSameTextKey(std::string_view text)
+std::string AnsiSameTextKey(std::string_view text)
 {
-    std::u32string key;
+    // Seven bits a byte, the high bit marking a byte that more follow; the
+    // code is one-to-one for every value, as UTF-8 is not for surrogates.
+    std::string key;
     key.reserve(text.size());
-    for (size_t i = 0; i < text.size();)
-        key.push_back(AnsiUpperChar(Utf8Next(text, i)));
+    for (size_t i = 0; i < text.size();) {
+        char32_t c = AnsiUpperChar(Utf8Next(text, i));
+        for (; c >= 0x80; c >>= 7)
+            key.push_back(static_cast<char>(0x80 | (c & 0x7F)));
+        key.push_back(static_cast<char>(c));
+    }
     return key;
 }
 

@@ -68,9 +68,10 @@ int AnsiCompareStr(std::string_view a, std::string_view b);
 int AnsiCompareText(std::string_view a, std::string_view b);
 bool AnsiSameStr(std::string_view a, std::string_view b);
 bool AnsiSameText(std::string_view a, std::string_view b);
-// The text's code points in upper case: two texts have the same key exactly
-// when AnsiSameText holds, so a hash table finds names without case.
-std::u32string AnsiSameTextKey(std::string_view text);
+// The text's code points in upper case, packed into bytes (ASCII as it is):
+// two texts have the same key exactly when AnsiSameText holds, so a hash
+// table finds names without case.
+std::string AnsiSameTextKey(std::string_view text);
 
 // ---- Searching and cutting -----------------------------------------------
 

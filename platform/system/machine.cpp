@@ -69,9 +69,9 @@ std::string UserName()
 struct TFolderListing {
     struct stat stamp {
     }; // the folder as it was listed
-    bool trusted = false; // no change to the folder can hide behind an unchanged stamp
+    int64_t listedTick = 0; // the file-time clock when it was listed
     std::unordered_set<std::string> names;
-    std::unordered_map<std::u32string, std::string> first; // the first match in name order
+    std::unordered_map<std::string, std::string> first; // by AnsiSameTextKey: the first match in name order
 };
 
 struct TMachine::Impl {
@@ -97,14 +97,19 @@ bool SameStamp(const struct stat &a, const struct stat &b)
         && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
-// A folder's times move in steps of the kernel's clock tick (a few
-// milliseconds), so a change right after a listing may leave them as they
-// were. A listing of a folder changed that recently is used once, not kept.
-constexpr int64_t StampGrainNs = 20'000'000;
-
 int64_t Nanoseconds(const timespec &t)
 {
     return int64_t { t.tv_sec } * 1'000'000'000 + t.tv_nsec;
+}
+
+// The clock the kernel stamps file times with: it moves in ticks of a few
+// milliseconds, so two changes within one tick may leave a folder's times
+// as they were.
+int64_t FileTimeTick()
+{
+    timespec now {};
+    clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return Nanoseconds(now);
 }
 
 } // namespace
@@ -118,14 +123,19 @@ std::string TMachine::Impl::FindEntry(
 {
     std::lock_guard guard(listingsLock);
     auto it = listings.find(folder);
-    if (it == listings.end() || !it->second.trusted || !SameStamp(it->second.stamp, stamp)) {
+    // A listing stands while the folder's stamp is unchanged, except that a
+    // listing made in the tick of the folder's last change may miss a
+    // change made later in that tick: it stands only until the tick ends.
+    const auto stands = [&](const TFolderListing &l) {
+        return SameStamp(l.stamp, stamp)
+            && (Nanoseconds(l.stamp.st_ctim) < l.listedTick || FileTimeTick() == l.listedTick);
+    };
+    if (it == listings.end() || !stands(it->second)) {
         if (listings.size() >= 4096)
             listings.clear(); // a bound, not a policy: any folder is listed again on demand
         TFolderListing listing;
         listing.stamp = stamp;
-        timespec now {};
-        clock_gettime(CLOCK_REALTIME, &now);
-        listing.trusted = Nanoseconds(now) - Nanoseconds(stamp.st_ctim) >= StampGrainNs;
+        listing.listedTick = FileTimeTick();
         if (DIR *dir = ::opendir(folder.c_str())) {
             while (const dirent *entry = ::readdir(dir)) {
                 const std::string name = entry->d_name;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <random>
 #include <sys/stat.h>
@@ -166,23 +167,31 @@ mode_t CurrentUmask()
 class TReplacingFile
 {
 public:
-    explicit TReplacingFile(const std::string &dest)
+    // host is dest on the host. When its folder is missing, makeFolder
+    // (when given) is asked to make it.
+    TReplacingFile(
+        const std::string &dest, const std::string &host, const std::function<void()> &makeFolder = {})
         : dest_(dest)
+        , host_(host)
     {
         // Made with O_EXCL under a name of our own rather than by mkstemp, so
         // that the file gets the usual rights (0666 less the umask) at once.
         static std::mt19937 names(std::random_device {}());
-        const std::string host = MapPath(dest);
+        bool folderMade = !makeFolder;
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::string name = host + ".kvra-" + IntToHex(static_cast<int64_t>(names() & 0xFFFFFF), 6);
+            const std::string name = host_ + ".kvra-" + IntToHex(static_cast<int64_t>(names() & 0xFFFFFF), 6);
             const int handle = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (handle >= 0) {
                 temporary_ = name;
                 stream_ = std::make_unique<TOwnedHandleStream>(handle);
                 return;
             }
-            if (errno != EEXIST)
+            if (errno == ENOENT && !folderMade) {
+                makeFolder();
+                folderMade = true;
+            } else if (errno != EEXIST) {
                 break;
+            }
         }
         throw EKvraCompress(Format(MsgCannotCreateFile, dest));
     }
@@ -200,13 +209,14 @@ public:
         if (IsProgram(head, headCount))
             fchmod(stream_->Handle(), 0777 & ~CurrentUmask());
         stream_.reset();
-        if (std::rename(temporary_.c_str(), MapPath(dest_).c_str()) != 0)
+        if (std::rename(temporary_.c_str(), host_.c_str()) != 0)
             throw EKvraCompress(Format(MsgCannotCreateFile, dest_));
         temporary_.clear();
     }
 
 private:
     std::string dest_;
+    std::string host_; // dest on the host
     std::string temporary_;
     std::unique_ptr<TOwnedHandleStream> stream_;
 };
@@ -315,23 +325,21 @@ std::unique_ptr<TFileHeader> TFileHeaders::Release(int index)
 // The list is replaced only when all headers are good.
 void TFileHeaders::ReadFrom(TStream &stream, int64_t offset)
 {
-    std::vector<TKvraStoredHeader> read;
+    std::vector<std::unique_ptr<TFileHeader>> headers;
     bool multiDisk = false;
-    switch (ReadKvraHeaders(stream, offset, read, multiDisk)) {
+    const auto fault = ReadKvraHeaders(stream, offset, multiDisk, [&](TKvraStoredHeader &stored) {
+        auto header = std::make_unique<TFileHeader>();
+        static_cast<TKvraStoredHeader &>(*header) = std::move(stored);
+        header->ReadFromArchive = true;
+        headers.push_back(std::move(header));
+    });
+    switch (fault) {
     case TKvraReadFault::CountUnreadable:
         throw EKvraCompress(MsgCountUnreadable);
     case TKvraReadFault::Corrupt:
         throw EKvraCompress(MsgCorrupt);
     case TKvraReadFault::None:
         break;
-    }
-    std::vector<std::unique_ptr<TFileHeader>> headers;
-    headers.reserve(read.size());
-    for (TKvraStoredHeader &stored : read) {
-        auto header = std::make_unique<TFileHeader>();
-        static_cast<TKvraStoredHeader &>(*header) = std::move(stored);
-        header->ReadFromArchive = true;
-        headers.push_back(std::move(header));
     }
     headers_ = std::move(headers);
     multiDisk_ = multiDisk;
@@ -418,7 +426,11 @@ struct TKvraCompress::Impl {
 
     int64_t Compress(TFileHeader &header, TStream &source, TFileStream &archive, int64_t at);
     void AddStatus(int64_t done, int64_t compressed);
-    void ExtractOne(const TFileHeader &header, const std::string &target);
+    void ExtractOne(const TFileHeader &header, const std::string &target, const std::string &host);
+    // The archive file of a one-file archive stays open while its headers
+    // are loaded, so extracting file after file opens it once.
+    std::unique_ptr<TFileStream> openArchive;
+    std::string openArchiveName;
     void Inflate(const TFileHeader &header, std::unique_ptr<TFileStream> &archive, int64_t position,
         TStream &dest, std::array<uint8_t, 4> &head);
     void RememberID(int32_t id, int index)
@@ -527,6 +539,7 @@ void TKvraCompress::SetCompressedFile(const std::string &value)
         return;
     if (d->loaded && !AnsiSameText(ChangeFileExt(value, ".1"), ChangeFileExt(d->compressedFile, ".1")))
         d->loaded = false;
+    d->openArchive.reset();
     d->compressedFile = value;
 }
 
@@ -561,6 +574,7 @@ void TKvraCompress::Impl::WriteFully(TStream &stream, const void *buffer, int64_
 void TKvraCompress::Impl::ReadHeaders()
 {
     loaded = false;
+    openArchive.reset();
     writtenArchive.valid = false;
     uniqueIDs.fill(0);
     if (!FileExists(compressedFile))
@@ -801,6 +815,7 @@ void TKvraCompress::ArchiveFiles(bool append, int uniqueID)
 {
     d->abort = false;
     d->operation = kopCompressing;
+    d->openArchive.reset();
     d->headers.SetMultiDisk(false);
     d->offset = 0;
     int written = 0;
@@ -827,10 +842,12 @@ void TKvraCompress::ArchiveFiles(bool append, int uniqueID)
             std::unique_ptr<TFileStream> archive;
             int64_t end = ArchiveHeadSize;
             const bool appending = append && FileExists(d->compressedFile);
+            bool asWritten = false; // ends with its last file, as this component left it
             if (appending) {
                 archive = OpenFile(d->compressedFile, fmOpenReadWrite | fmShareDenyNone, MsgCannotCreateFile);
                 d->writtenArchive.valid = wasWritten;
-                if (!d->IsAsWritten(*archive)) {
+                asWritten = d->IsAsWritten(*archive);
+                if (!asWritten) {
                     try {
                         d->headers.ReadFrom(*archive, 0);
                     } catch (const EKvraCompress &) {
@@ -873,7 +890,8 @@ void TKvraCompress::ArchiveFiles(bool append, int uniqueID)
                 archive = OpenFile(d->compressedFile, fmCreate, MsgCannotCreateFile);
             // Files already in the archive stay as they are; anything behind the
             // last of them belongs to no header and is dropped.
-            archive->SetSize(end);
+            if (!asWritten)
+                archive->SetSize(end);
             archive->SetPosition(end);
             written = existing;
             std::vector<std::unique_ptr<TFileHeader>> added;
@@ -985,15 +1003,21 @@ void TKvraCompress::Impl::Inflate(const TFileHeader &header, std::unique_ptr<TFi
         throw Exception("error");
 }
 
-void TKvraCompress::Impl::ExtractOne(const TFileHeader &header, const std::string &target)
+void TKvraCompress::Impl::ExtractOne(
+    const TFileHeader &header, const std::string &target, const std::string &host)
 {
     const int firstDisk = header.FirstDisk == 0 ? 1 : header.FirstDisk;
-    auto archive = OpenDiskFile(firstDisk, headers.MultiDisk(), fmOpenRead | fmShareDenyNone, compressedFile);
+    std::unique_ptr<TFileStream> archive;
+    if (openArchive && !headers.MultiDisk() && openArchiveName == compressedFile)
+        archive = std::move(openArchive);
+    else
+        archive = OpenDiskFile(firstDisk, headers.MultiDisk(), fmOpenRead | fmShareDenyNone, compressedFile);
     currentDisk = header.FirstDisk;
-    const std::string directory = ExtractFileDir(target);
-    if (!directory.empty() && !DirectoryExists(directory))
-        ForceDirectories(directory);
-    TReplacingFile dest(target);
+    TReplacingFile dest(target, host, [&] {
+        const std::string directory = ExtractFileDir(target);
+        if (!directory.empty() && !DirectoryExists(directory))
+            ForceDirectories(directory);
+    });
     const int64_t start = DiskBase(firstDisk) + header.DataStart;
     if (archive->Seek(start, soFromBeginning) != start)
         throw EKvraCompress(MsgCorrupt);
@@ -1002,6 +1026,10 @@ void TKvraCompress::Impl::ExtractOne(const TFileHeader &header, const std::strin
     if (FileSetDate(dest.Handle(), DateTimeToFileDate(header.FileDate)) != 0)
         throw EKvraCompress(MsgCannotSetDate);
     dest.Commit(head.data(), std::min<int64_t>(header.UncompressedSize, 4));
+    if (!headers.MultiDisk()) {
+        openArchive = std::move(archive);
+        openArchiveName = compressedFile;
+    }
     stats.Finished = true;
     Status();
 }
@@ -1040,9 +1068,10 @@ void TKvraCompress::ExtractFiles()
                     return AddTrailingBackslash(d->extractDirectory) + d->targetName;
                 };
                 std::string dest = target();
+                std::string host = MapPath(dest);
 
                 bool replace = true;
-                if (FileExists(dest)) {
+                if (struct stat st {}; stat(host.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
                     switch (TVersionResource::IsFileNewerByName(
                         header.FileVersion, dest, d->overwrite, header.FileDate)) {
                     case 0:
@@ -1055,11 +1084,12 @@ void TKvraCompress::ExtractFiles()
                         if (OnReplace) {
                             OnReplace(this, d->stats);
                             dest = target();
+                            host = MapPath(dest);
                         }
                     }
                 }
                 if (replace) {
-                    d->ExtractOne(header, dest);
+                    d->ExtractOne(header, dest, host);
                 } else {
                     d->stats.Finished = true;
                     d->Status();
@@ -1110,7 +1140,7 @@ void TKvraCompress::CopyFile(const std::string &source, const std::string &dest)
         }
     }
     const auto in = OpenFile(source, fmOpenRead | fmShareDenyNone, MsgCannotOpenFile);
-    TReplacingFile out(target);
+    TReplacingFile out(target, MapPath(target));
     std::vector<char> buffer(CopyBufferSize);
     std::array<uint8_t, 4> head {};
     int64_t done = 0;

@@ -127,6 +127,20 @@ TEST(Compare, OrdersAsTheClassLibrary)
     EXPECT_FALSE(AnsiSameStr("a", "A"));
 }
 
+// The key must agree with AnsiSameText on every pair, or a look-up by key
+// finds a file the comparison would not (or misses one it would).
+TEST(Compare, SameTextKeysAgreeWithAnsiSameText)
+{
+    const char *const texts[] = { "", "a", "A", "ab", "AB", "Ñandú", "ñANDÚ", "nandu", "ΣΟΦΊΑ", "σοφία",
+        "ÉCOLE", "école", "\xED\xA0\x80", "\xEF\xBF\xBD", "\xFF", "\xFE", "a\xC3", "A\xC3", "\x80\x80",
+        "\xE2\x82\xAC", "\xC2\x80" };
+    for (const char *a : texts)
+        for (const char *b : texts)
+            EXPECT_EQ(AnsiSameTextKey(a) == AnsiSameTextKey(b), AnsiSameText(a, b))
+                << ::testing::PrintToString(std::string(a)) << " / "
+                << ::testing::PrintToString(std::string(b));
+}
+
 TEST(PosAndCopy, CountFromOne)
 {
     EXPECT_EQ(Pos("lo", "hola lola"), 6);

@@ -3,26 +3,41 @@
 //
 //     bench_archive [megabytes]      (default 200)
 //
-// It prints the time of each step, the time ratios and the archive sizes.
+// The tree has the shape of a real product: thousands of small text and
+// binary files in nested folders, a few large ones, some incompressible.
+// Every step runs in a process of its own (three times; the best run
+// counts), so its processor time and peak memory are its own. The archive
+// is driven as the installer drives it: one call for the whole tree, one
+// appending call per file as the file container builds, and one extraction
+// call per file into the file's own folder. Work files go to /dev/shm when
+// it is there ($BENCH_DIR chooses another place).
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "installer/engine/cmp_TKvraCompress/cmp_TKvraCompress.h"
 #include "platform/rtl/strings.h"
 #include "platform/system/machine.h"
+#include "platform/ui/forms.h"
 
 extern char **environ;
 
@@ -81,214 +96,396 @@ std::string Binary(std::mt19937 &gen, size_t size)
     return out;
 }
 
+std::string Noise(std::mt19937 &gen, size_t size)
+{
+    std::string out(size, '\0');
+    for (char &c : out)
+        c = static_cast<char>(gen());
+    return out;
+}
+
+// For 200 MB: about 7,300 files (median near 3 KB, more than half under
+// 4 KiB) in about 1,600 nested folders, 14 files over 1 MiB, 30 MB of them
+// incompressible. Other sizes scale the counts. Returns the files' paths
+// relative to root.
 std::vector<std::string> MakeTree(const fs::path &root, size_t megabytes)
 {
     std::mt19937 gen(2026);
-    std::vector<std::string> files;
+    const double scale = static_cast<double>(megabytes) / 200.0;
+    const int folderCount = std::max(1, static_cast<int>(1626 * scale));
+    const int smallCount = std::max(1, static_cast<int>(7320 * scale));
+    const int largeCount = std::max(1, static_cast<int>(14 * scale));
     const size_t total = megabytes << 20;
-    size_t made = 0;
-    for (int i = 0; made < total; ++i) {
-        // Mostly small files, some medium, a few large ones.
-        const unsigned pick = gen() % 100;
-        size_t size = pick < 80 ? 1024 + gen() % (64 << 10)
-            : pick < 95         ? (1 << 20) + gen() % (2 << 20)
-                                : (8 << 20) + gen() % (8 << 20);
-        size = std::min(size, total - made);
-        const bool text = gen() % 10 < 6;
-        const fs::path dir = root / ("dir" + std::to_string(i % 17));
-        fs::create_directories(dir);
-        const fs::path file = dir / ("file" + std::to_string(i) + (text ? ".txt" : ".bin"));
-        std::ofstream(file, std::ios::binary) << (text ? Text(gen, size) : Binary(gen, size));
-        files.push_back(file.string());
-        made += size;
+
+    static const char *const stems[] = { "src", "Lib", "data", "Help", "img", "fonts", "loc", "es", "en",
+        "mod", "Plug", "doc", "inc", "res", "Theme", "snd" };
+    // Nested up to four deep, so that every stored name (the source path)
+    // stays within the archive's 100 characters.
+    std::vector<std::string> folders = { "" };
+    std::vector<int> depths = { 0 };
+    for (int i = 1; i < folderCount; ++i) {
+        size_t parent;
+        do
+            parent = gen() % 3 == 0 ? gen() % folders.size()
+                                    : folders.size() - 1 - gen() % std::min<size_t>(folders.size(), 8);
+        while (depths[parent] >= 4);
+        const std::string name = std::string(stems[gen() % 16]) + std::to_string(i);
+        folders.push_back(folders[parent].empty() ? name : folders[parent] + "/" + name);
+        depths.push_back(depths[parent] + 1);
     }
+    for (const std::string &f : folders)
+        fs::create_directories(root / f);
+
+    std::vector<std::string> files;
+    size_t made = 0;
+    auto put = [&](const std::string &relative, const std::string &bytes) {
+        std::ofstream(root / relative, std::ios::binary) << bytes;
+        files.push_back(relative);
+        made += bytes.size();
+    };
+    static const char *const textExt[] = { ".txt", ".html", ".xml", ".ini", ".cpp", ".h" };
+    static const char *const binExt[] = { ".dll", ".bin", ".dat", ".png", ".res" };
+    std::lognormal_distribution<double> smallSize(std::log(3100.0), 1.58);
+    for (int i = 0; i < smallCount; ++i) {
+        const size_t size = std::clamp<size_t>(static_cast<size_t>(smallSize(gen)), 16, 1 << 20);
+        const bool text = gen() % 10 < 6;
+        const std::string name = folders[gen() % folders.size()];
+        const std::string file = (name.empty() ? "" : name + "/") + "F" + std::to_string(i)
+            + (text ? textExt[gen() % 6] : binExt[gen() % 5]);
+        put(file, text ? Text(gen, size) : Binary(gen, size));
+    }
+    // The large files share what is left; the first few are incompressible.
+    const size_t left = made < total ? total - made : size_t { 8 } << 20;
+    size_t noise = static_cast<size_t>(30.0 * scale * 1048576);
+    for (int i = 0; i < largeCount; ++i) {
+        const size_t size = std::max<size_t>(left / largeCount, (1 << 20) + 1);
+        const std::string name = folders[gen() % folders.size()];
+        const std::string file = (name.empty() ? "" : name + "/") + "Large" + std::to_string(i) + ".pak";
+        if (noise > 0) {
+            const size_t n = std::min(noise, size);
+            put(file, Noise(gen, n) + Binary(gen, size - n));
+            noise -= n;
+        } else {
+            put(file, i % 2 ? Text(gen, size) : Binary(gen, size));
+        }
+    }
+    std::shuffle(files.begin(), files.end(), gen);
     return files;
+}
+
+std::vector<std::string> ReadList(const fs::path &list)
+{
+    std::vector<std::string> files;
+    std::ifstream in(list);
+    for (std::string line; std::getline(in, line);)
+        files.push_back(line);
+    return files;
+}
+
+// ---- The steps, each in a child process -------------------------------------------
+
+std::string Windows(const fs::path &host)
+{
+    return "Z:" + host.string();
+}
+
+void OurPack(const fs::path &work, const std::vector<std::string> &files, bool perFile)
+{
+    TKvraCompress kc(nullptr);
+    kc.SetCompressedFile(Windows(work / "tree.kvr"));
+    kc.SetCompressionLevel(colDefault); // zlib's 6, as zip -6
+    fs::remove(work / "tree.kvr");
+    int id = 0;
+    for (const std::string &f : files) {
+        kc.FilesToProcess()->Add(Windows(work / "tree" / f));
+        if (perFile)
+            kc.ArchiveFiles(true, id++ % UniqueIDCount);
+    }
+    if (!perFile)
+        kc.ArchiveFiles(false, 0);
+}
+
+void OurUnpack(const fs::path &work, const std::vector<std::string> &files)
+{
+    TKvraCompress kc(nullptr);
+    kc.SetCompressedFile(Windows(work / "tree.kvr"));
+    for (const std::string &f : files) {
+        kc.SetExtractDirectory(Windows((work / "out" / f).parent_path()));
+        kc.FilesToProcess()->Add(Windows(work / "tree" / f));
+        kc.ExtractFiles();
+    }
+}
+
+// The limit: each file deflated at level 6 into one output file, then each
+// inflated back into a tree of the same shape, with one zlib state, 64 KiB
+// buffers and nothing else.
+void ZlibPack(const fs::path &work, const std::vector<std::string> &files)
+{
+    const int pack = open((work / "tree.zlib").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::ofstream sizes(work / "tree.zlib.sizes");
+    std::vector<unsigned char> in(65536), out(65536);
+    z_stream z {};
+    deflateInit(&z, 6);
+    for (const std::string &name : files) {
+        const int src = open((work / "tree" / name).c_str(), O_RDONLY);
+        deflateReset(&z);
+        size_t written = 0;
+        int flush = Z_NO_FLUSH;
+        do {
+            const ssize_t n = read(src, in.data(), in.size());
+            z.next_in = in.data();
+            z.avail_in = static_cast<uInt>(std::max<ssize_t>(n, 0));
+            flush = n < static_cast<ssize_t>(in.size()) ? Z_FINISH : Z_NO_FLUSH;
+            do {
+                z.next_out = out.data();
+                z.avail_out = static_cast<uInt>(out.size());
+                deflate(&z, flush);
+                const size_t have = out.size() - z.avail_out;
+                if (write(pack, out.data(), have) != static_cast<ssize_t>(have))
+                    std::exit(1);
+                written += have;
+            } while (z.avail_out == 0);
+        } while (flush != Z_FINISH);
+        close(src);
+        sizes << written << "\n";
+    }
+    deflateEnd(&z);
+    close(pack);
+}
+
+void ZlibUnpack(const fs::path &work, const std::vector<std::string> &files)
+{
+    const int pack = open((work / "tree.zlib").c_str(), O_RDONLY);
+    std::ifstream sizeList(work / "tree.zlib.sizes");
+    std::vector<unsigned char> in(65536), out(65536);
+    std::set<fs::path> made;
+    z_stream z {};
+    inflateInit(&z);
+    for (const std::string &name : files) {
+        size_t left = 0;
+        sizeList >> left;
+        const fs::path target = work / "out" / name;
+        if (made.insert(target.parent_path()).second)
+            fs::create_directories(target.parent_path());
+        const int dest = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        inflateReset(&z);
+        int result = Z_OK;
+        while (result != Z_STREAM_END && left > 0) {
+            const ssize_t n = read(pack, in.data(), std::min(in.size(), left));
+            left -= static_cast<size_t>(std::max<ssize_t>(n, 0));
+            z.next_in = in.data();
+            z.avail_in = static_cast<uInt>(std::max<ssize_t>(n, 0));
+            do {
+                z.next_out = out.data();
+                z.avail_out = static_cast<uInt>(out.size());
+                result = inflate(&z, Z_NO_FLUSH);
+                const size_t have = out.size() - z.avail_out;
+                if (write(dest, out.data(), have) != static_cast<ssize_t>(have))
+                    std::exit(1);
+            } while (z.avail_out == 0 && result == Z_OK);
+        }
+        close(dest);
+    }
+    inflateEnd(&z);
+    close(pack);
+}
+
+int RunStep(const std::string &step, const fs::path &work)
+{
+    const std::vector<std::string> files = ReadList(work / "files.list");
+    setenv("WINROOT", (work / "winroot").c_str(), 1);
+    Machine();
+    if (step == "pack")
+        OurPack(work, files, false);
+    else if (step == "pack-each")
+        OurPack(work, files, true);
+    else if (step == "unpack")
+        OurUnpack(work, files);
+    else if (step == "idle")
+        Application->ProcessMessages(); // what any operation does first
+
+    else if (step == "zlib-pack")
+        ZlibPack(work, files);
+    else if (step == "zlib-unpack")
+        ZlibUnpack(work, files);
+    else
+        return 2;
+    return 0;
 }
 
 // ---- Measuring -------------------------------------------------------------------
 
-// Processor time (user and system, of this process and of the programs it
-// ran) is what the comparison rests on, since a busy machine stretches wall
-// time at random; each step runs three times and the best run counts.
+// Processor time (user and system) is what the ratios rest on, since a
+// busy machine stretches wall time at random; wall time is shown beside it.
 struct TTimes {
     double wall = 1e9, cpu = 1e9;
+    long peakKiB = 0;
 };
 
-double CpuSeconds()
-{
-    double total = 0;
-    for (int who : { RUSAGE_SELF, RUSAGE_CHILDREN }) {
-        rusage r {};
-        getrusage(who, &r);
-        total += r.ru_utime.tv_sec + r.ru_stime.tv_sec + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
-    }
-    return total;
-}
-
-TTimes Measure(const std::function<void()> &work)
-{
-    TTimes best;
-    for (int run = 0; run < 3; ++run) {
-        const double cpu = CpuSeconds();
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        best.wall = std::min(
-            best.wall, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        best.cpu = std::min(best.cpu, CpuSeconds() - cpu);
-    }
-    return best;
-}
-
-void Run(const std::vector<std::string> &args, const fs::path &cwd)
+TTimes RunChild(const std::vector<std::string> &args, const fs::path &cwd)
 {
     std::vector<char *> argv;
     for (const std::string &a : args)
         argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
-    const fs::path previous = fs::current_path();
-    fs::current_path(cwd);
+    const auto start = std::chrono::steady_clock::now();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
     pid_t pid;
-    const int spawned = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
-    fs::current_path(previous);
-    int status = 0;
-    if (spawned != 0 || waitpid(pid, &status, 0) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    // A spawned child starts with its parent's high-water mark in
+    // ru_maxrss, so the peak is read from the child's own VmHWM while it
+    // runs; the mark only grows, and a 2 ms poll sees it to the end.
+    const std::string status = "/proc/" + std::to_string(pid) + "/status";
+    long peakKiB = 0;
+    int exitStatus = 0;
+    rusage usage {};
+    for (;;) {
+        const pid_t done = spawned == 0 ? wait4(pid, &exitStatus, WNOHANG, &usage) : -1;
+        if (done != 0)
+            break;
+        std::ifstream in(status);
+        for (std::string line; std::getline(in, line);)
+            if (line.starts_with("VmHWM:"))
+                peakKiB = std::max(peakKiB, std::strtol(line.c_str() + 6, nullptr, 10));
+        usleep(2000);
+    }
+    if (spawned != 0 || !WIFEXITED(exitStatus) || WEXITSTATUS(exitStatus) != 0) {
         std::fprintf(stderr, "%s failed\n", args[0].c_str());
         std::exit(1);
     }
+    TTimes t;
+    t.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    t.cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    t.peakKiB = peakKiB;
+    return t;
 }
 
-// The limit: each file deflated at level 6 into one output file, then each
-// inflated back, with the archive's buffer size and nothing else.
-void ZlibPack(const std::vector<std::string> &files, const fs::path &out, std::vector<size_t> &sizes)
+TTimes Best(const std::function<void()> &before, const std::vector<std::string> &args, const fs::path &cwd)
 {
-    std::ofstream pack(out, std::ios::binary);
-    std::vector<char> in(65536), buffer(65536);
-    for (const std::string &name : files) {
-        std::ifstream src(name, std::ios::binary);
-        z_stream z {};
-        deflateInit(&z, 6);
-        size_t written = 0;
-        int flush = Z_NO_FLUSH;
-        do {
-            src.read(in.data(), in.size());
-            z.next_in = reinterpret_cast<Bytef *>(in.data());
-            z.avail_in = static_cast<uInt>(src.gcount());
-            flush = src.eof() ? Z_FINISH : Z_NO_FLUSH;
-            do {
-                z.next_out = reinterpret_cast<Bytef *>(buffer.data());
-                z.avail_out = static_cast<uInt>(buffer.size());
-                deflate(&z, flush);
-                const size_t have = buffer.size() - z.avail_out;
-                pack.write(buffer.data(), have);
-                written += have;
-            } while (z.avail_out == 0);
-        } while (flush != Z_FINISH);
-        deflateEnd(&z);
-        sizes.push_back(written);
+    TTimes best;
+    for (int run = 0; run < 3; ++run) {
+        before();
+        const TTimes t = RunChild(args, cwd);
+        best.wall = std::min(best.wall, t.wall);
+        best.cpu = std::min(best.cpu, t.cpu);
+        best.peakKiB = std::max(best.peakKiB, t.peakKiB);
     }
+    return best;
 }
 
-void ZlibUnpack(const std::vector<std::string> &files, const fs::path &pack, const std::vector<size_t> &sizes,
-    const fs::path &outDir)
+// The extracted tree must be the source tree again.
+bool SameTrees(const fs::path &a, const fs::path &b, const std::vector<std::string> &files)
 {
-    std::ifstream src(pack, std::ios::binary);
-    std::vector<char> in(65536), buffer(65536);
-    for (size_t i = 0; i < files.size(); ++i) {
-        std::ofstream dest(outDir / ("f" + std::to_string(i)), std::ios::binary);
-        z_stream z {};
-        inflateInit(&z);
-        size_t left = sizes[i];
-        int result = Z_OK;
-        while (result != Z_STREAM_END && left > 0) {
-            src.read(in.data(), std::min(in.size(), left));
-            left -= src.gcount();
-            z.next_in = reinterpret_cast<Bytef *>(in.data());
-            z.avail_in = static_cast<uInt>(src.gcount());
-            do {
-                z.next_out = reinterpret_cast<Bytef *>(buffer.data());
-                z.avail_out = static_cast<uInt>(buffer.size());
-                result = inflate(&z, Z_NO_FLUSH);
-                dest.write(buffer.data(), buffer.size() - z.avail_out);
-            } while (z.avail_out == 0 && result == Z_OK);
+    for (const std::string &f : files) {
+        std::ifstream x(a / f, std::ios::binary), y(b / f, std::ios::binary);
+        const std::string bx((std::istreambuf_iterator<char>(x)), {}),
+            by((std::istreambuf_iterator<char>(y)), {});
+        if (bx != by) {
+            std::fprintf(stderr, "%s differs after extraction\n", f.c_str());
+            return false;
         }
-        inflateEnd(&z);
     }
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (argc == 4 && std::string(argv[1]) == "--step")
+        return RunStep(argv[2], argv[3]);
+
     const size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 200;
-    std::string pattern = (fs::temp_directory_path() / "bench-archive-XXXXXX").string();
+    const char *place = std::getenv("BENCH_DIR");
+    const fs::path base = place  ? fs::path(place)
+        : fs::exists("/dev/shm") ? fs::path("/dev/shm")
+                                 : fs::temp_directory_path();
+    std::string pattern = (base / "ba-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
         return 1;
     const fs::path work = pattern;
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    setenv("WINROOT", (work / "winroot").c_str(), 1);
-    Machine();
+    const std::string self = fs::canonical("/proc/self/exe").string();
 
-    std::printf("generating %zu MB ...\n", megabytes);
+    std::printf("generating %zu MB in %s ...\n", megabytes, work.c_str());
     const std::vector<std::string> files = MakeTree(work / "tree", megabytes);
-    uintmax_t treeBytes = 0;
-    for (const std::string &f : files)
-        treeBytes += fs::file_size(f);
-
-    // Our archive at the default level, which is zip's -6.
-    const std::string archive = "Z:" + (work / "tree.kvr").string();
-    TKvraCompress kc(nullptr);
-    kc.SetCompressedFile(archive);
-    kc.SetCompressionLevel(colDefault);
-    const TTimes ourPack = Measure([&] {
+    {
+        std::ofstream list(work / "files.list");
         for (const std::string &f : files)
-            kc.FilesToProcess()->Add("Z:" + f);
-        kc.ArchiveFiles(false, 0);
-    });
-    fs::create_directories(work / "out-kvr");
-    const TTimes ourUnpack = Measure([&] {
-        kc.SetExtractDirectory("Z:" + (work / "out-kvr").string());
-        for (const std::string &f : files)
-            kc.FilesToProcess()->Add("Z:" + f);
-        kc.ExtractFiles();
-    });
+            list << f << "\n";
+    }
+    std::vector<uintmax_t> sizes;
+    uintmax_t treeBytes = 0, over1M = 0;
+    for (const std::string &f : files) {
+        sizes.push_back(fs::file_size(work / "tree" / f));
+        treeBytes += sizes.back();
+        over1M += sizes.back() > (1u << 20);
+    }
+    std::sort(sizes.begin(), sizes.end());
+    const double under4K
+        = static_cast<double>(std::lower_bound(sizes.begin(), sizes.end(), 4096) - sizes.begin());
+    size_t folders = 0;
+    for (const auto &entry : fs::recursive_directory_iterator(work / "tree"))
+        folders += entry.is_directory();
 
-    const TTimes zipPack = Measure([&] {
-        fs::remove(work / "tree.zip");
-        Run({ "zip", "-6", "-q", "-r", (work / "tree.zip").string(), "." }, work / "tree");
-    });
-    const TTimes zipUnpack = Measure([&] {
-        Run({ "unzip", "-q", "-o", (work / "tree.zip").string(), "-d", (work / "out-zip").string() }, work);
-    });
-
-    std::vector<size_t> sizes;
-    fs::create_directories(work / "out-zlib");
-    const TTimes zlibPack = Measure([&] {
-        sizes.clear();
-        ZlibPack(files, work / "tree.zlib", sizes);
-    });
-    const TTimes zlibUnpack
-        = Measure([&] { ZlibUnpack(files, work / "tree.zlib", sizes, work / "out-zlib"); });
-
-    const double ourSize = static_cast<double>(fs::file_size(work / "tree.kvr"));
-    const double zipSize = static_cast<double>(fs::file_size(work / "tree.zip"));
-    const double zlibSize = static_cast<double>(fs::file_size(work / "tree.zlib"));
-    std::printf("tree: %zu files, %.1f MB (best of 3 runs; cpu = user + system)\n", files.size(),
-        treeBytes / 1048576.0);
-    std::printf("%-10s %10s %10s %12s %12s %10s\n", "", "pack cpu", "pack wall", "unpack cpu", "unpack wall",
-        "size MB");
-    auto row = [](const char *name, TTimes pack, TTimes unpack, double size) {
-        std::printf("%-10s %10.3f %10.3f %12.3f %12.3f %10.2f\n", name, pack.cpu, pack.wall, unpack.cpu,
-            unpack.wall, size / 1048576.0);
+    auto step = [&](const char *name) {
+        return std::vector<std::string> { self, "--step", name, work.string() };
     };
-    row("archive", ourPack, ourUnpack, ourSize);
-    row("zip -6", zipPack, zipUnpack, zipSize);
-    row("zlib loop", zlibPack, zlibUnpack, zlibSize);
-    std::printf("cpu archive / zlib loop: pack %.3f, unpack %.3f, total %.3f\n", ourPack.cpu / zlibPack.cpu,
-        ourUnpack.cpu / zlibUnpack.cpu, (ourPack.cpu + ourUnpack.cpu) / (zlibPack.cpu + zlibUnpack.cpu));
-    std::printf("cpu archive / zip:       pack %.3f, unpack %.3f, total %.3f\n", ourPack.cpu / zipPack.cpu,
-        ourUnpack.cpu / zipUnpack.cpu, (ourPack.cpu + ourUnpack.cpu) / (zipPack.cpu + zipUnpack.cpu));
-    std::printf("size archive / zip -6: %.4f\n", ourSize / zipSize);
+    const auto clearOut = [&] { fs::remove_all(work / "out"); };
+    const auto nothing = [] {};
 
-    fs::remove_all(work);
-    return 0;
+    const TTimes idle = Best(nothing, step("idle"), work);
+    const TTimes pack = Best(nothing, step("pack"), work);
+    const TTimes unpack = Best(clearOut, step("unpack"), work);
+    const bool same = SameTrees(work / "tree", work / "out", files);
+    const double ourSize = static_cast<double>(fs::file_size(work / "tree.kvr"));
+    const TTimes packEach = Best(nothing, step("pack-each"), work);
+    const double ourEachSize = static_cast<double>(fs::file_size(work / "tree.kvr"));
+
+    const TTimes zip = Best([&] { fs::remove(work / "tree.zip"); },
+        { "zip", "-r", "-6", "-q", (work / "tree.zip").string(), "." }, work / "tree");
+    const TTimes unzip = Best(
+        clearOut, { "unzip", "-q", "-o", (work / "tree.zip").string(), "-d", (work / "out").string() }, work);
+    const double zipSize = static_cast<double>(fs::file_size(work / "tree.zip"));
+
+    const TTimes zlibPack = Best(nothing, step("zlib-pack"), work);
+    const TTimes zlibUnpack = Best(clearOut, step("zlib-unpack"), work);
+    const double zlibSize = static_cast<double>(fs::file_size(work / "tree.zlib"));
+
+    std::printf(
+        "tree: %zu files (median %.1f KB, %.0f %% under 4 KiB, %ju over 1 MiB) in %zu folders, %.1f MB\n",
+        files.size(), sizes[sizes.size() / 2] / 1000.0, 100.0 * under4K / files.size(), over1M, folders,
+        treeBytes / 1048576.0);
+    std::printf("best of 3 runs, each in its own process; cpu = user + system seconds; peak = largest "
+                "resident set (VmHWM)\n");
+    std::printf("%-28s %9s %9s %10s\n", "", "cpu s", "wall s", "peak MiB");
+    auto row = [](const char *name, const TTimes &t) {
+        std::printf("%-28s %9.3f %9.3f %10.1f\n", name, t.cpu, t.wall, t.peakKiB / 1024.0);
+    };
+    row("start-up, machine and messages", idle);
+    row("archive build, one call", pack);
+    row("archive build, call per file", packEach);
+    row("archive extract", unpack);
+    row("zip -r -6 -q", zip);
+    row("unzip -q", unzip);
+    row("zlib loop pack", zlibPack);
+    row("zlib loop unpack", zlibUnpack);
+    std::printf("ratios (cpu):  build / zip -6 %.3f   build per file / zip -6 %.3f   extract / unzip %.3f\n",
+        pack.cpu / zip.cpu, packEach.cpu / zip.cpu, unpack.cpu / unzip.cpu);
+    std::printf("               build / zlib loop %.3f   extract / zlib loop %.3f\n", pack.cpu / zlibPack.cpu,
+        unpack.cpu / zlibUnpack.cpu);
+    std::printf("ratios (wall): build / zip -6 %.3f   build per file / zip -6 %.3f   extract / unzip %.3f\n",
+        pack.wall / zip.wall, packEach.wall / zip.wall, unpack.wall / unzip.wall);
+    std::printf("size MB: archive %.2f (per file %.2f), zip -6 %.2f, zlib loop %.2f; archive / zip -6 %.4f\n",
+        ourSize / 1048576.0, ourEachSize / 1048576.0, zipSize / 1048576.0, zlibSize / 1048576.0,
+        ourSize / zipSize);
+    std::printf("extracted tree %s the source tree\n", same ? "equals" : "DIFFERS FROM");
+
+    if (!std::getenv("BENCH_KEEP"))
+        fs::remove_all(work);
+    return same ? 0 : 1;
 }

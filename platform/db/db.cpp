@@ -1032,13 +1032,19 @@ bool TDataSet::FilterRow(TRecBuf &row)
 {
     if (!filtered_ || !OnFilterRecord)
         return true;
+    bool accept = true;
+    WithFilterBuffer(row, [&] { OnFilterRecord(this, accept); });
+    return accept;
+}
+
+void TDataSet::WithFilterBuffer(TRecBuf &row, const std::function<void()> &action)
+{
     TDataSetState saved = state_;
     TRecBuf *savedTemp = tempBuffer_;
     state_ = dsFilter;
     tempBuffer_ = &row;
-    bool accept = true;
     try {
-        OnFilterRecord(this, accept);
+        action();
     } catch (...) {
         state_ = saved;
         tempBuffer_ = savedTemp;
@@ -1046,7 +1052,6 @@ bool TDataSet::FilterRow(TRecBuf &row)
     }
     state_ = saved;
     tempBuffer_ = savedTemp;
-    return accept;
 }
 
 void TDataSet::SetFiltered(bool filtered)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -684,6 +685,11 @@ protected:
     void GetCalcFields(TRecBuf &buffer);
     // Runs the filter event on a row read by the engine, the fields reading it.
     bool FilterRow(TRecBuf &row);
+public:
+    // Runs action in dsFilter with the fields reading row (a record-filter
+    // callback's view of the record the engine offers).
+    void WithFilterBuffer(TRecBuf &row, const std::function<void()> &action);
+protected:
     void SetState(TDataSetState state);
     void CheckActive() const;
     void CheckInactive() const;

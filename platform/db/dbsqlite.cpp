@@ -427,10 +427,15 @@ public:
                 TUse use(s);
                 BindAll(s, sql.Args);
                 int rc;
+                Variant v;
                 while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
                     ++count;
                     lastRow = sqlite3_column_int64(s, 0);
-                    Variant v = Column(s, valueCol);
+                    if (sqlite3_column_type(s, valueCol) == SQLITE_TEXT)
+                        v.AssignText(reinterpret_cast<const char *>(sqlite3_column_text(s, valueCol)),
+                            static_cast<size_t>(sqlite3_column_bytes(s, valueCol)));
+                    else
+                        v = Column(s, valueCol);
                     // The match runs after the statement is reset below when it
                     // hits, so a throwing test leaves nothing active.
                     if (match(v)) {

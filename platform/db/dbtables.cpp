@@ -569,6 +569,14 @@ int TBDEDataSet::FilterCallback(void *clientData, const TEngineRow &row)
     return ds->FilterRow(buffer) ? 1 : 0;
 }
 
+void TBDEDataSet::WithEngineRow(const TEngineRow &row, const std::function<void()> &action)
+{
+    TRecBuf buffer;
+    InternalInitRecord(buffer);
+    RowToBuffer(row, buffer);
+    WithFilterBuffer(buffer, action);
+}
+
 void TBDEDataSet::SetFilterData(bool filtered, const TFilterRecordEvent &handler)
 {
     if (!cursor_)
@@ -763,9 +771,8 @@ std::unique_ptr<TEngineCursor> TTable::CreateHandle()
     return DBHandle()->OpenTable(tableName_, readOnly_);
 }
 
-void TTable::InternalOpen()
+void TTable::PrepareCursor()
 {
-    TDBDataSet::InternalOpen();
     indexDefs_.Clear();
     for (const TEngineIndexDesc &ix : cursor_->Indexes()) {
         TIndexOptions o;

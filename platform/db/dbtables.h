@@ -132,6 +132,9 @@ public:
     // A row read by the engine as a record buffer of this dataset, calculated
     // fields included (for reading records without moving the dataset).
     void RowToBuffer(const TEngineRow &row, TRecBuf &buffer);
+    // Runs action with the fields reading a row the engine offers (inside a
+    // record-filter callback); the dataset's buffers stay as they are.
+    void WithEngineRow(const TEngineRow &row, const std::function<void()> &action);
 
 protected:
     virtual std::unique_ptr<TEngineCursor> CreateHandle() = 0;
@@ -280,7 +283,7 @@ public:
 
 protected:
     std::unique_ptr<TEngineCursor> CreateHandle() override;
-    void InternalOpen() override;
+    void PrepareCursor() override; // index definitions, the index, the master's range
     void InternalClose() override;
     TRecBuf *KeyBuffer() const override;
     void PostKeyBuffer(bool commit) override;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <string>
 
 // A value of any of the kinds a field, a parameter or a key holds: null, a
@@ -29,6 +30,12 @@ public:
     bool AsBoolean() const;
     std::string AsString() const;
     const std::string &Text() const { return text_; } // the text of a vkText value
+    // Makes this a text, reusing its storage (for reading many rows).
+    void AssignText(const char *text, size_t size)
+    {
+        kind_ = vkText;
+        text_.assign(text, size);
+    }
 
     // Same kind and value (an integer and a float of the same value are equal).
     bool operator==(const Variant &other) const;

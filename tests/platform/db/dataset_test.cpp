@@ -702,3 +702,50 @@ TEST_F(DataSetTest, FieldDataLinksFollowTheirField)
 }
 
 } // namespace
+
+namespace {
+
+// A table that installs its own record filter once its index is set up, as
+// the library's tables do.
+class TFilteringTable : public TTable
+{
+public:
+    using TTable::TTable;
+    int KeyFieldsSeen = -1;
+    hDBIFilter Filter = 0;
+
+protected:
+    void PrepareCursor() override
+    {
+        TTable::PrepareCursor();
+        KeyFieldsSeen = IndexFieldCount();
+        Filter = Handle()->AddFilter(this, 1, false, nullptr, 0, &Keep);
+        Handle()->ActivateFilter(Filter);
+    }
+
+private:
+    static int Keep(void *client, const TEngineRow &row)
+    {
+        auto *t = static_cast<TFilteringTable *>(client);
+        bool keep = false;
+        t->WithEngineRow(row, [&] {
+            keep = t->State() == dsFilter && t->FieldByName("City")->AsString() == "Lima";
+        });
+        return keep ? 1 : 0;
+    }
+};
+
+TEST_F(DataSetTest, PrepareCursorRunsAfterTheIndexAndCallbacksReadTheOfferedRow)
+{
+    MakeCustomers(9);
+    TFilteringTable t(nullptr);
+    t.SetDatabaseName(file_);
+    t.SetTableName("customer");
+    t.SetIndexName("ByName");
+    t.Open();
+    EXPECT_EQ(t.KeyFieldsSeen, 1);
+    EXPECT_EQ(Names(t), std::vector<std::string>({"Name0003", "Name0006", "Name0009"}));
+    EXPECT_EQ(t.State(), dsBrowse);
+}
+
+} // namespace

@@ -778,7 +778,7 @@ std::string TqxDateTimeText::ExpandDisplayFormat() const
         { "t", fs.ShortTimeFormat },
     };
     for (const auto &[from, to] : replacements)
-        format = StringReplace(format, from, to, { rfReplaceAll });
+        format = StringReplace(format, from, to, rfReplaceAll);
     return format;
 }
 

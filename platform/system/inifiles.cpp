@@ -94,9 +94,11 @@ std::string Join(const TIniLines &ini)
 // header line. False when there is none.
 bool FindSection(const TIniLines &ini, const std::string &section, size_t &first, size_t &last)
 {
+    // Names in the file are read without their surrounding blanks; so is the one asked for.
+    const std::string wanted = TrimBlanks(section);
     std::string name;
     for (size_t i = 0; i < ini.Lines.size(); ++i)
-        if (SectionName(ini.Lines[i], name) && AnsiSameText(name, section)) {
+        if (SectionName(ini.Lines[i], name) && AnsiSameText(name, wanted)) {
             first = i;
             last = i + 1;
             while (last < ini.Lines.size() && !SectionName(ini.Lines[last], name))
@@ -204,7 +206,7 @@ std::string TIniFile::ReadString(
         return fallback;
     std::string key, value;
     for (size_t i = first + 1; i < last; ++i)
-        if (KeyLine(ini.Lines[i], key, value) && AnsiSameText(key, ident))
+        if (KeyLine(ini.Lines[i], key, value) && AnsiSameText(key, TrimBlanks(ident)))
             return value;
     return fallback;
 }
@@ -226,7 +228,7 @@ void TIniFile::WriteString(const std::string &section, const std::string &ident,
         }
         std::string key, old;
         for (size_t i = first + 1; i < last; ++i)
-            if (KeyLine(ini.Lines[i], key, old) && AnsiSameText(key, ident)) {
+            if (KeyLine(ini.Lines[i], key, old) && AnsiSameText(key, TrimBlanks(ident))) {
                 ini.Lines[i] = line;
                 return true;
             }
@@ -291,7 +293,7 @@ void TIniFile::DeleteKey(const std::string &section, const std::string &ident)
             return false;
         std::string key, value;
         for (size_t i = first + 1; i < last; ++i)
-            if (KeyLine(ini.Lines[i], key, value) && AnsiSameText(key, ident)) {
+            if (KeyLine(ini.Lines[i], key, value) && AnsiSameText(key, TrimBlanks(ident))) {
                 ini.Lines.erase(ini.Lines.begin() + static_cast<long>(i));
                 return true;
             }

@@ -266,6 +266,18 @@ private:
     }
 };
 
+// Calls fn with the signal's arguments, or with none when it takes none. A
+// function of its own rather than an if constexpr in the lambdas below:
+// clang 14 misjudges decltype of a generic lambda's parameter pack there and
+// picks the wrong branch.
+template <typename F, typename... Args> void CallWithWhatItTakes(const F &fn, const Args &...args)
+{
+    if constexpr (std::is_invocable_v<const F &, const Args &...>)
+        fn(args...);
+    else
+        fn();
+}
+
 // Connects a Qt signal of sender (the bridge widget or a part of it) to code
 // of the bridge's control, guarded the same way; nothing runs once the
 // control or the widget is gone.
@@ -279,11 +291,6 @@ void ConnectGuarded(TWidgetLink &link, Sender *sender, Signal signal, F &&fn)
             if (!alive || !target->control)
                 return;
             TDispatchDepth depth;
-            GuardedCall(target->control, [&] {
-                if constexpr (std::is_invocable_v<const F &, decltype(args)...>)
-                    fn(args...);
-                else
-                    fn();
-            });
+            GuardedCall(target->control, [&] { CallWithWhatItTakes(fn, args...); });
         });
 }

@@ -75,6 +75,22 @@ TEST_F(IniFileTest, WritesKeepEverythingElse)
     EXPECT_EQ(Get("C:\\site.URL"), "; keep me\n[Other]\n\n[New]\nCount=3\n");
 }
 
+TEST_F(IniFileTest, NamesWithBlanksAroundThemAreTheNamesWithout)
+{
+    // The file's names are read trimmed; a name asked for with blanks around
+    // it is the same name, so what is written under it reads back and is
+    // written once, not as a new section each time.
+    Put("C:\\blanks.ini", "[ Setup ]\n  Title = ORVEX\n");
+    TIniFile ini("C:\\blanks.ini");
+    EXPECT_EQ(ini.ReadString(" Setup ", " Title ", "-"), "ORVEX");
+    ini.WriteString("Setup ", "Title ", "Tabulo");
+    ini.WriteString(" Other", " Key", "1");
+    ini.WriteString(" Other", " Key", "2");
+    EXPECT_EQ(ini.ReadString("Other ", "Key", "-"), "2");
+    EXPECT_EQ(ini.ReadString("Setup", "Title", "-"), "Tabulo");
+    EXPECT_EQ(Get("C:\\blanks.ini"), "[ Setup ]\nTitle =Tabulo\n\n[ Other]\n Key=2\n");
+}
+
 TEST_F(IniFileTest, AByteOrderMarkIsReadPastAndKept)
 {
     Put("C:\\bom.ini", "\xEF\xBB\xBF[S]\nA=1\n");

@@ -115,7 +115,7 @@ TCustomPathSpecifier *Standard(const TMetaClass &classType)
 }
 
 
-// Removes the RunOnce values name, name1, name2, ... that hold command.
+// Removes the RunOnce values named name, name1, name2, ... that hold command.
 void RemoveRunOnce(const std::string &name, const std::string &command)
 {
     try {
@@ -126,10 +126,9 @@ void RemoveRunOnce(const std::string &name, const std::string &command)
         TStringList names;
         reg.GetValueNames(names);
         for (int i = 0; i < names.Count(); ++i) {
-            const std::string rest = names[i].size() >= name.size() ? names[i].substr(name.size()) : "-";
-            int number = 0;
-            if (SameText(names[i].substr(0, name.size()), name) && (rest.empty() || TryStrToInt(rest, number))
-                && reg.GetDataType(names[i]) == rdString && SameText(reg.ReadString(names[i]), command))
+            const bool ours = SameText(names[i].substr(0, name.size()), name)
+                && reg.GetDataType(names[i]) == rdString && SameText(reg.ReadString(names[i]), command);
+            if (ours)
                 reg.DeleteValue(names[i]);
         }
     } catch (const ERegistryException &) {

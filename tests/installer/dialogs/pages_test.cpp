@@ -343,6 +343,34 @@ TEST_F(Pages, APageComponentWithoutManagerShowsItsPageAlone)
     EXPECT_EQ(dialog->Form(), nullptr);
 }
 
+TEST_F(Pages, WelcomeAloneShowsAtItsOwnEventAndCancelAborts)
+{
+    auto *dialog = static_cast<TWelcomeDlg *>(form_->FindComponent("WelcomeDlg1"));
+    dialog->SetDialogManager(nullptr);
+    std::vector<std::string> journal;
+    dialog->OnBeforeExecute = [&](TObject *) { journal.push_back("before"); };
+    dialog->OnAfterExecute = [&](TObject *) { journal.push_back("after"); };
+    Script({ [&] {
+        auto *page = static_cast<TWelcomeForm *>(ModalForm());
+        journal.push_back(page->Caption() + (page->BackBtn->Visible() ? " back" : " no back")
+            + (page->ProceedBtn->Default() ? " default" : ""));
+        ClickControl(page->ProceedBtn);
+    } });
+    install_->BroadcastEvent(install_, ieWelcome, nullptr);
+    EXPECT_THAT(journal, ElementsAre("before", "Bienvenida no back default", "after"));
+    EXPECT_EQ(install_->Tag(), 1);
+
+    journal.clear();
+    Script({ [] { ClickControl(static_cast<TWelcomeForm *>(ModalForm())->CancelBtn); } });
+    EXPECT_THROW(install_->BroadcastEvent(install_, ieWelcome, nullptr), EAIUserAbort);
+    EXPECT_THAT(journal, ElementsAre("before"));
+    EXPECT_EQ(dialog->Form(), nullptr);
+
+    // An EAbort on the way is a quiet "not shown".
+    dialog->OnBeforeExecute = [](TObject *) { throw EAbort("stop"); };
+    EXPECT_FALSE(dialog->Execute());
+}
+
 // ---- Pictures of the pages ------------------------------------------------------------
 
 class Screenshots : public Pages

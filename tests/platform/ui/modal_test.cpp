@@ -99,6 +99,27 @@ TEST(ModalForms, NestInsideWorkThatAModalLoopRuns)
     EXPECT_EQ(steps, (std::vector<std::string> { "inner 1", "outer still modal" }));
 }
 
+TEST(ModalForms, TerminateEndsEveryNestedModalLoop)
+{
+    // Terminate ends the program's loops for good: in a child process.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto run = [] {
+        FormPtr outer = MakeForm();
+        TTestForm *o = outer.get();
+        TModalResult inner = mrNone;
+        o->OnShow = [&](TObject *) {
+            QueueCall([&] {
+                FormPtr nested = MakeForm();
+                nested->OnShow = [](TObject *) { QueueCall([] { Application->Terminate(); }); };
+                inner = nested->ShowModal();
+            });
+        };
+        const TModalResult result = o->ShowModal();
+        std::_Exit(result == mrCancel && inner == mrCancel && !o->Visible() ? 0 : 4);
+    };
+    EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+}
+
 TEST(ModalForms, StayOverTheMainForm)
 {
     // The first form made through the application is its main form.

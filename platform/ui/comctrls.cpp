@@ -708,6 +708,10 @@ private:
             }
             p.drawText(QRect(x + boxW, line.top(), width(), line.height()), Qt::AlignLeft | Qt::AlignVCenter, label);
         }
+        if (Style() & WS_BORDER) {
+            p.setPen(ToQColor(clWindowFrame));
+            p.drawRect(rect().adjusted(0, 0, -1, -1));
+        }
     }
 
     static void DrawArrow(QPainter &p, QPoint centre, int direction, const QColor &color)
@@ -735,9 +739,15 @@ private:
     std::vector<MONTHDAYSTATE> dayStates_;
 };
 
-void MakeMonthCalendar(TWinControl *control, const TCreateParams &)
+void MakeMonthCalendar(TWinControl *control, const TCreateParams &params)
 {
-    auto *widget = new TMonthCalWidget(control, TQtBoundary::ParentWidgetFor(control));
+    const bool dropDown = params.WndParent == GetDesktopWindow();
+    auto *widget = new TMonthCalWidget(control, dropDown ? nullptr : TQtBoundary::ParentWidgetFor(control));
+    if (dropDown) {
+        // A window of its own that never takes the focus from the control it drops from.
+        widget->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+        widget->setAttribute(Qt::WA_ShowWithoutActivating);
+    }
     widget->setAutoFillBackground(false);
     TQtBoundary::SetWidget(control, widget);
 }

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMouseEvent>
 
 #include <algorithm>
 #include <map>
@@ -803,9 +804,17 @@ void TControl::CMTextChanged(TMessage &)
     Invalidate();
 }
 
+// Whether the control places and shows its widget itself: a form's window
+// is placed and shown by the form, a drop-down on the desktop by its control
+// (in screen coordinates, which are its own).
+static bool PlacedByControl(const TControl *control, const QWidget *widget)
+{
+    return widget && (!widget->isWindow() || !dynamic_cast<const TCustomForm *>(control));
+}
+
 void TControl::CMVisibleChanged(TMessage &)
 {
-    if (QWidget *widget = d->widget; widget && !widget->isWindow())
+    if (QWidget *widget = d->widget; PlacedByControl(this, widget))
         widget->setVisible(d->visible);
 }
 
@@ -853,13 +862,13 @@ void TControl::ApplyAll()
     SetHint(d->hint);
     if (auto *win = dynamic_cast<TWinControl *>(this); !win)
         SetTextValue(d->text);
-    if (!widget->isWindow())
+    if (PlacedByControl(this, widget))
         widget->setVisible(d->visible);
 }
 
 void TControl::UpdateBounds()
 {
-    if (QWidget *widget = d->widget; widget && !widget->isWindow())
+    if (QWidget *widget = d->widget; PlacedByControl(this, widget))
         widget->setGeometry(d->left, d->top, d->width, d->height);
 }
 
@@ -1068,6 +1077,61 @@ std::map<std::string, TWindowClassMaker> &WindowClasses()
 void RegisterWindowClass(const std::string &name, TWindowClassMaker make)
 {
     WindowClasses()[name] = make;
+}
+
+HWND GetDesktopWindow()
+{
+    static HWND__ *const desktop = reinterpret_cast<HWND__ *>(&WindowClasses);
+    return desktop;
+}
+
+namespace {
+
+// Mouse hooks see every press in the program before its window does.
+class TMouseHooks : public QObject
+{
+public:
+    std::map<int, TMouseHookProc> hooks;
+    int next = 1;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType() && !hooks.empty()) {
+            auto *mouse = static_cast<QMouseEvent *>(event);
+            const uint32_t msg = mouse->button() == Qt::RightButton ? WM_RBUTTONDOWN
+                : mouse->button() == Qt::MiddleButton               ? WM_MBUTTONDOWN
+                                                                    : WM_LBUTTONDOWN;
+            const QPoint at = mouse->globalPosition().toPoint();
+            for (const auto &[id, proc] : std::map<int, TMouseHookProc>(hooks))
+                GuardedCall(nullptr, [&, proc = proc] { proc(msg, { at.x(), at.y() }); });
+        }
+        return false;
+    }
+};
+
+TMouseHooks &MouseHooks()
+{
+    static TMouseHooks *hooks = [] {
+        auto *made = new TMouseHooks;
+        qApp->installEventFilter(made);
+        return made;
+    }();
+    return *hooks;
+}
+
+} // namespace
+
+int SetMouseHook(TMouseHookProc proc)
+{
+    TMouseHooks &hooks = MouseHooks();
+    hooks.hooks[hooks.next] = std::move(proc);
+    return hooks.next++;
+}
+
+void RemoveMouseHook(int id)
+{
+    MouseHooks().hooks.erase(id);
 }
 
 void TWinControl::CreateWindowHandle(const TCreateParams &params)
@@ -1525,6 +1589,22 @@ LRESULT SendMessage(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam)
     return control ? control->Perform(msg, wParam, lParam) : 0;
 }
 
+bool PostMessage(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam)
+{
+    if (!FindControl(handle))
+        return false;
+    QMetaObject::invokeMethod(
+        qApp,
+        [handle, msg, wParam, lParam] {
+            if (FindControl(handle)) {
+                TDispatchDepth depth;
+                GuardedCall(FindControl(handle), [&] { SendMessage(handle, msg, wParam, lParam); });
+            }
+        },
+        Qt::QueuedConnection);
+    return true;
+}
+
 int32_t GetWindowLong(HWND handle, int index)
 {
     TWinControl *control = FindControl(handle);
@@ -1784,9 +1864,16 @@ void TQtBoundary::Paint(TWidgetLink &link, QPaintEvent *)
     link.control->WndProc(message);
 }
 
-void TQtBoundary::Focus(TWidgetLink &link, QFocusEvent *, bool in)
+void TQtBoundary::Focus(TWidgetLink &link, QFocusEvent *event, bool in)
 {
     TMessage message { in ? WM_SETFOCUS : WM_KILLFOCUS, 0, 0, 0 };
+    // WM_KILLFOCUS names the window that takes the focus (or becomes active), when it is one of ours.
+    if (!in) {
+        QWidget *next = event->reason() == Qt::ActiveWindowFocusReason ? QApplication::activeWindow() : QApplication::focusWidget();
+        if (auto *nextLink = dynamic_cast<TWidgetLink *>(next); nextLink && nextLink->control)
+            if (auto *win = dynamic_cast<TWinControl *>(nextLink->control); win && win->HandleAllocated())
+                message.WParam = reinterpret_cast<WPARAM>(win->Handle());
+    }
     link.control->WndProc(message);
 }
 

@@ -7,6 +7,7 @@
 #include "platform/ui/messages.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -365,9 +366,22 @@ protected:
 using TWindowClassMaker = void (*)(TWinControl *control, const TCreateParams &params);
 void RegisterWindowClass(const std::string &name, TWindowClassMaker make);
 
+// The desktop: as WndParent in CreateParams it makes a control's window a
+// window of its own (a drop-down), placed in screen coordinates.
+HWND GetDesktopWindow();
+
+// A hook on the mouse presses of every window of the program, as a
+// thread's mouse hook sees them: msg (WM_LBUTTONDOWN, WM_RBUTTONDOWN, ...)
+// and the point on the screen, before the window under the mouse gets it.
+using TMouseHookProc = std::function<void(uint32_t msg, TPoint screenPoint)>;
+int SetMouseHook(TMouseHookProc proc); // answers the hook's id
+void RemoveMouseHook(int id);
+
 // Window functions over handles.
 TWinControl *FindControl(HWND handle);
 LRESULT SendMessage(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam);
+// Queues the message for the window; it is dropped when the window is gone by then.
+bool PostMessage(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam);
 int32_t GetWindowLong(HWND handle, int index);
 int32_t SetWindowLong(HWND handle, int index, int32_t value); // answers the previous value
 HWND GetFocus();

@@ -126,6 +126,7 @@ constexpr uint32_t CM_TEXTCHANGED = CM_BASE + 36;
 constexpr uint32_t CM_MOUSEENTER = CM_BASE + 19;
 constexpr uint32_t CM_MOUSELEAVE = CM_BASE + 20;
 constexpr uint32_t CM_GETDATALINK = CM_BASE + 48;
+constexpr uint32_t CM_CANCELMODE = CM_BASE + 60; // LParam: the control that sent it, or 0
 // Notifications reflected back to the control that caused them.
 constexpr uint32_t CN_BASE = 0xBC00;
 constexpr uint32_t CN_KEYDOWN = CN_BASE + WM_KEYDOWN;

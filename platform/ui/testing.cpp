@@ -16,6 +16,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 // ---- Services --------------------------------------------------------------------------------
 
@@ -380,6 +381,31 @@ int64_t SaveScreenshot(TCustomForm *form, const std::string &path)
     }
     painter.drawImage(side, side + caption, client);
     painter.end();
+
+    // Drop-downs of the form's controls (windows of their own on the
+    // desktop) show where they stand on the screen, over the form.
+    const QPoint origin = widget->mapToGlobal(QPoint(0, 0)) - QPoint(side, side + caption);
+    QRect whole = image.rect();
+    std::vector<std::pair<QRect, QImage>> dropDowns;
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        auto *link = dynamic_cast<TWidgetLink *>(top);
+        if (top == widget || !top->isVisible() || !(top->windowFlags() & Qt::Tool) || !link || !link->control ||
+            GetParentForm(link->control) != form)
+            continue;
+        const QRect at = top->geometry().translated(-origin);
+        dropDowns.emplace_back(at, top->grab().toImage());
+        whole = whole.united(at);
+    }
+    if (!dropDowns.empty()) {
+        QImage desktop(whole.size(), QImage::Format_RGB32);
+        desktop.fill(QColor(0, 128, 128));
+        QPainter over(&desktop);
+        over.drawImage(-whole.topLeft(), image);
+        for (const auto &[at, picture] : dropDowns)
+            over.drawImage(at.topLeft() - whole.topLeft(), picture);
+        over.end();
+        image = desktop;
+    }
 
     std::filesystem::path file(path);
     if (file.has_parent_path())

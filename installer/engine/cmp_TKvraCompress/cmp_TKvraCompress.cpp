@@ -390,6 +390,8 @@ struct TKvraCompress::Impl {
 
     void ReadHeaders();
     void ResetStats();
+    bool totalsKnown = false; // the sums below describe the loaded headers
+    int64_t totalUncompressed = 0, totalCompressed = 0;
     void FillStats(const TFileHeader &header);
     void Status() { q->OnStatus(q, stats); }
     void CheckAbort()
@@ -574,6 +576,7 @@ void TKvraCompress::Impl::WriteFully(TStream &stream, const void *buffer, int64_
 void TKvraCompress::Impl::ReadHeaders()
 {
     loaded = false;
+    totalsKnown = false;
     openArchive.reset();
     writtenArchive.valid = false;
     uniqueIDs.fill(0);
@@ -598,12 +601,19 @@ void TKvraCompress::Impl::ResetStats()
     stats.OverallBytesDone = 0;
     stats.OverallPercent = 0;
     stats.Finished = false;
-    stats.TotalUncompressed = 0;
-    stats.TotalCompressed = 0;
-    for (int i = 0; i < headers.Count(); ++i) {
-        stats.TotalUncompressed += headers.GetFileHeaders(i)->UncompressedSize;
-        stats.TotalCompressed += headers.GetFileHeaders(i)->CompressedSize;
+    // The sums of a loaded list are taken once: extracting file after file
+    // from a large archive must not add up every header for each file.
+    if (!totalsKnown || !loaded) {
+        totalUncompressed = 0;
+        totalCompressed = 0;
+        for (int i = 0; i < headers.Count(); ++i) {
+            totalUncompressed += headers.GetFileHeaders(i)->UncompressedSize;
+            totalCompressed += headers.GetFileHeaders(i)->CompressedSize;
+        }
+        totalsKnown = loaded;
     }
+    stats.TotalUncompressed = totalUncompressed;
+    stats.TotalCompressed = totalCompressed;
     stats.OverallRatio = Percent(stats.TotalCompressed, stats.TotalUncompressed);
 }
 
@@ -816,6 +826,7 @@ void TKvraCompress::ArchiveFiles(bool append, int uniqueID)
     d->abort = false;
     d->operation = kopCompressing;
     d->openArchive.reset();
+    d->totalsKnown = false;
     d->headers.SetMultiDisk(false);
     d->offset = 0;
     int written = 0;

@@ -157,6 +157,34 @@ TEST_F(ArchiveTest, ExtractionOverANameInAnotherCaseReplacesThatFile)
     EXPECT_FALSE(std::filesystem::exists(host_ + "/OUT"));
 }
 
+// The totals of the whole archive follow its files, however the list came to
+// hold them.
+TEST_F(ArchiveTest, TotalsFollowTheFilesOfTheArchive)
+{
+    const std::string a = Write("a.txt", TextBytes(3000)), b = Write("b.txt", TextBytes(5000));
+    Build(Path("t.kvr"), { a });
+    TKvraCompress kc(nullptr);
+    kc.SetCompressedFile(Path("t.kvr"));
+    TlzhFileStats stats;
+    kc.GetFileStats(0, stats);
+    EXPECT_EQ(stats.TotalUncompressed, 3000);
+    kc.FilesToProcess()->Add(b);
+    kc.ArchiveFiles(true, 0);
+    kc.GetFileStats(1, stats);
+    EXPECT_EQ(stats.TotalUncompressed, 8000);
+    kc.SetExtractDirectory(Path("out"));
+    int64_t last = 0;
+    kc.OnStatus = [&](TKvraCompress *, const TlzhFileStats &s) { last = s.TotalUncompressed; };
+    kc.FilesToProcess()->Add(b);
+    kc.ExtractFiles();
+    EXPECT_EQ(last, 8000);
+    kc.SetCompressedFile(Path("t2.kvr"));
+    Build(Path("t2.kvr"), { b });
+    kc.FilesToProcess()->Add(b);
+    kc.ExtractFiles();
+    EXPECT_EQ(last, 5000);
+}
+
 // ---- Round trips ----------------------------------------------------------------
 
 struct TRoundTrip {

@@ -89,6 +89,8 @@ constexpr uint32_t EM_CANUNDO = 0x00C6;
 constexpr uint32_t EM_UNDO = 0x00C7;
 constexpr uint32_t EM_SETPASSWORDCHAR = 0x00CC;
 constexpr uint32_t EM_SETREADONLY = 0x00CF;
+// Rich edit: the selected text into the buffer LParam points to (UTF-8, with a terminator).
+constexpr uint32_t EM_GETSELTEXT = WM_USER + 62;
 
 // List box messages. Indexes are 0-based; LB_ERR answers a bad index.
 constexpr uint32_t LB_ADDSTRING = 0x0180;

@@ -19,6 +19,7 @@
 #include <QTextBlock>
 
 #include <algorithm>
+#include <cstring>
 
 const TMetaClass TCustomLabel::Class { "TCustomLabel", &TGraphicControl::Class };
 const TMetaClass TLabel::Class { "TLabel", &TCustomLabel::Class };
@@ -518,6 +519,14 @@ QPlainTextEdit *PlainOf(const TControl *control)
 {
     return qobject_cast<QPlainTextEdit *>(TQtBoundary::Widget(control));
 }
+// The selection of a native edit of another kind, as it answers EM_GETSEL.
+std::pair<uint32_t, uint32_t> SelectionByMessage(const TCustomEdit *edit)
+{
+    uint32_t start = 0, end = 0;
+    const_cast<TCustomEdit *>(edit)->Perform(
+        EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return { start, end };
+}
 } // namespace
 
 bool TCustomEdit::IsMultiLine() const
@@ -568,8 +577,9 @@ int TCustomEdit::SelStart() const
         int start = line->hasSelectedText() ? line->selectionStart() : line->cursorPosition();
         return CharsBefore(line->text(), start);
     }
-    QPlainTextEdit *plain = PlainOf(this);
-    return plain ? plain->textCursor().selectionStart() : 0;
+    if (QPlainTextEdit *plain = PlainOf(this))
+        return plain->textCursor().selectionStart();
+    return static_cast<int>(SelectionByMessage(this).first);
 }
 
 void TCustomEdit::SetSelStart(int start)
@@ -582,6 +592,8 @@ void TCustomEdit::SetSelStart(int start)
         QTextCursor cursor = plain->textCursor();
         cursor.setPosition(std::clamp(start, 0, static_cast<int>(plain->document()->characterCount()) - 1));
         plain->setTextCursor(cursor);
+    } else {
+        Perform(EM_SETSEL, static_cast<WPARAM>(std::max(0, start)), std::max(0, start));
     }
 }
 
@@ -590,8 +602,10 @@ int TCustomEdit::SelLength() const
     const_cast<TCustomEdit *>(this)->HandleNeeded();
     if (QLineEdit *line = LineOf(this))
         return static_cast<int>(line->selectedText().toUcs4().size());
-    QPlainTextEdit *plain = PlainOf(this);
-    return plain ? plain->textCursor().selectionEnd() - plain->textCursor().selectionStart() : 0;
+    if (QPlainTextEdit *plain = PlainOf(this))
+        return plain->textCursor().selectionEnd() - plain->textCursor().selectionStart();
+    auto [start, end] = SelectionByMessage(this);
+    return static_cast<int>(end - start);
 }
 
 void TCustomEdit::SetSelLength(int length)
@@ -608,6 +622,8 @@ void TCustomEdit::SetSelLength(int length)
         cursor.setPosition(start);
         cursor.setPosition(end, QTextCursor::KeepAnchor);
         plain->setTextCursor(cursor);
+    } else {
+        Perform(EM_SETSEL, static_cast<WPARAM>(start), start + std::max(0, length));
     }
 }
 
@@ -616,9 +632,15 @@ std::string TCustomEdit::SelText() const
     const_cast<TCustomEdit *>(this)->HandleNeeded();
     if (QLineEdit *line = LineOf(this))
         return line->selectedText().toStdString();
-    QPlainTextEdit *plain = PlainOf(this);
-    return plain ? plain->textCursor().selectedText().replace(QChar(0x2029), "\r\n").toStdString()
-                 : std::string();
+    if (QPlainTextEdit *plain = PlainOf(this))
+        return plain->textCursor().selectedText().replace(QChar(0x2029), "\r\n").toStdString();
+    // Another kind of native edit (the rich edit) answers EM_GETSELTEXT into
+    // a buffer of four bytes a character and two for each line break.
+    auto [start, end] = SelectionByMessage(this);
+    std::string buffer(static_cast<size_t>(end - start) * 6 + 1, '\0');
+    const_cast<TCustomEdit *>(this)->Perform(EM_GETSELTEXT, 0, reinterpret_cast<LPARAM>(buffer.data()));
+    buffer.resize(std::strlen(buffer.c_str()));
+    return buffer;
 }
 
 void TCustomEdit::SetSelText(const std::string &text)

@@ -3,15 +3,21 @@
 #include "controls/base/registration.h"
 #include "controls/widgets/qxdbdatetimepicker.h"
 #include "controls/widgets/qxmonthcalendar.h"
+#include "controls/widgets/qxriched.h"
+#include "platform/classes/registration.h"
+#include "platform/rich/registration.h"
 
 void RegisterControlsWidgetsClasses()
 {
     RegisterControlsBaseClasses();
+    RegisterRichClasses();
     RegisterClasses({
         // qxmonthcalendar
         &TqxDateTimeColors::Class, &TqxPopupYearOptions::Class, &TCalendarPopupMenu::Class, &TqxMonthCalendar::Class,
         // qxdbdatetimepicker
         &TqxCalendarOptions::Class, &TqxPopupCalendar::Class, &TqxDateComboButton::Class,
         &TqxDBCustomDateTimePicker::Class, &TqxDBDateTimePicker::Class,
+        // qxriched
+        &TqxPrintMargins::Class, &TqxCustomRichEdit::Class,
     });
 }

@@ -15,6 +15,8 @@
 class TCustomRichEdit;
 class IRichEditOleCallback;
 
+ORVEX_EXCEPTION(EOutOfResources, EOutOfMemory);
+
 enum TNumberingStyle { nsNone, nsBullet };
 enum TAttributeType { atSelected, atDefaultText };
 

@@ -3,10 +3,10 @@
 #include "calculator/CalculaAcercaDe.h"
 #include "calculator/calcula01.h"
 #include "calculator/zacerca.h"
-#include "controls/base/registration.h"
+#include "controls/widgets/registration.h"
 
 void RegisterCalculatorClasses()
 {
-    RegisterControlsBaseClasses();
+    RegisterControlsWidgetsClasses();
     RegisterClasses({ &TCalculadora::Class, &TFAcercaDe::Class, &TfCalculaAcercaDe::Class });
 }

@@ -2,6 +2,7 @@
 #include "calculator/calcula01.h"
 #include "calculator/registration.h"
 #include "calculator/tabuloicon.h"
+#include "controls/widgets/qxriched.h"
 #include "platform/ui/forms.h"
 
 #include <string>
@@ -10,6 +11,7 @@ int main()
 {
     RegisterCalculatorClasses();
     Application->Initialize();
+    InitializeQxRichEd();
     int result = 0;
     try {
         TIcon icon;
@@ -23,6 +25,7 @@ int main()
         Application->HandleException(nullptr);
         result = 1;
     }
+    FinalizeQxRichEd();
     ShutdownApplication();
     return result;
 }

@@ -413,7 +413,7 @@ struct TRichAccess {
     }
     static QTextCursor Cursor(const TCustomRichEdit *edit);
     static void SetCursor(TCustomRichEdit *edit, const QTextCursor &cursor);
-    static LRESULT Notify(TCustomRichEdit *edit, uint32_t code, NMHDR &header);
+    static LRESULT Notify(TCustomRichEdit *edit, int32_t code, NMHDR &header);
     static bool AllowChange(TCustomRichEdit *edit, int start, int end, uint32_t msg);
     static void InsertMime(TCustomRichEdit *edit, const QMimeData *source);
     static QMimeData *SelectionMime(TCustomRichEdit *edit);
@@ -645,7 +645,7 @@ void TRichAccess::SelectionChanged(TCustomRichEdit *edit)
     Notify(edit, EN_SELCHANGE, change.nmhdr);
 }
 
-LRESULT TRichAccess::Notify(TCustomRichEdit *edit, uint32_t code, NMHDR &header)
+LRESULT TRichAccess::Notify(TCustomRichEdit *edit, int32_t code, NMHDR &header)
 {
     header.hwndFrom = edit->HandleAllocated() ? edit->Handle() : nullptr;
     header.code = code;
@@ -1036,7 +1036,6 @@ std::string TCustomRichEdit::GetText() const
 {
     QString text = r->document->toRawText();
     text.replace(QChar::ParagraphSeparator, "\r\n").replace(QChar::LineSeparator, QChar('\v'));
-    text.replace(QChar::Nbsp, QChar::Nbsp);
     return text.toStdString();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ui/comctrls.h"
 #include "platform/ui/geometry.h"
 #include "platform/ui/messages.h"
 #include "platform/ui/printers.h"
@@ -49,14 +50,13 @@ constexpr uint32_t EM_CANREDO = WM_USER + 85;
 constexpr uint32_t EM_AUTOURLDETECT = WM_USER + 91;
 
 // Notifications: the window sends WM_NOTIFY to its parent, which reflects
-// it to the control as CN_NOTIFY; LParam points to the record.
-constexpr uint32_t WM_NOTIFY = 0x004E;
-constexpr uint32_t CN_NOTIFY = CN_BASE + WM_NOTIFY;
-constexpr uint32_t EN_REQUESTRESIZE = 0x0701;
-constexpr uint32_t EN_SELCHANGE = 0x0702;
-constexpr uint32_t EN_PROTECTED = 0x0704;
-constexpr uint32_t EN_SAVECLIPBOARD = 0x0708;
-constexpr uint32_t EN_LINK = 0x070B;
+// it to the control as CN_NOTIFY (NMHDR and both messages: comctrls.h);
+// LParam points to the record.
+constexpr int32_t EN_REQUESTRESIZE = 0x0701;
+constexpr int32_t EN_SELCHANGE = 0x0702;
+constexpr int32_t EN_PROTECTED = 0x0704;
+constexpr int32_t EN_SAVECLIPBOARD = 0x0708;
+constexpr int32_t EN_LINK = 0x070B;
 
 // Event mask bits (EM_SETEVENTMASK).
 constexpr uint32_t ENM_NONE = 0;
@@ -65,12 +65,6 @@ constexpr uint32_t ENM_REQUESTRESIZE = 0x00040000;
 constexpr uint32_t ENM_SELCHANGE = 0x00080000;
 constexpr uint32_t ENM_PROTECTED = 0x00200000;
 constexpr uint32_t ENM_LINK = 0x04000000;
-
-struct NMHDR {
-    HWND hwndFrom = nullptr;
-    uintptr_t idFrom = 0;
-    uint32_t code = 0;
-};
 
 struct CHARRANGE {
     int32_t cpMin = 0;

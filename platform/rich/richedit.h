@@ -12,7 +12,6 @@
 // count characters, a paragraph mark and an embedded object one each.
 
 // Messages of the plain edit that the rich edit also answers.
-constexpr uint32_t EM_SCROLLCARET = 0x00B7;
 constexpr uint32_t EM_LINEINDEX = 0x00BB;
 constexpr uint32_t EM_LINELENGTH = 0x00C1;
 constexpr uint32_t EM_GETLINE = 0x00C4;

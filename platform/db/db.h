@@ -716,7 +716,7 @@ protected:
     };
 
 private:
-    friend class TFetching;
+    friend struct TFetching;
     void AddField(TField *field);
     void RemoveField(TField *field);
     void OpenInternal();

@@ -541,7 +541,7 @@ private:
         case MCM_GETMINREQRECT: {
             const Layout l = Measure();
             if (auto *rect = reinterpret_cast<TRect *>(m.LParam)) {
-                *rect = TRect(0, 0, l.monthW, l.monthH + l.todayH);
+                *rect = TRect { 0, 0, l.monthW, l.monthH + l.todayH };
                 m.Result = 1;
             }
             return;

@@ -89,7 +89,6 @@ const char *const MsgAppendToSpanned = "Cannot add files to %s: it is spread ove
 const char *const MsgSpannedSource = "Cannot copy %s to disks: it is already spread over disks";
 const char *const MsgSourceInTarget = "Cannot copy %s to disks in %s: the copy would replace it";
 
-constexpr int64_t ZBufferSize = 65536; // deflate output, inflate input and output
 constexpr int64_t CopyBufferSize = 8192; // plain copies and disk copies
 constexpr int64_t MaxPosition = std::numeric_limits<int32_t>::max();
 

@@ -680,3 +680,27 @@ void FileClose(int handle)
 {
     close(handle);
 }
+
+bool IsProgramImage(const void *head, int64_t count)
+{
+    const auto *b = static_cast<const unsigned char *>(head);
+    const bool elf = count >= 4 && b[0] == 0x7f && b[1] == 'E' && b[2] == 'L' && b[3] == 'F';
+    const bool script = count >= 2 && b[0] == '#' && b[1] == '!';
+    return elf || script;
+}
+
+bool MarkProgramExecutable(const std::string &fileName)
+{
+    const std::string host = MapPath(fileName);
+    unsigned char head[4] = {};
+    FILE *file = std::fopen(host.c_str(), "rb");
+    if (!file)
+        return false;
+    const size_t read = std::fread(head, 1, sizeof head, file);
+    std::fclose(file);
+    if (!IsProgramImage(head, static_cast<int64_t>(read)))
+        return false;
+    const mode_t mask = umask(0);
+    umask(mask);
+    return chmod(host.c_str(), 0777 & ~mask) == 0;
+}

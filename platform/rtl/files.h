@@ -73,6 +73,13 @@ int FindFirst(const std::string &mask, int attr, TSearchRec &searchRec); // 0, o
 int FindNext(TSearchRec &searchRec); // 0, or ENOENT at the end
 void FindClose(TSearchRec &searchRec);
 
+// Windows starts any program file; here a program needs its execute bits.
+// A program is known by its first bytes: an ELF executable or a script ("#!").
+bool IsProgramImage(const void *head, int64_t count);
+// Gives a program file its execute bits, as the umask allows; false when the
+// file is no program (or cannot be read).
+bool MarkProgramExecutable(const std::string &fileName);
+
 // Dates and attributes. Dates are DOS dates in local time; -1 means none.
 int FileAge(const std::string &fileName); // -1 for a missing file or a folder
 int FileGetDate(int handle);

@@ -138,21 +138,6 @@ public:
     ~TOwnedHandleStream() override { FileClose(handle_); }
 };
 
-// Windows starts any program file; here a program needs its execute bits, so
-// an extracted executable or script (known by its first bytes) gets them like
-// the drive's other programs.
-bool IsProgram(const uint8_t *head, int64_t count)
-{
-    const bool elf = count >= 4
-        && std::memcmp(head,
-               "\x7f"
-               "ELF",
-               4)
-            == 0;
-    const bool script = count >= 2 && head[0] == '#' && head[1] == '!';
-    return elf || script;
-}
-
 mode_t CurrentUmask()
 {
     const mode_t mask = umask(0);
@@ -205,7 +190,7 @@ public:
     // head: the file's first bytes, which tell whether it is a program.
     void Commit(const uint8_t *head, int64_t headCount)
     {
-        if (IsProgram(head, headCount))
+        if (IsProgramImage(head, headCount)) // a program gets its execute bits
             fchmod(stream_->Handle(), 0777 & ~CurrentUmask());
         stream_.reset();
         if (std::rename(temporary_.c_str(), host_.c_str()) != 0)

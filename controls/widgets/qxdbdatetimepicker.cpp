@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "controls/base/Qxintl.h"
+#include "controls/widgets/qxwidgets_p.h"
 #include "platform/classes/typinfo.h"
 #include "platform/db/db.h"
 #include "platform/rtl/sysutils.h"
@@ -12,6 +13,8 @@
 #include "platform/ui/extctrls.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/services.h"
+
+using namespace qxwidgets;
 
 const TMetaClass TqxCalendarOptions::Class { "TqxCalendarOptions", &TPersistent::Class };
 const TMetaClass TqxPopupCalendar::Class { "TqxPopupCalendar", &TqxMonthCalendar::Class };
@@ -93,17 +96,6 @@ const TClassRegistrar<TqxDBDateTimePicker> pickerRegistrar({
 
 namespace {
 
-int Days(TDateTime value) { return static_cast<int>(std::trunc(value)); }
-TDateTime TimeOfDay(TDateTime value) { return std::fabs(value - std::trunc(value)); }
-TDateTime WithTime(TDateTime date, TDateTime time) { return date >= 0 ? std::trunc(date) + time : std::trunc(date) - time; }
-
-bool ClassNamed(const TObject *object, const char *name)
-{
-    for (const TMetaClass *c = object ? object->ClassType() : nullptr; c; c = c->ClassParent())
-        if (SameText(c->ClassName(), name))
-            return true;
-    return false;
-}
 
 // The width of a vertical scroll bar (SM_CXVSCROLL) on the classic desktop.
 int ScrollBarWidth() { return 16; }
@@ -260,7 +252,7 @@ struct TqxDBCustomDateTimePicker::Impl : public TqxDateTimeTextHost {
     bool Bound() const { return link.Field() != nullptr; }
     bool Unbound() const { return !link.DataSource() && link.FieldName().empty(); }
 
-    bool InGrid() const { return ClassNamed(q.Parent(), "TqxDBGrid"); }
+    bool InGrid() const { return InheritsFromClassNamed(q.Parent(), "TqxDBGrid"); }
     bool InFocusedGrid() const { return InGrid() && Bound() && q.Parent()->Focused(); }
     bool GridOption(int bit) const
     {

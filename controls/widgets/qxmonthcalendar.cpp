@@ -4,11 +4,14 @@
 #include <cmath>
 
 #include "controls/base/Qxintl.h"
+#include "controls/widgets/qxwidgets_p.h"
 #include "platform/classes/typinfo.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/services.h"
+
+using namespace qxwidgets;
 
 const TMetaClass TqxDateTimeColors::Class { "TqxDateTimeColors", &TPersistent::Class };
 const TMetaClass TqxPopupYearOptions::Class { "TqxPopupYearOptions", &TPersistent::Class };
@@ -75,8 +78,6 @@ const TClassRegistrar<TqxMonthCalendar> calendarRegistrar({
 
 namespace {
 
-int Days(TDateTime value) { return static_cast<int>(std::trunc(value)); }
-
 // Whether day lies past a limit; a limit of 0 is none.
 bool After(TDateTime day, TDateTime maxDate) { return Days(maxDate) != 0 && Days(day) > Days(maxDate); }
 bool Before(TDateTime day, TDateTime minDate) { return Days(minDate) != 0 && Days(day) < Days(minDate); }
@@ -102,13 +103,6 @@ bool CutDate(int year, int month, int day, TDateTime &date)
     return true;
 }
 
-TDateTime TimeOfDay(TDateTime value) { return std::fabs(value - std::trunc(value)); }
-
-TDateTime WithTime(TDateTime date, TDateTime time)
-{
-    return date >= 0 ? std::trunc(date) + time : std::trunc(date) - time;
-}
-
 TShiftState ShiftOfKeys(WPARAM keys)
 {
     TShiftState shift;
@@ -119,14 +113,6 @@ TShiftState ShiftOfKeys(WPARAM keys)
     if (GetKeyState(VK_MENU) < 0)
         shift.Include(ssAlt);
     return shift;
-}
-
-bool InheritsFromName(const TObject *object, const char *name)
-{
-    for (const TMetaClass *c = object ? object->ClassType() : nullptr; c; c = c->ClassParent())
-        if (SameText(c->ClassName(), name))
-            return true;
-    return false;
 }
 
 int LocaleFirstDay() { return LocaleFirstDayOfWeek(); }
@@ -944,7 +930,7 @@ void TqxMonthCalendar::MouseDown(TMouseButton button, TShiftState shift, int x, 
         TWinControl::MouseDown(button, shift, x, y);
         return;
     }
-    if (!InheritsFromName(Owner(), "TqxDBCustomDateTimePicker"))
+    if (!InheritsFromClassNamed(Owner(), "TqxDBCustomDateTimePicker"))
         SetFocusWhenVisible();
     const MCHITTESTINFO hit = c->HitTest(x, y);
     const int day = hit.st.wDay >= 1 && hit.st.wDay <= 32 ? hit.st.wDay : 0;

@@ -286,6 +286,19 @@ void TBaseInstallForm::AssignInstallThemeBitmap(TPicture *picture)
         picture->Assign(install->DialogThemeBitmap());
 }
 
+void TBaseInstallForm::ShowThemeBitmap(TImage *image)
+{
+    if (!image->Picture()->Graphic() || image->Picture()->Graphic()->Empty())
+        AssignInstallThemeBitmap(image->Picture());
+}
+
+void TBaseInstallForm::ShowWayButtons(TControl *back, TControl *proceed, TControl *finish)
+{
+    back->SetVisible(!IsFirst());
+    proceed->SetVisible(!IsLast());
+    finish->SetVisible(!proceed->Visible());
+}
+
 void TBaseInstallForm::CreateParams(TCreateParams &params)
 {
     TBaseKelvaraForm::CreateParams(params);

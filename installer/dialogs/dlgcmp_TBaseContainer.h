@@ -90,12 +90,16 @@ public:
     virtual void ConfirmCancel();
 
     void AssignInstallThemeBitmap(TPicture *picture);
+    // The install's theme picture in image, unless the form resource gave it one.
+    void ShowThemeBitmap(TImage *image);
 
 protected:
     void CreateParams(TCreateParams &params) override;
     void Loaded() override;
     // Focuses control when it and the page are visible; answers whether it did.
     bool FocusIfShown(TWinControl *control);
+    // Back on every page but the first, Next or else Finish on the last one.
+    void ShowWayButtons(TControl *back, TControl *proceed, TControl *finish);
 
 private:
     TCustomForm *Host() const; // the frame, or the page itself when alone

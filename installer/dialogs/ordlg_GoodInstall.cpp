@@ -30,8 +30,7 @@ TGoodInstallForm::TGoodInstallForm(TComponent *owner)
 
 void TGoodInstallForm::FormCreate(TObject *)
 {
-    if (!ThemeBitmap->Picture()->Graphic() || ThemeBitmap->Picture()->Graphic()->Empty())
-        AssignInstallThemeBitmap(ThemeBitmap->Picture());
+    ShowThemeBitmap(ThemeBitmap);
     AssignButtonGlyph(BackBtn, "KVRA_BACK");
     AssignButtonGlyph(ProceedBtn, "KVRA_NEXT");
     AssignButtonGlyph(FinishBtn, "KVRA_FINISH");
@@ -40,9 +39,7 @@ void TGoodInstallForm::FormCreate(TObject *)
 void TGoodInstallForm::RefreshPage()
 {
     TBaseInstallForm::RefreshPage();
-    BackBtn->SetVisible(!IsFirst());
-    ProceedBtn->SetVisible(!IsLast());
-    FinishBtn->SetVisible(!ProceedBtn->Visible());
+    ShowWayButtons(BackBtn, ProceedBtn, FinishBtn);
     if (!FocusIfShown(ProceedBtn))
         FocusIfShown(FinishBtn);
 }

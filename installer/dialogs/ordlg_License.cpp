@@ -66,8 +66,7 @@ TLicenseForm::TLicenseForm(TComponent *owner)
 
 void TLicenseForm::FormCreate(TObject *)
 {
-    if (!ThemeBitmap->Picture()->Graphic() || ThemeBitmap->Picture()->Graphic()->Empty())
-        AssignInstallThemeBitmap(ThemeBitmap->Picture());
+    ShowThemeBitmap(ThemeBitmap);
     AssignButtonGlyph(BackBtn, "KVRA_BACK");
     AssignButtonGlyph(ProceedBtn, "KVRA_NEXT");
     AssignButtonGlyph(CancelBtn, "KVRA_CANCEL");

@@ -32,8 +32,7 @@ TReadmeForm::TReadmeForm(TComponent *owner)
 
 void TReadmeForm::FormCreate(TObject *)
 {
-    if (!ThemeBitmap->Picture()->Graphic() || ThemeBitmap->Picture()->Graphic()->Empty())
-        AssignInstallThemeBitmap(ThemeBitmap->Picture());
+    ShowThemeBitmap(ThemeBitmap);
     AssignButtonGlyph(BackBtn, "KVRA_BACK");
     AssignButtonGlyph(ProceedBtn, "KVRA_NEXT");
     AssignButtonGlyph(CancelBtn, "KVRA_CANCEL");

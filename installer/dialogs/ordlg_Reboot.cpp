@@ -30,8 +30,7 @@ TRebootForm::TRebootForm(TComponent *owner)
 
 void TRebootForm::FormCreate(TObject *)
 {
-    if (!ThemeBitmap->Picture()->Graphic() || ThemeBitmap->Picture()->Graphic()->Empty())
-        AssignInstallThemeBitmap(ThemeBitmap->Picture());
+    ShowThemeBitmap(ThemeBitmap);
     AssignButtonGlyph(BackBtn, "KVRA_BACK");
     AssignButtonGlyph(ProceedBtn, "KVRA_NEXT");
     AssignButtonGlyph(FinishBtn, "KVRA_FINISH");
@@ -40,9 +39,7 @@ void TRebootForm::FormCreate(TObject *)
 void TRebootForm::RefreshPage()
 {
     TBaseInstallForm::RefreshPage();
-    BackBtn->SetVisible(!IsFirst());
-    ProceedBtn->SetVisible(!IsLast());
-    FinishBtn->SetVisible(!ProceedBtn->Visible());
+    ShowWayButtons(BackBtn, ProceedBtn, FinishBtn);
     // Choosing an answer sets Reboot, so read it first.
     const TCustomInstall *install = CurrentInstallComponent();
     const bool reboot = install && install->Reboot();

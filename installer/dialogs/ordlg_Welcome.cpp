@@ -48,8 +48,7 @@ TWelcomeForm::TWelcomeForm(TComponent *owner)
 
 void TWelcomeForm::FormCreate(TObject *)
 {
-    if (!ThemeBitmap->Picture()->Graphic() || ThemeBitmap->Picture()->Graphic()->Empty())
-        AssignInstallThemeBitmap(ThemeBitmap->Picture());
+    ShowThemeBitmap(ThemeBitmap);
     AssignButtonGlyph(BackBtn, "KVRA_BACK");
     AssignButtonGlyph(ProceedBtn, "KVRA_NEXT");
     AssignButtonGlyph(CancelBtn, "KVRA_CANCEL");

@@ -15,3 +15,8 @@ size_t Utf8Length(std::string_view text);
 
 // Decodes the code point starting at byte offset pos and advances pos past it.
 char32_t Utf8Next(std::string_view text, size_t &pos);
+
+// UTF-16 as the Windows wide-character calls take it; code points above
+// U+FFFF become surrogate pairs, and a lone surrogate decodes as U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view text);
+std::string Utf16ToUtf8(std::u16string_view text);

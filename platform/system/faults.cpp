@@ -1,5 +1,6 @@
 #include "platform/system/faults.h"
 
+#include <map>
 #include <mutex>
 #include <set>
 
@@ -15,6 +16,7 @@ struct Faults {
     int64_t diskSpace = -1;
     bool restartRefused = false;
     bool delayedMovesRefused = false;
+    std::map<std::string, int32_t> comFaults; // method -> HRESULT
 };
 
 Faults &State()
@@ -110,11 +112,30 @@ bool DelayedMovesRefused()
     return f.delayedMovesRefused;
 }
 
+void SetComFault(const std::string &method, int32_t result)
+{
+    Faults &f = State();
+    std::lock_guard guard(f.lock);
+    if (result == 0)
+        f.comFaults.erase(method);
+    else
+        f.comFaults[method] = result;
+}
+
+int32_t ComFault(const std::string &method)
+{
+    Faults &f = State();
+    std::lock_guard guard(f.lock);
+    const auto it = f.comFaults.find(method);
+    return it == f.comFaults.end() ? 0 : it->second;
+}
+
 void ClearFaults()
 {
     Faults &f = State();
     std::lock_guard guard(f.lock);
     f.inUse.clear();
+    f.comFaults.clear();
     f.diskSpace = -1;
     f.restartRefused = false;
     f.delayedMovesRefused = false;

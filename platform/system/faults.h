@@ -30,6 +30,12 @@ bool RestartRefused();
 void SetDelayedMovesRefused(bool refused);
 bool DelayedMovesRefused();
 
+// The next calls of a COM method (by its name: "CoCreateInstance",
+// "SetPath", "Save", ...) answer result instead of doing their work, until the
+// fault is lifted; 0 lifts it. ComFault answers 0 when no fault is set.
+void SetComFault(const std::string &method, int32_t result);
+int32_t ComFault(const std::string &method);
+
 // Lifts every fault.
 void ClearFaults();
 

@@ -4,6 +4,7 @@
 #include "installer/engine/cmp_TInstall/cmp_TInstall.h"
 #include "installer/engine/cmp_TInstallFile/cmp_TInstallFile.h"
 #include "installer/engine/cmp_TInstallInformation/cmp_TInstallInformation.h"
+#include "installer/engine/cmp_TInstallShellLink/cmp_TInstallShellLink.h"
 #include "installer/engine/cmp_TKvraCompress/cmp_TKvraCompress.h"
 #include "installer/engine/cmp_TNetInstallLocation/cmp_TNetInstallLocation.h"
 #include "installer/engine/cmp_TPathSpecifier/cmp_TPathSpecifier.h"
@@ -21,6 +22,7 @@ void RegisterInstallerEngineClasses()
         &TInstallFileGroup::Class,
         &TInstallFile::Class,
         &TUninstallEXE::Class,
+        &TMainLinkGroup::Class, &TInstallShellLink::Class, &TInstallMainLink::Class, &TpsObjectLink::Class,
         &TKvraCompress::Class,
         &TLoginInformation::Class, &TNetInstallLocation::Class,
         &TpsBDEDLL::Class, &TpsCommonFiles::Class, &TpsContainerArchiveFile::Class, &TpsContainerDestDir::Class,

@@ -26,8 +26,11 @@ void EnsureFolder()
     ::mkdir(Folder().c_str(), 0755);
 }
 
+// The lock of every change; the folder is made first, for a conversation
+// may outlive the machine it was opened on.
 std::string LockFile()
 {
+    EnsureFolder();
     return Folder() + "/.lock";
 }
 

@@ -115,9 +115,6 @@ void TCustomInstallFileList::Add(TCustomInstallFile *file)
 
 // ---- Path specifiers the tree hands out ----------------------------------------------
 
-namespace
-{
-
 // Data modules are not known here by class: their name says it.
 bool IsFormOrDataModule(const TComponent *owner)
 {
@@ -128,6 +125,9 @@ bool IsFormOrDataModule(const TComponent *owner)
             return true;
     return false;
 }
+
+namespace
+{
 
 // The standard specifier of an object placed in a container; IEPathSpecifier
 // when the form carries none.

@@ -272,6 +272,10 @@ TInstallContainer *CurrentInstall();
 void SetCurrentInstall(TInstallContainer *install, const TInstallInformation *information);
 inline constexpr const char *UninstallKeyRoot = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
+// Whether owner is a form or a data module: install objects they own are
+// given the standard path specifiers.
+bool IsFormOrDataModule(const TComponent *owner);
+
 // ---- Global lists ------------------------------------------------------------------
 
 // Every install container that exists, in the order they were made.

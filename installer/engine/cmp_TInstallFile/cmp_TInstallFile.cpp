@@ -1110,9 +1110,6 @@ void TCustomInstallFile::ReadInfoFromArchive()
 
 namespace
 {
-// Numbered "Files" keys tried after the first, before giving up.
-constexpr int MaxFileListKeys = 16;
-
 void AppendEntry(const std::string &key, const std::string &value)
 {
     const int n = StrToIntDef(Trim(RegReadString(rkLocalMachine, key, "Entries", "0")), 0) + 1;

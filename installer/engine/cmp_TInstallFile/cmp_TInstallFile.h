@@ -177,5 +177,9 @@ public:
 // Never set by a program.
 void SetExtractStraightOver(bool on);
 
+// Numbered "Files" keys of the uninstall records tried after the first,
+// before writing them gives up.
+inline constexpr int MaxFileListKeys = 16;
+
 // The UniqueID table: ids 0..1999, one per install file of the program.
 bool UniqueIDTaken(int id);

@@ -8,11 +8,14 @@
 
 #include "installer/engine/cmp_TInstall/installlog.h"
 #include "installer/engine/cmp_TUninstallEXE/cmp_TUninstallEXE.h"
+#include "installer/engine/routines/routines_ExpandPaths.h"
 #include "installer/engine/routines/routines_Strings.h"
 #include "platform/rtl/strings.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/system/inifiles.h"
 #include "platform/ui/testing.h"
 #include "tests/installer/engine/install_support.h"
+#include "tests/support/lnkinfo.h"
 #include "tests/support/loopback_server.h"
 
 namespace fs = std::filesystem;
@@ -111,6 +114,27 @@ protected:
               "    Net = True\n"
               "    NetLocation = NetLocation1\n"
               "  end\n"
+              "  object MainGroup: TMainLinkGroup\n"
+              "    Container = Install1\n"
+              "  end\n"
+              "  object TabuloLink: TInstallMainLink\n"
+              "    Container = MainGroup\n"
+              "    HotKey = 1620\n"
+              "    LinkName = 'Tabulo.lnk'\n"
+              "    ObjectLink = Tabulo\n"
+              "    ObjectLocationType = psObjectLink\n"
+              "  end\n"
+              "  object UninstallLink: TInstallMainLink\n"
+              "    Container = MainGroup\n"
+              "    LinkName = 'Desinstalar Tabulo.lnk'\n"
+              "    ObjectLink = Uninstall\n"
+              "    ObjectLocationType = psObjectLink\n"
+              "  end\n"
+              "  object WebLink: TInstallMainLink\n"
+              "    Container = MainGroup\n"
+              "    LinkName = 'www.orvex.es-tabulo.URL'\n"
+              "    ObjectLocation = 'http://www.orvex.es/tabulo'\n"
+              "  end\n"
               "end\n";
     }
     static std::string File(const std::string &name, const std::string &container,
@@ -204,10 +228,24 @@ TEST_F(WholeInstall, BuildThenInstallOnAFreshMachine)
     const int entries = StrToIntDef(RegString(uninstall + "\\Files", "Entries"), 0);
     for (int i = 1; i <= entries; ++i)
         listed.push_back(RegString(uninstall + "\\Files", "File" + std::to_string(i)));
+    const std::string programs = GetProgramsMenuDir() + "\\Tabulo\\";
     EXPECT_THAT(listed,
         ::testing::UnorderedElementsAre("C:\\Program Files\\ORVEX\\Datos\\AYUDA.HLP",
             "C:\\Program Files\\ORVEX\\TABULO.EXE", "C:\\WINDOWS\\SYSTEM32\\KVSHARED.DLL",
-            "C:\\Program Files\\ORVEX\\NETDATA.BIN"));
+            "C:\\Program Files\\ORVEX\\NETDATA.BIN", programs + "Tabulo.lnk", programs + "Desinstalar Tabulo.lnk",
+            programs + "www.orvex.es-tabulo.URL"));
+
+    // The main link group's shortcuts, in the Start menu's Programs folder.
+    auto tabulo = LnkInfo(Host(programs + "Tabulo.lnk"));
+    EXPECT_EQ(tabulo["Local path"], "C:\\Program Files\\ORVEX\\TABULO.EXE");
+    EXPECT_EQ(tabulo["Working directory"], "C:\\Program Files\\ORVEX");
+    EXPECT_EQ(tabulo.count("Command line arguments"), 0u);
+    EXPECT_EQ(LnkHeaderHotKey(Host(programs + "Tabulo.lnk")), 1620);
+    auto uninstaller = LnkInfo(Host(programs + "Desinstalar Tabulo.lnk"));
+    EXPECT_EQ(uninstaller["Local path"], "C:\\Program Files\\ORVEX\\uninstall.exe");
+    EXPECT_EQ(uninstaller["Command line arguments"], "Tabulo"); // the product it removes
+    EXPECT_EQ(TIniFile(programs + "www.orvex.es-tabulo.URL").ReadString("InternetShortcut", "URL", ""),
+        "http://www.orvex.es/tabulo");
 
     EXPECT_FALSE(logKeyDuringRun.empty());
     EXPECT_FALSE(RegKeyExists(logKeyDuringRun));

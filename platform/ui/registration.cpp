@@ -19,8 +19,9 @@ void RegisterUiClasses()
         // graphics
         &TFont::Class, &TBrush::Class, &TPen::Class, &TPicture::Class,
         // stdctrls
-        &TCustomLabel::Class, &TLabel::Class, &TStaticText::Class, &TButton::Class, &TCustomEdit::Class,
-        &TEdit::Class, &TCustomMemo::Class, &TMemo::Class, &TCustomListBox::Class, &TListBox::Class,
+        &TCustomLabel::Class, &TLabel::Class, &TStaticText::Class, &TCustomGroupBox::Class, &TGroupBox::Class,
+        &TButton::Class, &TCustomEdit::Class, &TEdit::Class, &TCustomMemo::Class, &TMemo::Class,
+        &TCustomListBox::Class, &TListBox::Class,
         // menus
         &TMenuItem::Class, &TMainMenu::Class, &TPopupMenu::Class,
         // extctrls

@@ -10,6 +10,7 @@
 
 #include <QAbstractListModel>
 #include <QApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
@@ -24,6 +25,8 @@
 const TMetaClass TCustomLabel::Class { "TCustomLabel", &TGraphicControl::Class };
 const TMetaClass TLabel::Class { "TLabel", &TCustomLabel::Class };
 const TMetaClass TStaticText::Class { "TStaticText", &TWinControl::Class };
+const TMetaClass TCustomGroupBox::Class { "TCustomGroupBox", &TWinControl::Class };
+const TMetaClass TGroupBox::Class { "TGroupBox", &TCustomGroupBox::Class };
 const TMetaClass TButton::Class { "TButton", &TWinControl::Class };
 const TMetaClass TCustomEdit::Class { "TCustomEdit", &TWinControl::Class };
 const TMetaClass TEdit::Class { "TEdit", &TCustomEdit::Class };
@@ -72,6 +75,11 @@ const TClassRegistrar<TStaticText> staticTextRegistrar({
     PS::Enum    ("BorderStyle",  StaticBorderNames,
                                  &TStaticText::BorderStyle,    &TStaticText::SetBorderStyle,   sbsNone),
     PS::Boolean ("ShowAccelChar", &TStaticText::ShowAccelChar, &TStaticText::SetShowAccelChar, true),
+});
+
+using PG = TPublish<TGroupBox>;
+const TClassRegistrar<TGroupBox> groupBoxRegistrar({
+    PG::String  ("Caption",      &TGroupBox::Caption,          &TGroupBox::SetCaption,         ""),
 });
 
 using PB = TPublish<TButton>;
@@ -331,6 +339,34 @@ void TCustomLabel::Loaded()
 
 TLabel::TLabel(TComponent *owner)
     : TCustomLabel(owner)
+{
+}
+
+TCustomGroupBox::TCustomGroupBox(TComponent *owner)
+    : TWinControl(owner)
+{
+    SetBounds(0, 0, 185, 105);
+}
+
+void TCustomGroupBox::CreateWindowHandle(const TCreateParams &params)
+{
+    auto *group = new TBridge<QGroupBox>(this, TQtBoundary::ParentWidgetFor(this));
+    group->setTitle(QString::fromStdString(params.Caption));
+    TQtBoundary::SetWidget(this, group);
+}
+
+// The controls inside keep clear of the frame and of the caption on its top edge.
+void TCustomGroupBox::AdjustClientRect(TRect &rect) const
+{
+    TCanvas canvas;
+    canvas.Font()->Assign(Font());
+    int captionHeight = canvas.TextHeight("0");
+    InflateRect(rect, -2, -2);
+    rect.Top += captionHeight - 2;
+}
+
+TGroupBox::TGroupBox(TComponent *owner)
+    : TCustomGroupBox(owner)
 {
 }
 

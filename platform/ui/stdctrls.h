@@ -111,6 +111,28 @@ private:
     bool showAccelChar_ = true;
 };
 
+// A frame with a caption at its top that holds other controls; they are
+// placed inside the frame, below the caption.
+class TCustomGroupBox : public TWinControl
+{
+public:
+    explicit TCustomGroupBox(TComponent *owner);
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+
+protected:
+    void CreateWindowHandle(const TCreateParams &params) override;
+    void AdjustClientRect(TRect &rect) const override;
+};
+
+class TGroupBox : public TCustomGroupBox
+{
+public:
+    explicit TGroupBox(TComponent *owner);
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+};
+
 // ---- Buttons ---------------------------------------------------------------------
 
 class TButton : public TWinControl

@@ -308,3 +308,75 @@ end
 }
 
 } // namespace
+
+namespace
+{
+
+TEST_F(WidgetTest, AGroupBoxHoldsItsControlsBelowItsCaption)
+{
+    form.reset();
+    auto *dialog = new TForm(nullptr);
+    form.reset(dialog);
+    ReadComponentText(dialog, R"(object Setup: TForm
+  ClientWidth = 400
+  ClientHeight = 200
+  Caption = 'Tipo'
+  object DirectoryGroupBox: TGroupBox
+    Left = 20
+    Top = 30
+    Width = 360
+    Height = 60
+    Caption = 'Carpeta de destino'
+    object edDestDir: TEdit
+      Left = 12
+      Top = 24
+      Width = 250
+      Height = 21
+      CharCase = ecLowerCase
+    end
+  end
+  object FillBox: TGroupBox
+    Left = 20
+    Top = 100
+    Width = 360
+    Height = 80
+    Caption = 'Lleno'
+    object Inner: TPanel
+      Align = alClient
+    end
+  end
+end
+)",
+        "groupbox.dfm");
+    dialog->Show();
+    auto *box = dynamic_cast<TGroupBox *>(dialog->FindComponent("DirectoryGroupBox"));
+    auto *edit = dynamic_cast<TEdit *>(dialog->FindComponent("edDestDir"));
+    auto *inner = dynamic_cast<TPanel *>(dialog->FindComponent("Inner"));
+    ASSERT_NE(box, nullptr);
+    ASSERT_NE(edit, nullptr);
+    ASSERT_NE(inner, nullptr);
+    EXPECT_EQ(box->Caption(), "Carpeta de destino");
+    EXPECT_EQ(edit->Parent(), box);
+    EXPECT_EQ(edit->Left(), 12) << "a control inside keeps its place within the box";
+    EXPECT_EQ(edit->Top(), 24);
+
+    // An aligned control fills the inside of the frame only, not the caption band.
+    auto *fill = inner->Parent();
+    EXPECT_GE(inner->Top(), 10);
+    EXPECT_GE(inner->Left(), 2);
+    EXPECT_LE(inner->Left() + inner->Width(), fill->Width() - 2);
+    EXPECT_LE(inner->Top() + inner->Height(), fill->Height() - 2);
+    EXPECT_GT(inner->Height(), 40);
+
+    // The controls inside take the keyboard as anywhere else.
+    edit->SetFocus();
+    TypeText(edit, "Tabulo");
+    EXPECT_EQ(edit->Text(), "tabulo");
+
+    box->SetCaption("Destino");
+    EXPECT_EQ(box->Caption(), "Destino");
+    std::string path = std::string(ORVEX_BINARY_DIR) + "/screenshots/platform_ui_groupbox.png";
+    EXPECT_GT(SaveScreenshot(dialog, path), 1000);
+}
+
+} // namespace

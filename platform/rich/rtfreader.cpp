@@ -126,6 +126,10 @@ std::string HyperlinkTarget(const std::string &instruction)
     }
     if (words.empty() || words[0] != "HYPERLINK")
         return {};
+    // Control characters are no part of a target (and RTF text cannot carry them).
+    for (std::string &word : words)
+        word.erase(std::remove_if(word.begin(), word.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }),
+            word.end());
     std::string target, place;
     for (size_t i = 1; i < words.size(); ++i) {
         const std::string &word = words[i];

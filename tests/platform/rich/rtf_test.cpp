@@ -253,6 +253,10 @@ TEST(RtfRead, HyperlinkTargetsReachTheRuns)
     EXPECT_TRUE(runs[0].format.underline);
     EXPECT_EQ(runs[1].text, " 3") << "other fields show their result as plain text";
     EXPECT_EQ(runs[1].format.link, "");
+    // A control character in the target is dropped, so the target survives being written.
+    TRichDocument damaged = ReadRtf(R"({\rtf1 {\field{\*\fldinst HYPERLINK "a\'01b"}{\fldrslt x}}})");
+    EXPECT_EQ(damaged.paragraphs.at(0).runs.at(0).format.link, "ab");
+    EXPECT_EQ(ReadRtf(WriteRtf(damaged)), damaged);
 }
 
 // ---- Hostile input -----------------------------------------------------------------------------

@@ -22,6 +22,8 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include "tools/bench/corpus.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -63,36 +65,6 @@ std::string Text(std::mt19937 &gen, size_t size)
         const int w = word(gen);
         out += words[w];
         out += (gen() % 9 == 0) ? std::to_string(number(gen)) + " " : " ";
-    }
-    out.resize(size);
-    return out;
-}
-
-// Binary in the manner of executables and images: tables, repeated
-// structures, stretches of noise.
-std::string Binary(std::mt19937 &gen, size_t size)
-{
-    std::string out;
-    out.reserve(size);
-    while (out.size() < size) {
-        const unsigned kind = gen() % 4;
-        const size_t run = 256 + gen() % 4096;
-        for (size_t i = 0; i < run; ++i) {
-            switch (kind) {
-            case 0:
-                out += static_cast<char>(gen());
-                break; // noise
-            case 1:
-                out += static_cast<char>(i % 16 == 0 ? gen() : 0);
-                break; // sparse table
-            case 2:
-                out += static_cast<char>((i * 7) & 0xFF);
-                break; // structure
-            default:
-                out += static_cast<char>(gen() & 0x0F);
-                break; // low-entropy noise
-            }
-        }
     }
     out.resize(size);
     return out;
@@ -154,7 +126,7 @@ std::vector<std::string> MakeTree(const fs::path &root, size_t megabytes)
         const std::string name = folders[gen() % folders.size()];
         const std::string file = (name.empty() ? "" : name + "/") + "F" + std::to_string(i)
             + (text ? textExt[gen() % 6] : binExt[gen() % 5]);
-        put(file, text ? Text(gen, size) : Binary(gen, size));
+        put(file, text ? Text(gen, size) : CorpusBinary(gen, size));
     }
     // The large files share what is left; the first few are incompressible.
     const size_t left = made < total ? total - made : size_t { 8 } << 20;
@@ -165,10 +137,10 @@ std::vector<std::string> MakeTree(const fs::path &root, size_t megabytes)
         const std::string file = (name.empty() ? "" : name + "/") + "Large" + std::to_string(i) + ".pak";
         if (noise > 0) {
             const size_t n = std::min(noise, size);
-            put(file, Noise(gen, n) + Binary(gen, size - n));
+            put(file, Noise(gen, n) + CorpusBinary(gen, size - n));
             noise -= n;
         } else {
-            put(file, i % 2 ? Text(gen, size) : Binary(gen, size));
+            put(file, i % 2 ? Text(gen, size) : CorpusBinary(gen, size));
         }
     }
     std::shuffle(files.begin(), files.end(), gen);

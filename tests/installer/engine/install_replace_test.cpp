@@ -445,8 +445,11 @@ protected:
 
         KillReport report;
         std::mt19937 random(20261209);
-        const auto deadline = std::chrono::steady_clock::now() + budget;
-        while (std::chrono::steady_clock::now() < deadline && !(untilTorn && report.Torn)) {
+        // A busy machine runs slower: the budget is stretched (up to six
+        // times) until a dozen kills have been made.
+        const auto now = [] { return std::chrono::steady_clock::now(); };
+        const auto deadline = now() + budget, lastChance = now() + 6 * budget;
+        while ((now() < deadline || report.Kills < 12) && now() < lastChance && !(untilTorn && report.Torn)) {
             RestoreOld();
             if (report.Kills % 2 == 0 && reports > 0) {
                 waitpid(StartRun(1 + static_cast<int>(random() % reports)), nullptr, 0);

@@ -2,6 +2,7 @@
 
 #include "installer/dialogs/dlgcmp_BadInstall.h"
 #include "installer/dialogs/dlgcmp_GoodInstall.h"
+#include "installer/dialogs/dlgcmp_SelectFolder.h"
 #include "installer/dialogs/dlgcmp_TBaseContainer.h"
 #include "installer/dialogs/dlgcmp_TBaseDlg.h"
 #include "installer/dialogs/dlgcmp_Welcome.h"
@@ -10,6 +11,7 @@
 #include "installer/dialogs/ordlg_License.h"
 #include "installer/dialogs/ordlg_Readme.h"
 #include "installer/dialogs/ordlg_Reboot.h"
+#include "installer/dialogs/ordlg_SelectFolder.h"
 #include "installer/dialogs/ordlg_Welcome.h"
 #include "installer/engine/registration.h"
 
@@ -23,6 +25,6 @@ void RegisterInstallerDialogsClasses()
         // pages and their components
         &TWelcomeForm::Class, &TWelcomeDlg::Class, &TLicenseForm::Class, &TReadmeForm::Class,
         &TGoodInstallForm::Class, &TGoodInstallationDlg::Class, &TBadInstallForm::Class,
-        &TBadInstallationDlg::Class, &TRebootForm::Class,
+        &TBadInstallationDlg::Class, &TRebootForm::Class, &TSelectFolderForm::Class, &TSelectFolderDlg::Class,
     });
 }

@@ -4,12 +4,14 @@
 #include "installer/dialogs/dlgcmp_GoodInstall.h"
 #include "installer/dialogs/dlgcmp_Readme.h"
 #include "installer/dialogs/dlgcmp_Reboot.h"
+#include "installer/dialogs/dlgcmp_SelectFolder.h"
 #include "installer/dialogs/dlgcmp_Welcome.h"
 #include "installer/dialogs/ordlg_BadInstall.h"
 #include "installer/dialogs/ordlg_GoodInstall.h"
 #include "installer/dialogs/ordlg_License.h"
 #include "installer/dialogs/ordlg_Readme.h"
 #include "installer/dialogs/ordlg_Reboot.h"
+#include "installer/dialogs/ordlg_SelectFolder.h"
 #include "installer/dialogs/ordlg_Welcome.h"
 
 void InitializeWizardUnits()
@@ -25,4 +27,6 @@ void InitializeWizardUnits()
     InitializeBadInstallDialogUnit();
     InitializeRebootFormUnit();
     InitializeRebootDialogUnit();
+    InitializeSelectFolderFormUnit();
+    InitializeSelectFolderDialogUnit();
 }

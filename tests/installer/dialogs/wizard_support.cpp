@@ -38,6 +38,12 @@ const char *const Lines[][2] = {
         "12;Presione Siguiente para continuar con la instalación." },
     { "38;The software has been properly installed. You may start the software by clicking on the icon.",
         "38;El software se instaló correctamente. Puede iniciarlo haciendo clic en su icono." },
+    { "41;Setup will add program icons to the Program Folder listed below. You may type a new folder name, "
+      "or select from the E&xisting Folders list.",
+        "41;La instalación agregará los iconos del programa a la carpeta de programas indicada abajo. Puede "
+        "escribir un nombre nuevo o elegir una de la lista de carpetas e&xistentes." },
+    { "42;&Program Folder", "42;&Carpeta de programas" },
+    { "43;E&xisting Folders", "43;Carpetas e&xistentes" },
     { "52;Several components could not be installed on your system because they were in use. For the "
       "installation to proceed, you will need to reboot your computer. If you decide not to reboot now, the "
       "software will probably not work until you do reboot.",
@@ -49,12 +55,19 @@ const char *const Lines[][2] = {
     { "60;This software has not been properly installed and will not work correctly if you try to use it.",
         "60;El software no se instaló correctamente y no funcionará bien si intenta usarlo." },
     { "72;Finish", "72;Finalizar" },
+    { "90;Please type the name of the program folder.",
+        "90;Por favor escriba el nombre de la carpeta de programas." },
+    { "91;The program folder must be a folder inside the Programs folder of the Start menu.",
+        "91;La carpeta de programas debe estar dentro de la carpeta Programas del menú Inicio." },
+    { "92;A folder name cannot contain any of the following characters: / : * ? \" < > |",
+        "92;El nombre de una carpeta no puede contener ninguno de estos caracteres: / : * ? \" < > |" },
     { "101;Welcome", "101;Bienvenida" },
     { "102;Software license agreement", "102;Contrato de licencia" },
     { "103;Readme information", "103;Información importante" },
     { "104;Setup complete", "104;Instalación terminada" },
     { "105;Setup incomplete", "105;Instalación incompleta" },
     { "106;Reboot windows", "106;Reiniciar Windows" },
+    { "107;Select folder in start menu", "107;Carpeta del menú Inicio" },
 };
 
 std::string Quoted(const std::string &text)

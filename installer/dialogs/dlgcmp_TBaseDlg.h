@@ -227,6 +227,7 @@ public:
     TNotifyEvent OnAfterExecute;
 
 protected:
+    void SetCurrentLanguage(TKvraLanguage value) { currentLanguage_ = value; }
     // For the constructor of each page component: registers its form class
     // with itself, takes its default order and the manager of its kind.
     void JoinInstallRegistry(TManagerType kind, int order);

@@ -1,13 +1,17 @@
 #include "installer/dialogs/registration.h"
 
 #include "installer/dialogs/dlgcmp_BadInstall.h"
+#include "installer/dialogs/dlgcmp_CopyFile.h"
 #include "installer/dialogs/dlgcmp_GoodInstall.h"
+#include "installer/dialogs/dlgcmp_InstallStatus.h"
 #include "installer/dialogs/dlgcmp_SelectFolder.h"
 #include "installer/dialogs/dlgcmp_TBaseContainer.h"
 #include "installer/dialogs/dlgcmp_TBaseDlg.h"
 #include "installer/dialogs/dlgcmp_Welcome.h"
 #include "installer/dialogs/ordlg_BadInstall.h"
+#include "installer/dialogs/ordlg_CopyFile.h"
 #include "installer/dialogs/ordlg_GoodInstall.h"
+#include "installer/dialogs/ordlg_InstallStatus.h"
 #include "installer/dialogs/ordlg_License.h"
 #include "installer/dialogs/ordlg_Readme.h"
 #include "installer/dialogs/ordlg_Reboot.h"
@@ -26,5 +30,6 @@ void RegisterInstallerDialogsClasses()
         &TWelcomeForm::Class, &TWelcomeDlg::Class, &TLicenseForm::Class, &TReadmeForm::Class,
         &TGoodInstallForm::Class, &TGoodInstallationDlg::Class, &TBadInstallForm::Class,
         &TBadInstallationDlg::Class, &TRebootForm::Class, &TSelectFolderForm::Class, &TSelectFolderDlg::Class,
+        &TCopyFileForm::Class, &TCopyFileDlg::Class, &TInstallStatusForm::Class, &TInstallStatusDlg::Class,
     });
 }

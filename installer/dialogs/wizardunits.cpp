@@ -1,12 +1,14 @@
 #include "installer/dialogs/wizardunits.h"
 
 #include "installer/dialogs/dlgcmp_BadInstall.h"
+#include "installer/dialogs/dlgcmp_CopyFile.h"
 #include "installer/dialogs/dlgcmp_GoodInstall.h"
 #include "installer/dialogs/dlgcmp_Readme.h"
 #include "installer/dialogs/dlgcmp_Reboot.h"
 #include "installer/dialogs/dlgcmp_SelectFolder.h"
 #include "installer/dialogs/dlgcmp_Welcome.h"
 #include "installer/dialogs/ordlg_BadInstall.h"
+#include "installer/dialogs/ordlg_CopyFile.h"
 #include "installer/dialogs/ordlg_GoodInstall.h"
 #include "installer/dialogs/ordlg_License.h"
 #include "installer/dialogs/ordlg_Readme.h"
@@ -29,4 +31,6 @@ void InitializeWizardUnits()
     InitializeRebootDialogUnit();
     InitializeSelectFolderFormUnit();
     InitializeSelectFolderDialogUnit();
+    InitializeCopyFileFormUnit();
+    InitializeCopyFileDialogUnit();
 }

@@ -12,6 +12,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
+#include <QProgressBar>
 #include <QTabBar>
 #include <QSignalBlocker>
 
@@ -869,4 +870,90 @@ void TTabControl::ApplyTabs()
     }
     bar->setCurrentIndex(tabIndex_);
     applying_ = false;
+}
+
+// ---- Progress bar ------------------------------------------------------------------
+
+const TMetaClass TProgressBar::Class { "TProgressBar", &TWinControl::Class };
+
+// clang-format off
+namespace {
+
+using PP = TPublish<TProgressBar>;
+const TClassRegistrar<TProgressBar> progressBarRegistrar({
+    //            name          getter                    setter                      default
+    PP::Integer  ("Min",        &TProgressBar::Min,       &TProgressBar::SetMin,      0),
+    PP::Integer  ("Max",        &TProgressBar::Max,       &TProgressBar::SetMax,      100),
+    PP::Integer  ("Position",   &TProgressBar::Position,  &TProgressBar::SetPosition, 0),
+    PP::Integer  ("Step",       &TProgressBar::Step,      &TProgressBar::SetStep,     10),
+});
+
+} // namespace
+// clang-format on
+
+TProgressBar::TProgressBar(TComponent *owner)
+    : TWinControl(owner)
+{
+    SetBounds(0, 0, 150, 16);
+}
+
+TProgressBar::~TProgressBar() = default;
+
+void TProgressBar::SetMin(int value)
+{
+    min_ = value;
+    if (max_ < min_)
+        max_ = min_;
+    position_ = std::clamp(position_, min_, max_);
+    ApplyRange();
+}
+
+void TProgressBar::SetMax(int value)
+{
+    max_ = value;
+    if (min_ > max_)
+        min_ = max_;
+    position_ = std::clamp(position_, min_, max_);
+    ApplyRange();
+}
+
+void TProgressBar::SetPosition(int value)
+{
+    position_ = std::clamp(value, min_, max_);
+    if (auto *bar = qobject_cast<QProgressBar *>(TQtBoundary::Widget(this)))
+        bar->setValue(position_);
+}
+
+void TProgressBar::StepIt()
+{
+    const int next = position_ + step_;
+    SetPosition(next > max_ ? min_ + (next - max_) : next);
+}
+
+void TProgressBar::StepBy(int delta)
+{
+    SetPosition(position_ + delta);
+}
+
+void TProgressBar::CreateParams(TCreateParams &params)
+{
+    TWinControl::CreateParams(params);
+    params.WinClassName = "msctls_progress32";
+}
+
+void TProgressBar::CreateWindowHandle(const TCreateParams &)
+{
+    auto *bar = new TBridge<QProgressBar>(this, TQtBoundary::ParentWidgetFor(this));
+    // The native bar shows blocks only, no percentage text.
+    bar->setTextVisible(false);
+    TQtBoundary::SetWidget(this, bar);
+    ApplyRange();
+}
+
+void TProgressBar::ApplyRange()
+{
+    if (auto *bar = qobject_cast<QProgressBar *>(TQtBoundary::Widget(this))) {
+        bar->setRange(min_, max_);
+        bar->setValue(position_);
+    }
 }

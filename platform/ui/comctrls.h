@@ -173,3 +173,41 @@ private:
     int tabIndex_ = -1;
     bool applying_ = false;
 };
+
+// ---- Progress bar -----------------------------------------------------------------
+
+// A bar that fills from Min to Max as Position grows, window class
+// "msctls_progress32". Position stays within Min..Max.
+class TProgressBar : public TWinControl
+{
+public:
+    explicit TProgressBar(TComponent *owner);
+    ~TProgressBar() override;
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+
+    // Range and place
+    int Min() const { return min_; }
+    void SetMin(int value);
+    int Max() const { return max_; }
+    void SetMax(int value);
+    int Position() const { return position_; }
+    void SetPosition(int value);
+
+    // Stepping
+    int Step() const { return step_; }
+    void SetStep(int value) { step_ = value; }
+    void StepIt(); // Position + Step, back to Min past Max, as the native bar wraps
+    void StepBy(int delta);
+
+protected:
+    void CreateParams(TCreateParams &params) override;
+    void CreateWindowHandle(const TCreateParams &params) override;
+
+private:
+    void ApplyRange();
+    int min_ = 0;
+    int max_ = 100;
+    int position_ = 0;
+    int step_ = 10;
+};

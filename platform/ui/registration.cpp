@@ -32,6 +32,7 @@ void RegisterUiClasses()
         &TSpeedButton::Class, &TBitBtn::Class,
         // comctrls
         &TTabControl::Class,
+        &TProgressBar::Class,
         // forms
         &TCustomForm::Class, &TForm::Class,
     });

@@ -386,7 +386,9 @@ void TFileRelated::DataReceived(
     parameter.FileName = fileName;
     parameter.TotalBytes = totalBytes;
     parameter.FileSize = fileSize;
-    parameter.Percent = PercentOf(fileSize, totalBytes);
+    // The location gives the bytes received so far as totalBytes and the
+    // expected size as fileSize (0 when the server did not say).
+    parameter.Percent = PercentOf(totalBytes, fileSize);
     if (OnDataReceived)
         OnDataReceived(sender, fileName, bytes, totalBytes, fileSize, buffer);
     BroadcastEvent(this, ieDownloadStatus, &parameter);

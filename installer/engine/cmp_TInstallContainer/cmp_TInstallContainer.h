@@ -102,9 +102,9 @@ public:
 
     const char *Buffer = nullptr; // the bytes just received
     std::string FileName;
-    int32_t TotalBytes = 0;
-    int32_t FileSize = 0; // bytes received so far
-    int32_t Percent = 0;
+    int32_t TotalBytes = 0; // bytes received so far
+    int32_t FileSize = 0; // the size the server announced, 0 when unknown
+    int32_t Percent = 0; // of FileSize received
 };
 
 class TDiskParameter : public TObject

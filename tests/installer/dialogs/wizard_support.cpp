@@ -36,6 +36,9 @@ const char *const Lines[][2] = {
         "cerrar algún programa, presione Cancelar para salir de la instalación y luego ciérrelo." },
     { "12;Click Next to continue with the installation.",
         "12;Presione Siguiente para continuar con la instalación." },
+    { "14;Processing", "14;Procesando" },
+    { "15;File progress", "15;Progreso del archivo" },
+    { "16;Total progress", "16;Progreso total" },
     { "38;The software has been properly installed. You may start the software by clicking on the icon.",
         "38;El software se instaló correctamente. Puede iniciarlo haciendo clic en su icono." },
     { "41;Setup will add program icons to the Program Folder listed below. You may type a new folder name, "
@@ -61,6 +64,7 @@ const char *const Lines[][2] = {
         "91;La carpeta de programas debe estar dentro de la carpeta Programas del menú Inicio." },
     { "92;A folder name cannot contain any of the following characters: / : * ? \" < > |",
         "92;El nombre de una carpeta no puede contener ninguno de estos caracteres: / : * ? \" < > |" },
+    { "93;Reading file information...", "93;Leyendo la información de los archivos..." },
     { "101;Welcome", "101;Bienvenida" },
     { "102;Software license agreement", "102;Contrato de licencia" },
     { "103;Readme information", "103;Información importante" },
@@ -68,6 +72,7 @@ const char *const Lines[][2] = {
     { "105;Setup incomplete", "105;Instalación incompleta" },
     { "106;Reboot windows", "106;Reiniciar Windows" },
     { "107;Select folder in start menu", "107;Carpeta del menú Inicio" },
+    { "108;Copying installation files", "108;Copiando los archivos de instalación" },
 };
 
 std::string Quoted(const std::string &text)

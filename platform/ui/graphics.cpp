@@ -430,6 +430,8 @@ void WriteImage(const QImage &image, const std::string &fileName)
 struct TBitmap::Impl {
     QImage image;
     std::unique_ptr<TCanvas> canvas;
+    bool transparent = false;
+    TColor transparentColor = clDefault;
 };
 
 TBitmap::TBitmap()
@@ -442,6 +444,8 @@ void TBitmap::Assign(const TPersistent *source)
 {
     if (auto *bitmap = dynamic_cast<const TBitmap *>(source)) {
         d->image = bitmap->d->image;
+        d->transparent = bitmap->d->transparent;
+        d->transparentColor = bitmap->d->transparentColor;
         Changed();
     } else if (auto *graphic = dynamic_cast<const TGraphic *>(source)) {
         d->image = TGraphicAccess::ToImage(graphic);
@@ -451,6 +455,33 @@ void TBitmap::Assign(const TPersistent *source)
         Changed();
     } else {
         TPersistent::Assign(source);
+    }
+}
+
+bool TBitmap::Transparent() const
+{
+    return d->transparent;
+}
+void TBitmap::SetTransparent(bool value)
+{
+    if (value != d->transparent) {
+        d->transparent = value;
+        Changed();
+    }
+}
+TColor TBitmap::TransparentColor() const
+{
+    if (d->transparentColor == clDefault && !d->image.isNull()) {
+        const QRgb rgb = d->image.pixel(0, d->image.height() - 1);
+        return RGB(qRed(rgb), qGreen(rgb), qBlue(rgb));
+    }
+    return d->transparentColor;
+}
+void TBitmap::SetTransparentColor(TColor value)
+{
+    if (value != d->transparentColor) {
+        d->transparentColor = value;
+        Changed();
     }
 }
 
@@ -1092,12 +1123,34 @@ void TCanvas::DrawFocusRect(const TRect &rect)
     }
 }
 
+namespace
+{
+// The image a canvas draws of graphic: a transparent bitmap loses the
+// pixels of its transparent colour.
+QImage DrawnImage(const TGraphic *graphic)
+{
+    QImage image = TGraphicAccess::ToImage(graphic);
+    auto *bitmap = dynamic_cast<const TBitmap *>(graphic);
+    if (!bitmap || !bitmap->Transparent() || image.isNull())
+        return image;
+    const QRgb key = ToQColor(bitmap->TransparentColor()).rgb() & 0xFFFFFF;
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if ((line[x] & 0xFFFFFF) == key)
+                line[x] = 0;
+    }
+    return image;
+}
+} // namespace
+
 void TCanvas::Draw(int x, int y, TGraphic *graphic)
 {
     if (!graphic || graphic->Empty())
         return;
     if (Drawing p { *d })
-        p->drawImage(QPoint(x, y), TGraphicAccess::ToImage(graphic));
+        p->drawImage(QPoint(x, y), DrawnImage(graphic));
 }
 
 void TCanvas::StretchDraw(const TRect &rect, TGraphic *graphic)
@@ -1107,7 +1160,7 @@ void TCanvas::StretchDraw(const TRect &rect, TGraphic *graphic)
     if (Drawing p { *d }) {
         // Pixels are repeated or dropped, not blended, as a stretching blit does.
         p->setRenderHint(QPainter::SmoothPixmapTransform, false);
-        p->drawImage(ToQRect(rect), TGraphicAccess::ToImage(graphic));
+        p->drawImage(ToQRect(rect), DrawnImage(graphic));
     }
 }
 

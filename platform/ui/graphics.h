@@ -263,6 +263,13 @@ public:
     // EResNotFound when there is none of that name.
     void LoadFromResourceName(const std::string &name);
 
+    // Drawn without the pixels of TransparentColor; clDefault takes the
+    // colour of the bottom-left pixel.
+    bool Transparent() const;
+    void SetTransparent(bool value);
+    TColor TransparentColor() const;
+    void SetTransparentColor(TColor value);
+
 private:
     struct Impl;
     std::unique_ptr<Impl> const d;

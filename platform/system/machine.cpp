@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <exception>
 #include <dirent.h>
 #include <filesystem>
 #include <map>
@@ -439,6 +440,24 @@ TMachine &Machine()
     }
     InstallMapper();
     return *current;
+}
+
+void FlushMachineHives(bool dueOnly)
+{
+    std::lock_guard guard(machineLock);
+    if (!current)
+        return;
+    std::exception_ptr failure;
+    for (const char *name : HiveNames) {
+        try {
+            current->Hive(name).Flush(dueOnly);
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 TMachine &OpenMachine(const std::string &root)

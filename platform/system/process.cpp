@@ -11,6 +11,7 @@
 #include "platform/rtl/pathmap.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/system/atomicfile.h"
+#include "platform/system/registry.h"
 #include "platform/system/restart.h"
 #include "platform/system/windows.h"
 
@@ -145,6 +146,12 @@ TCommandLine ParseCommandLine(const std::string &commandLine)
 
 int64_t StartProgram(const std::string &program, const std::vector<std::string> &arguments)
 {
+    // The program sees every registry change made before it started.
+    try {
+        FlushRegistry();
+    } catch (const Exception &) {
+        // it sees the last saved state; the batch's end reports the failure
+    }
     const std::string host = MapPath(program);
     std::vector<std::string> args;
     args.push_back(host);

@@ -39,8 +39,9 @@ TCommandLine ParseCommandLine(const std::string &commandLine);
 // that is not executable).
 uint32_t WinExec(const std::string &commandLine, int cmdShow);
 
-// Starts program with arguments (program's own name is prepended as argv[0]).
-// Answers the process id, or -1 with the reason in GetLastError.
+// Starts program with arguments (program's own name is prepended as argv[0]),
+// after saving the registry changes a batch holds. Answers the process id,
+// or -1 with the reason in GetLastError.
 int64_t StartProgram(const std::string &program, const std::vector<std::string> &arguments);
 // Waits for a started program; its exit code, or -1 when it was killed or
 // is not a child of this process.

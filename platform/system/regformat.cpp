@@ -16,6 +16,16 @@ int CompareNames(std::string_view a, std::string_view b)
 {
     size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
+        const auto ua = static_cast<unsigned char>(a[i]), ub = static_cast<unsigned char>(b[j]);
+        if (ua < 0x80 && ub < 0x80) { // most names: ASCII, upper-cased on the spot
+            const char32_t ca = ua >= 'a' && ua <= 'z' ? ua - 32 : ua;
+            const char32_t cb = ub >= 'a' && ub <= 'z' ? ub - 32 : ub;
+            if (ca != cb)
+                return ca < cb ? -1 : 1;
+            ++i;
+            ++j;
+            continue;
+        }
         const char32_t ca = AnsiUpperChar(Utf8Next(a, i));
         const char32_t cb = AnsiUpperChar(Utf8Next(b, j));
         if (ca != cb)
@@ -442,31 +452,34 @@ TRegKeyNode &TRegKeyNode::AddSubKey(std::string_view name)
 
 const TRegValue *TRegKeyNode::Value(std::string_view name) const
 {
-    for (const TRegValue &value : Values)
-        if (RegSameName(value.Name, name))
-            return &value;
-    return nullptr;
+    const auto it = ValueSlots.find(name);
+    return it == ValueSlots.end() ? nullptr : &Values[it->second];
 }
 
 TRegValue &TRegKeyNode::SetValue(std::string_view name, uint32_t type, std::string data)
 {
-    for (TRegValue &value : Values)
-        if (RegSameName(value.Name, name)) {
-            value.Type = type;
-            value.Data = std::move(data);
-            return value;
-        }
+    if (const auto it = ValueSlots.find(name); it != ValueSlots.end()) {
+        TRegValue &value = Values[it->second];
+        value.Type = type;
+        value.Data = std::move(data);
+        return value;
+    }
+    ValueSlots.emplace(std::string(name), Values.size());
     Values.push_back(TRegValue { std::string(name), type, std::move(data) });
     return Values.back();
 }
 
 bool TRegKeyNode::DeleteValue(std::string_view name)
 {
-    auto it = std::find_if(
-        Values.begin(), Values.end(), [&](const TRegValue &v) { return RegSameName(v.Name, name); });
-    if (it == Values.end())
+    const auto it = ValueSlots.find(name);
+    if (it == ValueSlots.end())
         return false;
-    Values.erase(it);
+    const size_t slot = it->second;
+    ValueSlots.erase(it);
+    Values.erase(Values.begin() + static_cast<std::ptrdiff_t>(slot));
+    for (auto &[key, at] : ValueSlots)
+        if (at > slot)
+            --at;
     return true;
 }
 

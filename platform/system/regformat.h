@@ -43,8 +43,11 @@ bool RegSameName(std::string_view a, std::string_view b); // names compare as Wi
 // the order they were created; names keep the case they were created with.
 struct TRegKeyNode {
     std::string Name;
-    std::vector<TRegValue> Values;
+    std::vector<TRegValue> Values; // changed only through SetValue and DeleteValue
     std::map<std::string, std::unique_ptr<TRegKeyNode>, TCaseLess> SubKeys;
+    // Where each value is in Values: a key of thousands of values is looked up
+    // once per change.
+    std::map<std::string, size_t, TCaseLess> ValueSlots;
 
     TRegKeyNode *SubKey(std::string_view name) const;
     TRegKeyNode &AddSubKey(std::string_view name); // the existing one when there is one

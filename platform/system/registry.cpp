@@ -1,5 +1,6 @@
 #include "platform/system/registry.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -12,6 +13,119 @@
 #include "platform/system/machine.h"
 #include "platform/system/registry_p.h"
 
+// ---- Changes ---------------------------------------------------------------
+
+namespace
+{
+
+TRegKeyNode *WalkTo(TRegKeyNode &root, const std::vector<std::string> &path, size_t count)
+{
+    TRegKeyNode *node = &root;
+    for (size_t i = 0; i < count && node; ++i)
+        node = node->SubKey(path[i]);
+    return node;
+}
+
+} // namespace
+
+bool ApplyChange(TRegKeyNode &root, const TRegChange &change)
+{
+    switch (change.Kind) {
+    case TRegChange::CreatePath: {
+        TRegKeyNode *node = &root;
+        bool created = false;
+        for (const std::string &part : change.Path) {
+            if (!node->SubKey(part))
+                created = true;
+            node = &node->AddSubKey(part);
+        }
+        return created;
+    }
+    case TRegChange::SetValue: {
+        TRegKeyNode *node = WalkTo(root, change.Path, change.Path.size());
+        if (!node)
+            return false; // deleted since it was opened
+        node->SetValue(change.Name, change.Type, change.Data);
+        return true;
+    }
+    case TRegChange::DeleteValue: {
+        TRegKeyNode *node = WalkTo(root, change.Path, change.Path.size());
+        return node && node->DeleteValue(change.Name);
+    }
+    case TRegChange::DeleteKey: {
+        if (change.Path.empty())
+            return false;
+        TRegKeyNode *parent = WalkTo(root, change.Path, change.Path.size() - 1);
+        if (!parent)
+            return false;
+        auto it = parent->SubKeys.find(change.Path.back());
+        if (it == parent->SubKeys.end())
+            return false;
+        parent->SubKeys.erase(it);
+        return true;
+    }
+    }
+    return false;
+}
+
+// ---- Batches ---------------------------------------------------------------
+
+namespace
+{
+std::atomic<int> batchDepth { 0 };
+} // namespace
+
+int RegistryBatchDepth()
+{
+    return batchDepth.load();
+}
+
+TRegistryBatch::TRegistryBatch()
+{
+    ++batchDepth;
+}
+
+TRegistryBatch::~TRegistryBatch()
+{
+    if (open_) {
+        try {
+            Commit();
+        } catch (const Exception &) {
+            // what could not be saved stays pending for the next save point
+        }
+    }
+}
+
+void TRegistryBatch::Commit()
+{
+    if (!open_)
+        return;
+    open_ = false;
+    if (--batchDepth == 0) {
+        FlushRegistry();
+        return;
+    }
+    // A unit inside the outermost batch is whole now: a save that fell due
+    // meanwhile may be made.
+    if (batchDepth.load() == 1)
+        try {
+            FlushMachineHives(true);
+        } catch (const Exception &) {
+            // left for the next save point
+        }
+}
+
+void FlushRegistry()
+{
+    try {
+        FlushMachineHives();
+    } catch (const ERegistryException &) {
+        throw;
+    } catch (const EInOutError &e) {
+        throw ERegistryException(e.Message());
+    }
+}
+
 // ---- THive -----------------------------------------------------------------
 
 THive::THive(std::string fileName, std::string rootName)
@@ -21,9 +135,56 @@ THive::THive(std::string fileName, std::string rootName)
 {
 }
 
+THive::~THive()
+{
+    try {
+        Flush();
+    } catch (const Exception &) {
+        // nothing is left to report to
+    }
+    if (generationFd_ >= 0)
+        ::close(generationFd_);
+}
+
+namespace
+{
+bool SameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_size == b.st_size
+        && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+} // namespace
+
+// Whether tree_ still stands on the file, found without the lock: a save
+// renames its file into place and then bumps the lock file's counter, so a
+// save that has ended shows in either, and one under way has not happened
+// yet for this reader. Two system calls instead of the lock's five.
+bool THive::Unchanged()
+{
+    if (!tree_)
+        return false;
+    struct stat now {
+    };
+    if (::stat(fileName_.c_str(), &now) != 0) {
+        if (errno != ENOENT)
+            return false;
+        now = {};
+    }
+    if (!SameFile(now, identity_))
+        return false;
+    if (generationFd_ < 0)
+        generationFd_ = ::open(lockName_.c_str(), O_RDONLY | O_CLOEXEC);
+    uint64_t generation = 0;
+    if (generationFd_ < 0
+        || ::pread(generationFd_, &generation, sizeof generation, 0) != static_cast<ssize_t>(sizeof generation))
+        return false;
+    return generation == generation_;
+}
+
 // The file is read again only when it is not the one last read: a program of
 // the machine bumps the lock file's counter with each save, and a file edited
-// by hand shows as another inode, size or time.
+// by hand shows as another inode, size or time. The pending changes are made
+// again on what was read.
 void THive::Refresh(const TFileLock &lock)
 {
     struct stat now {
@@ -34,14 +195,13 @@ void THive::Refresh(const TFileLock &lock)
         now = {};
     }
     const uint64_t generation = lock.Generation();
-    if (tree_ && generation == generation_ && now.st_ino == identity_.st_ino && now.st_dev == identity_.st_dev
-        && now.st_size == identity_.st_size && now.st_mtim.tv_sec == identity_.st_mtim.tv_sec
-        && now.st_mtim.tv_nsec == identity_.st_mtim.tv_nsec)
+    if (tree_ && generation == generation_ && SameFile(now, identity_))
         return;
     tree_.reset();
+    std::unique_ptr<TRegKeyNode> tree;
     if (now.st_ino == 0) {
-        tree_ = std::make_unique<TRegKeyNode>();
-        tree_->Name = rootName_;
+        tree = std::make_unique<TRegKeyNode>();
+        tree->Name = rootName_;
     } else {
         std::string text;
         try {
@@ -49,15 +209,19 @@ void THive::Refresh(const TFileLock &lock)
         } catch (const EInOutError &e) {
             throw ERegistryException(e.Message());
         }
-        tree_ = ParseRegFile(text, fileName_, rootName_);
+        tree = ParseRegFile(text, fileName_, rootName_);
     }
+    for (const TRegChange &change : pending_)
+        ApplyChange(*tree, change);
+    tree_ = std::move(tree);
     identity_ = now;
     generation_ = generation;
 }
 
-void THive::Read(const std::function<void(const TRegKeyNode &root)> &fn)
+void THive::RefreshShared()
 {
-    std::lock_guard guard(mutex_);
+    if (Unchanged())
+        return;
     std::unique_ptr<TFileLock> lock;
     try {
         lock = std::make_unique<TFileLock>(lockName_, false);
@@ -65,6 +229,12 @@ void THive::Read(const std::function<void(const TRegKeyNode &root)> &fn)
         throw ERegistryException(e.Message());
     }
     Refresh(*lock);
+}
+
+void THive::Read(const std::function<void(const TRegKeyNode &root)> &fn)
+{
+    std::lock_guard guard(mutex_);
+    RefreshShared();
     fn(*tree_);
 }
 
@@ -86,6 +256,31 @@ void THive::RemoveDebris()
     ::closedir(dir);
 }
 
+// Writes tree_ under the exclusive lock. When that fails the file is as it
+// was, and tree_ with the pending changes still stands on it.
+void THive::Save(TFileLock &lock)
+{
+    WriteFileAtomic(fileName_, WriteRegFile(*tree_, rootName_));
+    pending_.clear();
+    ::stat(fileName_.c_str(), &identity_);
+    generation_ = lock.Generation() + 1;
+    try {
+        lock.SetGeneration(generation_);
+    } catch (const EInOutError &) {
+        tree_.reset(); // others may not see the change: nor trust our tree
+    }
+}
+
+void THive::SaveNow()
+{
+    if (pending_.empty())
+        return;
+    TFileLock lock(lockName_, true);
+    RemoveDebris();
+    Refresh(lock); // another program's save since: its tree, with our changes made again
+    Save(lock);
+}
+
 void THive::Update(const std::function<bool(TRegKeyNode &root)> &fn)
 {
     std::lock_guard guard(mutex_);
@@ -99,21 +294,68 @@ void THive::Update(const std::function<bool(TRegKeyNode &root)> &fn)
         tree_.reset(); // fn may have changed part of it
         throw;
     }
-    if (!changed)
+    if (!changed && pending_.empty())
         return;
     try {
-        WriteFileAtomic(fileName_, WriteRegFile(*tree_, rootName_));
+        Save(lock);
     } catch (...) {
-        tree_.reset(); // the file still holds the old tree
+        tree_.reset(); // the file still holds the old tree: fn's change is dropped
         throw;
     }
-    ::stat(fileName_.c_str(), &identity_);
-    generation_ = lock.Generation() + 1;
-    try {
-        lock.SetGeneration(generation_);
-    } catch (const EInOutError &) {
-        tree_.reset(); // others may not see the change: nor trust our tree
+}
+
+bool THive::Change(TRegChange change)
+{
+    std::lock_guard guard(mutex_);
+    const int depth = RegistryBatchDepth();
+    if (depth == 0) {
+        TFileLock lock(lockName_, true);
+        RemoveDebris();
+        Refresh(lock);
+        const bool changed = ApplyChange(*tree_, change);
+        if (!changed && pending_.empty())
+            return false;
+        if (changed)
+            pending_.push_back(std::move(change));
+        try {
+            Save(lock);
+        } catch (...) {
+            if (changed) { // the caller hears of the failure: the change is not made later
+                pending_.pop_back();
+                tree_.reset();
+            }
+            throw;
+        }
+        return changed;
     }
+    RefreshShared();
+    const bool changed = ApplyChange(*tree_, change);
+    if (changed) {
+        if (pending_.empty())
+            pendingSince_ = TClock::now();
+        pending_.push_back(std::move(change));
+    }
+    if (depth == 1 && SaveDue()) {
+        try {
+            SaveNow();
+        } catch (const Exception &) {
+            // kept pending; the next save point reports it
+        }
+    }
+    return changed;
+}
+
+bool THive::SaveDue() const
+{
+    return !pending_.empty()
+        && (pending_.size() >= MaxPendingChanges || TClock::now() - pendingSince_ >= MaxPendingTime);
+}
+
+void THive::Flush(bool dueOnly)
+{
+    std::lock_guard guard(mutex_);
+    if (!dueOnly || SaveDue())
+        SaveNow();
 }
 
 // ---- TRegistry ---------------------------------------------------------------
@@ -160,24 +402,10 @@ const TRegKeyNode *Walk(const TRegKeyNode &root, const std::vector<std::string> 
     return node;
 }
 
-TRegKeyNode *Walk(TRegKeyNode &root, const std::vector<std::string> &path)
-{
-    return const_cast<TRegKeyNode *>(Walk(static_cast<const TRegKeyNode &>(root), path));
-}
-
 // Adds the keys of path that are missing; the hive is saved only when one was.
 void CreatePath(THive &hive, const std::vector<std::string> &path)
 {
-    hive.Update([&](TRegKeyNode &rootNode) {
-        TRegKeyNode *node = &rootNode;
-        bool created = false;
-        for (const std::string &part : path) {
-            if (!node->SubKey(part))
-                created = true;
-            node = &node->AddSubKey(part);
-        }
-        return created;
-    });
+    hive.Change({ TRegChange::CreatePath, path, {}, REG_NONE, {} });
 }
 
 // Names that the hive file cannot hold on one line are refused.
@@ -281,14 +509,8 @@ struct TRegistry::Impl {
         bool written = false;
         if (loc.Hive && (keyAccess & KEY_SET_VALUE) && ValidName(name)) {
             try {
-                loc.Hive->Update([&](TRegKeyNode &rootNode) {
-                    TRegKeyNode *node = Walk(rootNode, loc.Path);
-                    if (!node)
-                        return false; // deleted since it was opened
-                    node->SetValue(name, type, std::move(data));
-                    written = true;
-                    return true;
-                });
+                // false: the key was deleted since it was opened
+                written = loc.Hive->Change({ TRegChange::SetValue, loc.Path, name, type, std::move(data) });
             } catch (const EInOutError &) {
                 written = false;
             }
@@ -414,25 +636,11 @@ bool TRegistry::DeleteKey(const std::string &key)
     TKeyLocation loc = d->Locate(key);
     if (!loc.Hive || loc.Path.size() <= RootPrefix(d->root).size() || !(d->access & KEY_SET_VALUE))
         return false;
-    bool deleted = false;
     try {
-        loc.Hive->Update([&](TRegKeyNode &rootNode) {
-            const std::string last = loc.Path.back();
-            loc.Path.pop_back();
-            TRegKeyNode *parent = Walk(rootNode, loc.Path);
-            if (!parent)
-                return false;
-            auto it = parent->SubKeys.find(last);
-            if (it == parent->SubKeys.end())
-                return false;
-            parent->SubKeys.erase(it);
-            deleted = true;
-            return true;
-        });
+        return loc.Hive->Change({ TRegChange::DeleteKey, loc.Path, {}, REG_NONE, {} });
     } catch (const EInOutError &) {
         return false;
     }
-    return deleted;
 }
 
 bool TRegistry::KeyExists(const std::string &key)
@@ -476,17 +684,11 @@ bool TRegistry::DeleteValue(const std::string &name)
     const TKeyLocation loc = d->Current();
     if (!loc.Hive || !(d->keyAccess & KEY_SET_VALUE))
         return false;
-    bool deleted = false;
     try {
-        loc.Hive->Update([&](TRegKeyNode &rootNode) {
-            TRegKeyNode *node = Walk(rootNode, loc.Path);
-            deleted = node && node->DeleteValue(name);
-            return deleted;
-        });
+        return loc.Hive->Change({ TRegChange::DeleteValue, loc.Path, name, REG_NONE, {} });
     } catch (const EInOutError &) {
         return false;
     }
-    return deleted;
 }
 
 void TRegistry::GetValueNames(TStrings &strings)

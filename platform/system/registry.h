@@ -38,8 +38,8 @@ enum TRegDataType { rdUnknown, rdString, rdExpandString, rdInteger, rdBinary };
 // The class library's registry object over the machine's registry. Key paths
 // that start with '\' are taken from the root key, others from the current
 // key (or the root when none is open). Every change is on disk when the call
-// returns. A damaged hive file raises ERegistryException naming the file and
-// line from every call that reads it.
+// returns, unless a TRegistryBatch is open. A damaged hive file raises
+// ERegistryException naming the file and line from every call that reads it.
 class TRegistry : public TObject
 {
 public:
@@ -88,3 +88,32 @@ private:
     struct Impl;
     std::unique_ptr<Impl> const d;
 };
+
+// Keeps this process's registry changes in memory while it lives, for work
+// that makes thousands of them (each would otherwise save its whole hive
+// file). This process sees them at once; other programs when they are saved:
+// when the outermost batch ends, at FlushRegistry, before a program is started
+// or the machine restarted, and, while only the outermost batch is open, once
+// MaxPendingChanges changes or MaxPendingTime have gathered. Each save
+// replaces the hive file atomically, so a crash leaves the last saved state.
+// A batch opened inside another is one unit: the due saves wait until it
+// ends, so a crash keeps all of it or none.
+class TRegistryBatch
+{
+public:
+    TRegistryBatch();
+    ~TRegistryBatch(); // Commit, but a failure to save is not reported
+    TRegistryBatch(const TRegistryBatch &) = delete;
+    TRegistryBatch &operator=(const TRegistryBatch &) = delete;
+
+    // Ends the batch. The outermost saves every pending change now and raises
+    // ERegistryException for a hive it cannot save (its changes stay pending,
+    // for the next save point).
+    void Commit();
+
+private:
+    bool open_ = true;
+};
+
+// Saves every pending change now; raises as TRegistryBatch::Commit.
+void FlushRegistry();

@@ -154,6 +154,13 @@ bool ExitWindowsEx(uint32_t flags, uint32_t)
         SetLastError(ERROR_SHUTDOWN_IN_PROGRESS);
         return false;
     }
+    // What the session changed in the registry must survive the restart.
+    try {
+        FlushRegistry();
+    } catch (const Exception &) {
+        SetLastError(ERROR_WRITE_FAULT);
+        return false;
+    }
     TFileLock lock(LockFile(), true);
     WriteFileAtomic(RequestFile(), std::to_string(flags) + "\n");
     return true;
@@ -302,6 +309,11 @@ TBootReport RestartMachine()
 {
     TBootReport report;
     ClearFilesInUse(); // every program of the old session has ended
+    try {
+        FlushRegistry(); // and has saved its changes
+    } catch (const Exception &) {
+        // the last saved state is what the new session finds
+    }
 
     std::vector<TPendingMove> moves;
     {

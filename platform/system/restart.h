@@ -10,6 +10,7 @@
 // out as Windows would: the pending moves first (those of MoveFileEx, then
 // the [Rename] section of "WININIT.INI"), then the RunOnce commands.
 
+constexpr uint32_t ERROR_WRITE_FAULT = 29;
 constexpr uint32_t ERROR_SHARING_VIOLATION = 32;
 constexpr uint32_t ERROR_NOT_ALL_ASSIGNED = 1300;
 constexpr uint32_t ERROR_NO_SUCH_PRIVILEGE = 1313;
@@ -26,7 +27,9 @@ constexpr uint32_t EWX_POWEROFF = 8;
 
 // Records the request; the machine restarts when winboot runs. A restart
 // needs the shutdown privilege enabled in the process token, as on an
-// NT-class Windows (ERROR_PRIVILEGE_NOT_HELD otherwise).
+// NT-class Windows (ERROR_PRIVILEGE_NOT_HELD otherwise). The registry changes
+// a batch holds are saved first; when they cannot be, nothing is recorded
+// (ERROR_WRITE_FAULT).
 bool ExitWindowsEx(uint32_t flags, uint32_t reserved);
 // The flags of the recorded request, or -1 when none is pending.
 int64_t PendingRestart();

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,7 +15,9 @@
 #include "platform/rtl/strings.h"
 #include "platform/system/atomicfile.h"
 #include "platform/system/machine.h"
+#include "platform/system/process.h"
 #include "platform/system/registry.h"
+#include "platform/system/restart.h"
 
 namespace
 {
@@ -446,6 +449,136 @@ TEST_F(RegistryTest, TwoProgramsWritingAtOnceLoseNothing)
         EXPECT_EQ(reg_.ReadInteger("A" + std::to_string(i)), i);
         EXPECT_EQ(reg_.ReadInteger("B" + std::to_string(i)), i);
     }
+}
+
+// ---- Batches -----------------------------------------------------------------------
+
+// Inside a batch, rounds of units: each sets "V0".."V22" to the round number
+// in a batch of its own, for ever (23 values: no count of changes that a
+// save may wait for falls on the units' ends by chance).
+[[noreturn]] void BatchWriterChild(const std::string &root, int start)
+{
+    OpenMachine(root);
+    TRegistry reg;
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    if (!reg.OpenKey("\\Software\\Batch", true))
+        _exit(2);
+    TRegistryBatch run;
+    for (int round = start;; ++round) {
+        TRegistryBatch unit;
+        for (int i = 0; i < 23; ++i)
+            reg.WriteInteger("V" + std::to_string(i), round);
+        unit.Commit();
+    }
+}
+
+TEST_F(RegistryTest, KillingAWriterInsideABatchLeavesWholeUnitsSavedAsTheyGathered)
+{
+    using Clock = std::chrono::steady_clock;
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\Batch", true));
+    reg_.WriteString("Keep", "untouched");
+    std::mt19937 random(4321);
+    int lastSeen = 0;
+    int rounds = 0;
+    const auto end = Clock::now() + std::chrono::seconds(4);
+    while (Clock::now() < end) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)
+            BatchWriterChild(root_, lastSeen + 1);
+        usleep(5000 + random() % 60000);
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "writer ended by itself: " << status;
+
+        ASSERT_TRUE(reg_.OpenKey("\\Software\\Batch", false));
+        EXPECT_EQ(reg_.ReadString("Keep"), "untouched");
+        // One unit's values are all saved or none: every value is of the
+        // same round, the one seen last or a newer one.
+        const int first = reg_.ValueExists("V0") ? reg_.ReadInteger("V0") : 0;
+        for (int i = 1; i < 23; ++i) {
+            const std::string name = "V" + std::to_string(i);
+            ASSERT_EQ(reg_.ValueExists(name) ? reg_.ReadInteger(name) : 0, first) << name;
+        }
+        ASSERT_GE(first, lastSeen);
+        lastSeen = first;
+        ++rounds;
+    }
+    EXPECT_GT(rounds, 20);
+    // The due saves came while the batch went on.
+    EXPECT_GT(lastSeen, rounds) << "the writers' batches were hardly ever saved";
+}
+
+TEST_F(RegistryTest, ABatchIsSavedBeforeAProgramStartsAndBeforeARestart)
+{
+    const std::string hive = HiveFile("HKEY_LOCAL_MACHINE");
+    const std::string copy = root_ + "/seen.reg";
+    TRegistryBatch batch;
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\Handover", true));
+    reg_.WriteString("Before", "the program");
+    EXPECT_EQ(ReadWholeFile(hive).find("the program"), std::string::npos) << "saved before its time";
+    const int64_t pid = StartProgram("/bin/cp", { hive, copy });
+    ASSERT_GE(pid, 0);
+    ASSERT_EQ(WaitForProgram(pid), 0);
+    EXPECT_NE(ReadWholeFile(copy).find("\"Before\"=\"the program\""), std::string::npos);
+
+    reg_.WriteString("Before", "the restart");
+    TTokenHandle token = 0;
+    LUID luid;
+    ASSERT_TRUE(OpenProcessToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token));
+    ASSERT_TRUE(LookupPrivilegeValue(SE_SHUTDOWN_NAME, luid));
+    ASSERT_TRUE(AdjustTokenPrivileges(token, { { luid, SE_PRIVILEGE_ENABLED } }));
+    EXPECT_TRUE(ExitWindowsEx(EWX_REBOOT, 0));
+    AdjustTokenPrivileges(token, { { luid, 0 } });
+    CloseHandle(token);
+    ClearPendingRestart();
+    EXPECT_NE(ReadWholeFile(hive).find("\"Before\"=\"the restart\""), std::string::npos);
+}
+
+TEST_F(RegistryTest, ChangesOfAnotherProgramDuringABatchAreKeptWithOurs)
+{
+    const std::string hive = HiveFile("HKEY_LOCAL_MACHINE");
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\Shared", true));
+    {
+        TRegistryBatch batch;
+        reg_.WriteString("Ours", "pending");
+        // Another program saves the hive meanwhile, with a value of its own.
+        std::string text = ReadWholeFile(hive);
+        text += "\n[HKEY_LOCAL_MACHINE\\Software\\Theirs]\n\"V\"=\"saved\"\n";
+        WriteFileAtomic(hive, text);
+
+        EXPECT_EQ(reg_.ReadString("Ours"), "pending");
+        TRegistry theirs;
+        theirs.SetRootKey(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(theirs.OpenKey("\\Software\\Theirs", false));
+        EXPECT_EQ(theirs.ReadString("V"), "saved");
+        batch.Commit();
+    }
+    const std::string saved = ReadWholeFile(hive);
+    EXPECT_NE(saved.find("\"Ours\"=\"pending\""), std::string::npos);
+    EXPECT_NE(saved.find("\"V\"=\"saved\""), std::string::npos);
+}
+
+TEST_F(RegistryTest, ASaveThatFailsInABatchIsReportedAndKeptForTheNextSave)
+{
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\Later", true));
+    TRegistryBatch batch;
+    reg_.WriteString("V", "kept");
+    // A disk that takes no file as long as the hive (root or not).
+    rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 64;
+    auto *previous = signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_THROW(batch.Commit(), ERegistryException);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+    EXPECT_EQ(ReadWholeFile(HiveFile("HKEY_LOCAL_MACHINE")).find("kept"), std::string::npos);
+    EXPECT_EQ(reg_.ReadString("V"), "kept");
+    FlushRegistry();
+    EXPECT_NE(ReadWholeFile(HiveFile("HKEY_LOCAL_MACHINE")).find("\"V\"=\"kept\""), std::string::npos);
 }
 
 } // namespace

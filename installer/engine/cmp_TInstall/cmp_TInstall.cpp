@@ -553,12 +553,16 @@ void TCustomInstall::Process()
         OnAfterInitialized(this);
     for (int code : BeforeInstallEvents)
         BroadcastEvent(this, code, nullptr);
+    // The files' thousands of records are saved together at the batch's save
+    // points, and all of them before the restart and the end of the run.
+    TRegistryBatch records;
     TFileContainer::Process();
     RegisterDeferred();
     if (d->log.FilesInUse() > 0 || reboot_)
         WriteResumeEntry();
     else // an earlier run's entry would resume work this run has done
         RemoveRunOnce("KelvaraUnfinished", ResumeCommandLine());
+    records.Commit();
     const bool wasReboot = reboot_;
     if (reboot_) {
         BroadcastEvent(this, ieBeforeReboot, nullptr);

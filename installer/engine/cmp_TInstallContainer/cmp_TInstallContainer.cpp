@@ -1,6 +1,7 @@
 #include "installer/engine/cmp_TInstallContainer/cmp_TInstallContainer.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "installer/engine/cmp_TInstallInformation/cmp_TInstallInformation.h"
 #include "installer/engine/cmp_TPathSpecifier/cmp_TPathSpecifier.h"
@@ -149,6 +150,10 @@ bool IsContainerDestDir(const TCustomPathSpecifier *specifier)
 struct TInstallContainer::Impl {
     bool installable = false;
     std::vector<TInstallObject *> children;
+    // The children again, for Holds, and those that are dialogs, in the
+    // children's order: the receivers of a broadcast, made several times a file.
+    std::unordered_set<const TInstallContainer *> members;
+    std::vector<TInstallObject *> dialogs;
     bool include = true;
     bool processed = false;
     TInstallTypeSet installTypes { itAlways };
@@ -160,15 +165,17 @@ struct TInstallContainer::Impl {
     bool destDirTypeAssigned = false; // the stream or code set DestDirType
     bool destDirTypeDefaulted = false; // the constructor put a default in
 
-    bool Holds(const TInstallContainer *child) const
-    {
-        return std::find(children.begin(), children.end(), child) != children.end();
-    }
+    bool Holds(const TInstallContainer *child) const { return members.contains(child); }
     void Drop(const TInstallContainer *child)
     {
+        if (!members.erase(child))
+            return;
         const auto it = std::find(children.begin(), children.end(), child);
         if (it != children.end())
             children.erase(it);
+        const auto dialog = std::find(dialogs.begin(), dialogs.end(), child);
+        if (dialog != dialogs.end())
+            dialogs.erase(dialog);
     }
 };
 
@@ -414,6 +421,13 @@ void TInstallContainer::AddChild(TInstallObject *obj)
             }
         }
     d->children.insert(d->children.begin() + static_cast<std::ptrdiff_t>(index), obj);
+    d->members.insert(obj);
+    if (type == rtDialog) {
+        size_t at = 0; // after the dialogs before obj
+        for (size_t i = 0; i < index; ++i)
+            at += d->children[i]->RegisteredType() == rtDialog;
+        d->dialogs.insert(d->dialogs.begin() + static_cast<std::ptrdiff_t>(at), obj);
+    }
     if (!Loading())
         Renumber();
 }
@@ -445,7 +459,7 @@ void TInstallContainer::Renumber()
 void TInstallContainer::BroadcastEvent(TObject *sender, int eventCode, TObject *po)
 {
     // A receiver runs a whole wizard: children may come and go meanwhile.
-    const std::vector<TInstallObject *> receivers = d->children;
+    const std::vector<TInstallObject *> receivers = d->eventTarget ? d->children : d->dialogs;
     for (TInstallObject *child : receivers) {
         if (!d->Holds(child))
             continue;

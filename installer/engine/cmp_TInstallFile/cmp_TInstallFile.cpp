@@ -807,6 +807,12 @@ std::string TCustomInstallFile::ChangeDisk(TKvraCompress *archive, int diskNumbe
     BroadcastEvent(this, ieNewDisk, &list);
     Report(scNewDisk, &list);
     if (!OnNewDisk && Tag() == 0) {
+        // What the run did so far is saved before it waits for the user.
+        try {
+            FlushRegistry();
+        } catch (const ERegistryException &) {
+            // the run's end reports it
+        }
         const int answer = Application->MessageBox(TranslateFormat("Please insert disk #%d", diskNumber),
             Application->Title(), MB_OKCANCEL | MB_ICONINFORMATION);
         if (answer == IDCANCEL) {
@@ -1110,11 +1116,19 @@ void TCustomInstallFile::ReadInfoFromArchive()
 
 namespace
 {
+// The entry and the count are saved together: a crash keeps both or neither.
 void AppendEntry(const std::string &key, const std::string &value)
 {
+    TRegistryBatch record;
     const int n = StrToIntDef(Trim(RegReadString(rkLocalMachine, key, "Entries", "0")), 0) + 1;
     RegWriteString(rkLocalMachine, key, "File" + IntToStr(n), value);
     RegWriteString(rkLocalMachine, key, "Entries", IntToStr(n));
+    try {
+        record.Commit();
+    } catch (const ERegistryException &) {
+        throw EIRCannotWriteValue(TranslateFormat(
+            "Cannot install into registry. Key: %s Ident: %s Value %s", key, "Entries", IntToStr(n)));
+    }
 }
 } // namespace
 

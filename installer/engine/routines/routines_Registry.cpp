@@ -22,7 +22,7 @@ T ReadOr(TRootKey root, const std::string &key, const std::string &name, T fallb
     try {
         TRegistry reg;
         SetRoot(reg, root);
-        if (reg.KeyExists(key) && reg.OpenKey(key, false) && reg.ValueExists(name))
+        if (reg.OpenKey(key, false) && reg.ValueExists(name))
             return read(reg, name);
     } catch (const Exception &) {
     }

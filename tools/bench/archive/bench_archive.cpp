@@ -38,10 +38,15 @@
 #include <string>
 #include <vector>
 
+#include "installer/engine/cmp_TInstall/cmp_TInstall.h"
 #include "installer/engine/cmp_TKvraCompress/cmp_TKvraCompress.h"
+#include "installer/engine/registration.h"
+#include "platform/classes/filer.h"
+#include "platform/rtl/pathmap.h"
 #include "platform/rtl/strings.h"
 #include "platform/system/machine.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/services.h"
 
 extern char **environ;
 
@@ -264,6 +269,92 @@ void ZlibUnpack(const fs::path &work, const std::vector<std::string> &files)
     close(pack);
 }
 
+// ---- The whole installation -------------------------------------------------------
+
+// The setup program's main form, owner of the install objects.
+class TBenchForm : public TForm
+{
+public:
+    explicit TBenchForm(TComponent *owner)
+        : TForm(owner)
+    {
+    }
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+};
+const TMetaClass TBenchForm::Class { "TBenchForm", &TForm::Class };
+const TClassRegistrar<TBenchForm> benchFormRegistrar({});
+
+// Nobody sits at the benchmark: a message box means a failure, shown and fatal.
+class FatalMessageBoxes : public IMessageBoxService
+{
+public:
+    int Show(HWND, const std::string &text, const std::string &, uint32_t, uint16_t) override
+    {
+        std::fprintf(stderr, "message: %s\n", text.c_str());
+        std::exit(1);
+    }
+};
+
+// A setup carries at most UniqueIDCount files, so the tree goes in parts,
+// one setup each, installed one after the other into one product folder
+// with one uninstall record, as a product and its add-ons would be.
+constexpr size_t FilesPerSetup = 1800;
+
+std::string SetupResource(const fs::path &work, const std::vector<std::string> &files, size_t first)
+{
+    std::string text = "object Bench: TBenchForm\n"
+                       "  object Install1: TInstall\n"
+                       "    DestDir = '\\Bench'\n"
+                       "    DestDirType = psProgramFiles\n"
+                       "    Information.ProductName = 'Bench'\n"
+                       "    RunAutomatic = False\n"
+                       "  end\n";
+    const size_t end = std::min(files.size(), first + FilesPerSetup);
+    for (size_t i = first; i < end; ++i) {
+        const fs::path relative = files[i];
+        std::string folder = relative.parent_path().string();
+        for (char &c : folder)
+            if (c == '/')
+                c = '\\';
+        text += "  object F" + std::to_string(i) + ": TInstallFile\n"
+            + "    ArchiveFileType = psContainerArchiveFile\n    Container = Install1\n"
+            + "    DestDir = '\\" + folder + "'\n    DestDirType = psContainerDestDir\n"
+            + "    DestName = '" + relative.filename().string() + "'\n"
+            + "    FileName = '" + relative.filename().string() + "'\n"
+            + "    IncludeFromDir = '" + Windows((work / "tree" / relative).parent_path()) + "'\n  end\n";
+    }
+    return text + "end\n";
+}
+
+std::string SetupFolder(size_t part)
+{
+    return "C:\\setup" + std::to_string(part);
+}
+
+// Each part as the setup program runs it: its form read, then the run
+// (with -e the build's self-extractor; here the archive beside the program).
+void Setups(const fs::path &work, const std::vector<std::string> &files, bool build)
+{
+    RegisterInstallerEngineClasses();
+    Application->Initialize();
+    FatalMessageBoxes boxes;
+    SetMessageBoxService(&boxes);
+    for (size_t first = 0, part = 0; first < files.size(); first += FilesPerSetup, ++part) {
+        SetProgramArguments({ "setup", "-s" + SetupFolder(part) });
+        auto form = std::make_unique<TBenchForm>(nullptr);
+        ReadComponentText(form.get(), SetupResource(work, files, first), "bench.dfm");
+        auto *install = static_cast<TCustomInstall *>(form->FindComponent("Install1"));
+        if (build) {
+            ForceDirectories(SetupFolder(part));
+            install->Compress({});
+        } else {
+            install->Process();
+        }
+    }
+    SetMessageBoxService(nullptr);
+}
+
 int RunStep(const std::string &step, const fs::path &work)
 {
     const std::vector<std::string> files = ReadList(work / "files.list");
@@ -277,6 +368,10 @@ int RunStep(const std::string &step, const fs::path &work)
         OurUnpack(work, files);
     else if (step == "idle")
         Application->ProcessMessages(); // what any operation does first
+    else if (step == "setup-build")
+        Setups(work, files, true);
+    else if (step == "install")
+        Setups(work, files, false);
 
     else if (step == "zlib-pack")
         ZlibPack(work, files);
@@ -433,6 +528,21 @@ int main(int argc, char **argv)
         work);
     const bool readerSame = SameTrees(work / "tree", work / "out", files);
 
+    // The whole installation: files, their overwrite rules and uninstall
+    // records. Each run starts from the machine as the build left it.
+    RunChild(step("setup-build"), work);
+    const fs::path installed = work / "winroot" / "drive_c" / "Program Files" / "Bench";
+    const fs::path hives = work / "winroot" / "registry";
+    fs::copy(hives, work / "registry-built", fs::copy_options::recursive);
+    const TTimes install = Best(
+        [&] {
+            fs::remove_all(installed);
+            fs::remove_all(hives);
+            fs::copy(work / "registry-built", hives, fs::copy_options::recursive);
+        },
+        step("install"), work);
+    const bool installSame = SameTrees(work / "tree", installed, files);
+
     const TTimes zlibPack = Best(nothing, step("zlib-pack"), work);
     const TTimes zlibUnpack = Best(clearOut, step("zlib-unpack"), work);
     const double zlibSize = static_cast<double>(fs::file_size(work / "tree.zlib"));
@@ -452,6 +562,7 @@ int main(int argc, char **argv)
     row("archive build, call per file", packEach);
     row("archive extract", unpack);
     row("format library alone, extract", reader);
+    row("whole installation", install);
     row("zip -r -6 -q", zip);
     row("unzip -q", unzip);
     row("zlib loop pack", zlibPack);
@@ -462,12 +573,15 @@ int main(int argc, char **argv)
         unpack.cpu / zlibUnpack.cpu);
     std::printf("ratios (wall): build / zip -6 %.3f   build per file / zip -6 %.3f   extract / unzip %.3f\n",
         pack.wall / zip.wall, packEach.wall / zip.wall, unpack.wall / unzip.wall);
+    std::printf("               whole installation / unzip %.3f (cpu), %.3f (wall)\n", install.cpu / unzip.cpu,
+        install.wall / unzip.wall);
     std::printf("size MB: archive %.2f (per file %.2f), zip -6 %.2f, zlib loop %.2f; archive / zip -6 %.4f\n",
         ourSize / 1048576.0, ourEachSize / 1048576.0, zipSize / 1048576.0, zlibSize / 1048576.0,
         ourSize / zipSize);
-    std::printf("extracted trees %s the source tree\n", same && readerSame ? "equal" : "DIFFER FROM");
+    std::printf("extracted and installed trees %s the source tree\n",
+        same && readerSame && installSame ? "equal" : "DIFFER FROM");
 
     if (!std::getenv("BENCH_KEEP"))
         fs::remove_all(work);
-    return same && readerSame ? 0 : 1;
+    return same && readerSame && installSame ? 0 : 1;
 }

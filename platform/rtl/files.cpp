@@ -175,6 +175,8 @@ bool ForceDirectories(const std::string &directory)
     while (host.size() > 1 && host.back() == '/')
         host.pop_back();
     struct stat st;
+    if (stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return true; // as a rule it is there already: one look instead of one per folder
     for (size_t end = host.find('/', 1);; end = host.find('/', end + 1)) {
         const std::string part = host.substr(0, end);
         if (mkdir(part.c_str(), 0777) != 0

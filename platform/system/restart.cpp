@@ -289,6 +289,9 @@ std::vector<TPendingMove> PendingMoves()
 std::vector<std::string> CancelPendingMoves(const std::string &newFileName)
 {
     std::vector<std::string> sources;
+    // No list, nothing to take back: no lock either.
+    if (!Exists(MovesFile()))
+        return sources;
     TFileLock lock(LockFile(), true);
     const std::string target = MapPath(newFileName);
     std::string kept;

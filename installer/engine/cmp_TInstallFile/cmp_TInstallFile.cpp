@@ -555,13 +555,16 @@ void TCustomInstallFile::InstallObjects()
         Report(scSkipped, this);
         return;
     }
-    if (Trim(GetDestPath()).empty())
+    // One look at the destination for the three questions (nothing runs between them).
+    const std::string folder = GetDestPath();
+    if (Trim(folder).empty())
         throw IECustomInstallFile(
             "Cannot compress,copy, or install the following file because it's destination "
             "directory is blank. File is :%s",
             Name());
-    targetExisted_ = FileExists(InstalledPath());
-    switch (TVersionResource::IsFileNewerByName(version_, InstalledPath(), overwriteMode_, fileDate_)) {
+    const std::string target = AddTrailingBackslash(folder) + destName_;
+    targetExisted_ = FileExists(target);
+    switch (TVersionResource::IsFileNewerByName(version_, target, overwriteMode_, fileDate_)) {
     case 0:
     case 2:
         needsWriting_ = true;

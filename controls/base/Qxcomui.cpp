@@ -1,5 +1,7 @@
 #include "controls/base/Qxcomui.h"
 
+#include "controls/base/Qxcommon.h"
+#include "platform/ui/controls.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/graphics.h"
 
@@ -86,4 +88,28 @@ void qxDrawFocusFrame(TCanvas *canvas, const TRect &rect)
     canvas->Brush()->SetStyle(style);
     canvas->Pen()->SetColor(pen);
     canvas->DrawFocusRect(rect);
+}
+
+bool qxEscapePressed(TObject *dataset)
+{
+    TMsg msg;
+    if (!PeekMessage(msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE))
+        return false;
+    if (msg.Message != WM_KEYDOWN || msg.WParam != VK_ESCAPE)
+        return false;
+    qxSetFilterEnabled(dataset, false);
+    return true;
+}
+
+void qxPostKeyWithModifier(HWND window, uint16_t key, uint16_t modifier)
+{
+    TKeyboardState saved, held;
+    GetKeyboardState(saved);
+    held = saved;
+    held[key & 0xFF] = 129;
+    held[modifier & 0xFF] = 129;
+    SetKeyboardState(held);
+    PostMessage(window, WM_KEYDOWN, key, 1);
+    PostMessage(window, WM_KEYUP, key, 1);
+    SetKeyboardState(saved);
 }

@@ -157,6 +157,8 @@ void TDataSet::OpenInternal()
         }
         throw;
     }
+    if (!IsCursorOpen())
+        return; // a descendant found nothing to open (a query that gives no answer)
     ClearBuffers();
     int wanted = 1;
     for (TDataSource *source : dataSources_)

@@ -11,8 +11,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPointer>
 
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <unordered_set>
 #include <vector>
@@ -1589,20 +1591,160 @@ LRESULT SendMessage(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam)
     return control ? control->Perform(msg, wParam, lParam) : 0;
 }
 
+// ---- The message queue -----------------------------------------------------------------
+//
+// Posted messages wait here in order, each with the keyboard state of its
+// moment; Qt is asked once per message to hand out the oldest one. Keys
+// typed ahead sit in Qt's own queue until PeekMessage takes them over into
+// this one, where they keep their place: a key nobody takes out goes back to
+// its widget as the same Qt event when its turn comes.
+
+namespace {
+
+struct TPosted {
+    TMsg Msg;
+    TKeyboardState Keys {};
+    QPointer<QObject> Receiver; // a typed-ahead Qt key event, given back as it was
+    std::unique_ptr<QEvent> Event;
+    bool Gathered = false; // a key down taken over in the running PeekMessage
+    bool Released = false; // ... whose key up follows it already
+};
+
+std::deque<TPosted> &PostedQueue()
+{
+    static std::deque<TPosted> queue;
+    return queue;
+}
+
+// Keeps the keyboard state of a posted message while it is handled.
+class TKeyboardStateScope
+{
+public:
+    explicit TKeyboardStateScope(const TKeyboardState &state)
+    {
+        GetKeyboardState(saved_);
+        SetKeyboardState(state);
+    }
+    ~TKeyboardStateScope() { SetKeyboardState(saved_); }
+
+private:
+    TKeyboardState saved_;
+};
+
+void DispatchOldestPosted()
+{
+    std::deque<TPosted> &queue = PostedQueue();
+    if (queue.empty())
+        return;
+    TPosted posted = std::move(queue.front());
+    queue.pop_front();
+    if (posted.Event) {
+        if (posted.Receiver)
+            QCoreApplication::postEvent(posted.Receiver, posted.Event.release());
+        return;
+    }
+    if (!FindControl(posted.Msg.Window))
+        return;
+    TDispatchDepth depth;
+    TKeyboardStateScope keys(posted.Keys);
+    GuardedCall(FindControl(posted.Msg.Window),
+        [&] { SendMessage(posted.Msg.Window, posted.Msg.Message, posted.Msg.WParam, posted.Msg.LParam); });
+}
+
+void Enqueue(TPosted posted, std::deque<TPosted>::iterator where)
+{
+    PostedQueue().insert(where, std::move(posted));
+    // A message taken out early leaves a spare call behind; it hands out the
+    // next one a little sooner, still in order.
+    QMetaObject::invokeMethod(qApp, [] { DispatchOldestPosted(); }, Qt::QueuedConnection);
+}
+
+HWND WindowOfWidget(QObject *object)
+{
+    for (auto *widget = qobject_cast<QWidget *>(object); widget; widget = widget->parentWidget())
+        if (auto *link = dynamic_cast<TWidgetLink *>(widget); link && link->control)
+            if (auto *win = dynamic_cast<TWinControl *>(link->control))
+                return reinterpret_cast<HWND>(win);
+    return nullptr;
+}
+
+// Takes the key events Qt holds for later into the queue: presses first,
+// each release then placed right after the press of its key.
+class TTypedAheadKeys : public QObject
+{
+public:
+    bool eventFilter(QObject *receiver, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+            return false;
+        auto *key = static_cast<QKeyEvent *>(event);
+        TPosted posted;
+        bool press = event->type() == QEvent::KeyPress;
+        posted.Msg = { WindowOfWidget(receiver), press ? WM_KEYDOWN : WM_KEYUP, VirtualKeyOf(key),
+            press ? LPARAM(1) : LPARAM(0xC0000001) };
+        GetKeyboardState(posted.Keys);
+        posted.Receiver = receiver;
+        posted.Event.reset(key->clone());
+        std::deque<TPosted> &queue = PostedQueue();
+        auto where = queue.end();
+        if (press)
+            posted.Gathered = true;
+        else
+            for (auto it = queue.begin(); it != queue.end(); ++it)
+                if (it->Gathered && !it->Released && it->Msg.WParam == posted.Msg.WParam) {
+                    it->Released = true;
+                    where = std::next(it);
+                    break;
+                }
+        Enqueue(std::move(posted), where);
+        return true;
+    }
+};
+
+void TakeOverTypedAheadKeys()
+{
+    static bool running = false;
+    if (!qApp || running)
+        return;
+    running = true;
+    TTypedAheadKeys filter;
+    qApp->installEventFilter(&filter);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::KeyPress);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::KeyRelease);
+    qApp->removeEventFilter(&filter);
+    for (TPosted &p : PostedQueue())
+        p.Gathered = p.Released = false;
+    running = false;
+}
+
+} // namespace
+
 bool PostMessage(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam)
 {
     if (!FindControl(handle))
         return false;
-    QMetaObject::invokeMethod(
-        qApp,
-        [handle, msg, wParam, lParam] {
-            if (FindControl(handle)) {
-                TDispatchDepth depth;
-                GuardedCall(FindControl(handle), [&] { SendMessage(handle, msg, wParam, lParam); });
-            }
-        },
-        Qt::QueuedConnection);
+    TPosted posted;
+    posted.Msg = { handle, msg, wParam, lParam };
+    GetKeyboardState(posted.Keys);
+    Enqueue(std::move(posted), PostedQueue().end());
     return true;
+}
+
+bool PeekMessage(TMsg &msg, HWND window, uint32_t first, uint32_t last, uint32_t flags)
+{
+    TakeOverTypedAheadKeys();
+    std::deque<TPosted> &queue = PostedQueue();
+    for (auto it = queue.begin(); it != queue.end(); ++it) {
+        if (window && it->Msg.Window != window)
+            continue;
+        if ((first || last) && (it->Msg.Message < first || it->Msg.Message > last))
+            continue;
+        msg = it->Msg;
+        if (flags & PM_REMOVE)
+            queue.erase(it);
+        return true;
+    }
+    return false;
 }
 
 int32_t GetWindowLong(HWND handle, int index)
@@ -1654,6 +1796,30 @@ bool IsWindowVisible(HWND handle)
 TShiftState KeyboardShiftState()
 {
     return currentShift;
+}
+
+void GetKeyboardState(TKeyboardState &state)
+{
+    state.fill(0);
+    for (int vk : keysDown)
+        if (vk >= 0 && vk < 256)
+            state[vk] = 0x80;
+    for (uint16_t vk : { VK_SHIFT, VK_CONTROL, VK_MENU, VK_LBUTTON, VK_RBUTTON, VK_MBUTTON })
+        state[vk] = GetKeyState(vk) < 0 || state[vk] ? 0x80 : 0;
+}
+
+void SetKeyboardState(const TKeyboardState &state)
+{
+    static const std::pair<uint16_t, TShiftStateFlag> modifiers[] = { { VK_SHIFT, ssShift }, { VK_CONTROL, ssCtrl },
+        { VK_MENU, ssAlt }, { VK_LBUTTON, ssLeft }, { VK_RBUTTON, ssRight }, { VK_MBUTTON, ssMiddle } };
+    keysDown.clear();
+    currentShift = {};
+    for (int vk = 0; vk < 256; ++vk)
+        if (state[vk] & 0x80)
+            keysDown.insert(vk);
+    for (auto [vk, flag] : modifiers)
+        if (state[vk] & 0x80)
+            currentShift.Include(flag);
 }
 
 int16_t GetKeyState(int virtualKey)

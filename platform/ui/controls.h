@@ -6,6 +6,7 @@
 #include "platform/ui/graphics.h"
 #include "platform/ui/messages.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -62,6 +63,11 @@ TShiftState KeyboardShiftState();
 // Whether a key is down now, as far as the events seen so far tell:
 // negative (high bit set) when down.
 int16_t GetKeyState(int virtualKey);
+// The whole keyboard: 0x80 for each key down, as GetKeyState tells. Setting
+// it changes what GetKeyState answers until the next key event.
+using TKeyboardState = std::array<uint8_t, 256>;
+void GetKeyboardState(TKeyboardState &state);
+void SetKeyboardState(const TKeyboardState &state);
 
 // How a window is made: style bits and the parent window.
 struct TCreateParams {
@@ -381,7 +387,14 @@ void RemoveMouseHook(int id);
 TWinControl *FindControl(HWND handle);
 LRESULT SendMessage(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam);
 // Queues the message for the window; it is dropped when the window is gone by then.
+// It carries the keyboard state of the moment it was posted: while it is
+// handled, GetKeyState answers as then.
 bool PostMessage(HWND handle, uint32_t msg, WPARAM wParam, LPARAM lParam);
+// The first waiting message for the window (any window when null) whose
+// number lies in first..last (any when both are 0); PM_REMOVE takes it out
+// of the queue, so that it is never handled. Keys typed ahead wait in the
+// queue too, as WM_KEYDOWN and WM_KEYUP of their window.
+bool PeekMessage(TMsg &msg, HWND window, uint32_t first, uint32_t last, uint32_t flags);
 int32_t GetWindowLong(HWND handle, int index);
 int32_t SetWindowLong(HWND handle, int index, int32_t value); // answers the previous value
 HWND GetFocus();

@@ -19,6 +19,16 @@ struct TMessage {
     LRESULT Result = 0;
 };
 
+// A message waiting in the program's queue (PeekMessage).
+struct TMsg {
+    HWND Window = nullptr;
+    uint32_t Message = 0;
+    WPARAM WParam = 0;
+    LPARAM LParam = 0;
+};
+constexpr uint32_t PM_NOREMOVE = 0x0000;
+constexpr uint32_t PM_REMOVE = 0x0001;
+
 // Window messages.
 constexpr uint32_t WM_NULL = 0x0000;
 constexpr uint32_t WM_DESTROY = 0x0002;
@@ -38,12 +48,14 @@ constexpr uint32_t WM_SHOWWINDOW = 0x0018;
 constexpr uint32_t WM_SETCURSOR = 0x0020;
 constexpr uint32_t WM_SETFONT = 0x0030;
 constexpr uint32_t WM_CONTEXTMENU = 0x007B;
+constexpr uint32_t WM_KEYFIRST = 0x0100;
 constexpr uint32_t WM_KEYDOWN = 0x0100;
 constexpr uint32_t WM_KEYUP = 0x0101;
 constexpr uint32_t WM_CHAR = 0x0102;
 constexpr uint32_t WM_SYSKEYDOWN = 0x0104;
 constexpr uint32_t WM_SYSKEYUP = 0x0105;
 constexpr uint32_t WM_SYSCHAR = 0x0106;
+constexpr uint32_t WM_KEYLAST = 0x0109;
 constexpr uint32_t WM_COMMAND = 0x0111;
 constexpr uint32_t WM_TIMER = 0x0113;
 constexpr uint32_t WM_HSCROLL = 0x0114;

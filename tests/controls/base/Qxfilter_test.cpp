@@ -330,7 +330,7 @@ TEST_F(FilterTest, CompiledFiltersSelectWhatSqlSelects)
     std::mt19937 random(1998);
     const char *cities[] = { "Lima", "Quito", "New York", "Cali" };
     std::string rows;
-    for (int id = 1; id <= 1500; ++id) {
+    for (int id = 1; id <= 10000; ++id) {
         std::string city = random() % 7 == 0 ? "NULL" : std::string("'") + cities[random() % 4] + "'";
         rows += (rows.empty() ? "" : ",") + std::string("(") + std::to_string(id) + "," + city + ","
             + std::to_string(random() % 50) + "," + std::to_string(random() % 400 / 4.0) + ","

@@ -1,0 +1,135 @@
+#include "controls/data/Qxdbsets_p.h"
+
+#include "controls/base/Qxcomui.h"
+#include "controls/base/Qxfilter.h"
+#include "platform/ui/forms.h"
+#include "platform/ui/services.h"
+
+const char *const qxLiveQueryFilterRefused
+    = "Local filtering is not supported on a Live-Query which contains a Where clause in the SQL string. To perform a "
+      "local filter on this query, you will need to set its RequestLive property to False.";
+const char *const qxQBEFilterRefused = "Local Filtering is not supported on this QBE.";
+
+namespace {
+
+// Raised while OnFilter runs, lowered however it ends.
+class TFlagScope
+{
+public:
+    explicit TFlagScope(bool &flag) : flag_(flag) { flag_ = true; }
+    ~TFlagScope() { flag_ = false; }
+
+private:
+    bool &flag_;
+};
+
+} // namespace
+
+TqxStatementCursor::TqxStatementCursor() { Screen->SetCursor(crHourGlass); }
+TqxStatementCursor::~TqxStatementCursor() { Screen->SetCursor(crDefault); }
+
+TqxLookupTableList *IqxExtendedDataSet::LookupTables() { return &Extension().Tables; }
+
+TqxDataSetExtension::TqxDataSetExtension(TBDEDataSet *dataSet, bool plainCallback)
+    : DataSet(dataSet)
+    , PlainCallback(plainCallback)
+    , ControlType(std::make_unique<TStringList>())
+    , LookupFields(std::make_unique<TStringList>())
+    , LookupLinks(std::make_unique<TStringList>())
+    , PictureMasks(std::make_unique<TStringList>())
+{
+}
+
+TqxDataSetExtension::~TqxDataSetExtension() { FreeLookupTables(); }
+
+int TqxDataSetExtension::RecordFilter(void *clientData, const TEngineRow &row)
+{
+    auto *dataSet = static_cast<TBDEDataSet *>(clientData);
+    auto *extended = dynamic_cast<IqxExtendedDataSet *>(dataSet);
+    if (!extended)
+        return 1;
+    TqxDataSetExtension &x = extended->Extension();
+    if (dataSet->ComponentState().Contains(csDestroying) || !x.FilterAssigned() || x.InFilter
+        || (!x.PlainCallback && !x.Options.Contains(ofoEnabled)))
+        return 1;
+    bool accept = true;
+    {
+        TFlagScope inFilter(x.InFilter);
+        dataSet->WithEngineRow(row, [&] { x.CallFilter(accept); });
+    }
+    if (x.PlainCallback)
+        return accept ? 1 : 0;
+    if (x.Options.Contains(ofoShowHourGlass) && !accept && !x.HourGlass) {
+        if (Screen->Cursor() != crHourGlass)
+            Screen->SetCursor(crHourGlass);
+        x.HourGlass = true;
+    }
+    if (!x.Options.Contains(ofoCancelOnEscape))
+        return accept ? 1 : 0;
+    if (++x.PollCounter > 31999)
+        x.PollCounter = 0;
+    if (x.PollCounter % 100 == 0 && qxEscapePressed(dataSet) && x.OnFilterEscape)
+        (*x.OnFilterEscape)(dataSet);
+    return accept ? 1 : 0;
+}
+
+bool TqxDataSetExtension::InstallRecordFilter(const std::string &refusedWarning)
+{
+    if (!FilterAssigned())
+        return qxSetRecordFilter(nullptr, DataSet, RecordFilterHandle);
+    bool installed = qxSetRecordFilter(&RecordFilter, DataSet, RecordFilterHandle);
+    if (RecordFilterHandle == 0 && !refusedWarning.empty())
+        MessageBox(nullptr, refusedWarning, "Warning", MB_OK | MB_ICONWARNING);
+    return installed;
+}
+
+void TqxDataSetExtension::SetOptions(TqxOnFilterOptions options)
+{
+    bool switchedOff = Options.Contains(ofoEnabled) && !options.Contains(ofoEnabled);
+    Options = options;
+    if (!switchedOff || !DataSet->Active() || !FilterAssigned())
+        return;
+    // Inside a fetch (Escape seen by the callback) the resync waits for the
+    // fetch to end; the dataset brings its position up to date then.
+    if (!Fetching())
+        DataSet->UpdateCursorPos();
+    DataSet->Resync({});
+}
+
+void TqxDataSetExtension::RestoreHourGlass()
+{
+    if (Options.Contains(ofoShowHourGlass) && HourGlass && Screen->Cursor() != crArrow) {
+        Screen->SetCursor(crArrow);
+        HourGlass = false;
+    }
+}
+
+void TqxDataSetExtension::ValidateMasks()
+{
+    TqxInvalidValueEvent *event = OnInvalidValue;
+    qxValidateFieldsWithMasks(DataSet, [event](TDataSet *dataSet, TField *field) {
+        if (event)
+            (*event)(dataSet, field);
+    });
+}
+
+void TqxDataSetExtension::CalcLookups()
+{
+    qxRemoveMissingFieldEntries(DataSet, LookupFields.get(), LookupLinks.get(), ControlType.get());
+    qxCalcLookupFields(DataSet, LookupFields.get(), LookupLinks.get(), &Tables);
+}
+
+void TqxDataSetExtension::FreeLookupTables()
+{
+    // Each slot is cleared before its table goes: a table's destructor may
+    // reach this list again through the dataset.
+    TqxLookupTableList tables;
+    tables.swap(Tables);
+    for (TqxLookupTable &t : tables) {
+        TTable *table = t.Table;
+        t.Table = nullptr;
+        delete table;
+    }
+}
+
+const TEnumNames qxFilterOptionNames = { "ofoEnabled", "ofoShowHourGlass", "ofoCancelOnEscape" };

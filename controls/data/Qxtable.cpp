@@ -1,0 +1,221 @@
+#include "controls/data/Qxdbsets_p.h"
+
+#include "controls/base/Qxcommon.h"
+#include "controls/base/Qxfilter.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/ui/forms.h"
+#include "platform/ui/services.h"
+
+const TMetaClass TqxTable::Class { "TqxTable", &TTable::Class };
+
+// clang-format off
+namespace {
+
+using P = TPublish<TqxTable>;
+const TClassRegistrar<TqxTable> tableRegistrar({
+    //          name                     getter                            setter                                default
+    P::Strings ("ControlType",           &TqxTable::ControlType),
+    P::Strings ("LookupFields",          &TqxTable::LookupFields),
+    P::Strings ("LookupLinks",           &TqxTable::LookupLinks),
+    P::Strings ("PictureMasks",          &TqxTable::PictureMasks),
+    P::Boolean ("ValidateWithMask",      &TqxTable::ValidateWithMask,      &TqxTable::SetValidateWithMask,       true, true),
+    qxFilterEventProperty(&TqxTable::OnFilter, &TqxTable::SetOnFilter),
+    P::Event   ("OnFilterEscape",        &TqxTable::OnFilterEscape),
+    P::Set     ("OnFilterOptions",       qxFilterOptionNames, &TqxTable::OnFilterOptions, &TqxTable::SetOnFilterOptions, 3),
+    P::Event   ("OnInvalidValue",        &TqxTable::OnInvalidValue),
+    P::Strings ("qxFilter",              &TqxTable::qxFilter),
+    P::Boolean ("SyncSQLByRange",        &TqxTable::SyncSQLByRange,        &TqxTable::SetSyncSQLByRange,         false, true),
+    P::Boolean ("NarrowSearch",          &TqxTable::NarrowSearch,          &TqxTable::SetNarrowSearch,           false, true),
+    P::Integer ("NarrowSearchUpperChar", &TqxTable::NarrowSearchUpperChar, &TqxTable::SetNarrowSearchUpperChar,  255),
+    P::Strings ("Query",                 &TqxTable::Query),
+});
+
+} // namespace
+// clang-format on
+
+TqxTable::TqxTable(TComponent *owner)
+    : TTable(owner)
+    , x_(std::make_unique<TqxDataSetExtension>(this, false))
+    , filter_(std::make_unique<TStringList>())
+    , query_(std::make_unique<TStringList>())
+{
+    x_->FilterAssigned = [this] { return static_cast<bool>(onFilter_); };
+    x_->CallFilter = [this](bool &accept) { onFilter_(this, accept); };
+    x_->Fetching = [this] { return FetchDepth() > 0; };
+    x_->OnFilterEscape = &OnFilterEscape;
+    x_->OnInvalidValue = &OnInvalidValue;
+}
+
+TqxTable::~TqxTable()
+{
+    Destroying();
+    try {
+        Close();
+    } catch (...) {
+        // A destructor has nobody to tell; the cursor is gone either way.
+    }
+    x_->FreeLookupTables();
+}
+
+// ---- TqxTable: the shared part ----------------------------------------------------------
+
+TStrings *TqxTable::ControlType() const { return x_->ControlType.get(); }
+void TqxTable::SetControlType(const TStrings *lines) { x_->ControlType->Assign(*lines); }
+TStrings *TqxTable::LookupFields() const { return x_->LookupFields.get(); }
+void TqxTable::SetLookupFields(const TStrings *lines) { x_->LookupFields->Assign(*lines); }
+TStrings *TqxTable::LookupLinks() const { return x_->LookupLinks.get(); }
+void TqxTable::SetLookupLinks(const TStrings *lines) { x_->LookupLinks->Assign(*lines); }
+TStrings *TqxTable::PictureMasks() const { return x_->PictureMasks.get(); }
+void TqxTable::SetPictureMasks(const TStrings *lines) { x_->PictureMasks->Assign(*lines); }
+TqxOnFilterOptions TqxTable::OnFilterOptions() const { return x_->Options; }
+void TqxTable::SetOnFilterOptions(TqxOnFilterOptions options) { x_->SetOptions(options); }
+bool TqxTable::ValidateWithMask() const { return x_->ValidateWithMask; }
+void TqxTable::SetValidateWithMask(bool validate) { x_->ValidateWithMask = validate; }
+
+// ---- TqxTable: filters ------------------------------------------------------------------
+
+void TqxTable::SetOnFilter(const TqxTableFilterEvent &handler)
+{
+    onFilter_ = handler;
+    x_->InstallRecordFilter();
+}
+
+std::string TqxTable::FilterText() const
+{
+    std::string text;
+    for (int i = 0; i < filter_->Count(); ++i) {
+        std::string line = filter_->Strings(i);
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
+            line.pop_back();
+        if (line.empty())
+            continue;
+        text += text.empty() ? line : " AND (" + line + ")";
+    }
+    return text;
+}
+
+void TqxTable::SetqxFilter(const TStrings *lines)
+{
+    TStringList previous;
+    previous.Assign(*filter_);
+    filter_->Assign(*lines);
+    if (!Active())
+        return;
+    // A text that does not compile leaves the filter as it was: the lines
+    // go back to the ones the installed filter was made from.
+    bool compiled = false;
+    try {
+        compiled = CompileFilter(FilterText(), this, expressionFilter_, false);
+    } catch (...) {
+        filter_->Assign(previous);
+        throw;
+    }
+    if (!compiled) {
+        filter_->Assign(previous);
+        MessageBox(nullptr, "Fail to set filter", "Warning", MB_OK | MB_ICONWARNING);
+    }
+}
+
+void TqxTable::PrepareCursor()
+{
+    TTable::PrepareCursor();
+    const std::string text = FilterText();
+    if (text.empty() && !onFilter_)
+        return;
+    // An expression that does not compile would open the table unfiltered
+    // without a word; say so.
+    if (!CompileFilter(text, this, expressionFilter_, true))
+        MessageBox(nullptr, "Fail to set filter", "Warning", MB_OK | MB_ICONWARNING);
+    if (onFilter_)
+        x_->InstallRecordFilter();
+}
+
+bool TqxTable::IsSequenced() { return TTable::IsSequenced() && !onFilter_ && FilterText().empty(); }
+
+void TqxTable::DataEvent(TDataEvent event, intptr_t info)
+{
+    TTable::DataEvent(event, info);
+    x_->RestoreHourGlass();
+}
+
+int TqxTable::GetNextRecords()
+{
+    int count = TTable::GetNextRecords();
+    x_->RestoreHourGlass();
+    return count;
+}
+
+void TqxTable::DoBeforePost()
+{
+    TTable::DoBeforePost();
+    if (x_->ValidateWithMask)
+        x_->ValidateMasks();
+}
+
+void TqxTable::DoOnCalcFields()
+{
+    x_->CalcLookups();
+    TTable::DoOnCalcFields();
+}
+
+// ---- TqxTable: query mode ---------------------------------------------------------------
+
+void TqxTable::SetQuery(const TStrings *lines)
+{
+    if (Active())
+        Close();
+    if (lines->Count() > 0) {
+        TTable::SetTableName("");
+        SetIndexFieldNames("");
+        SetMasterSource(nullptr);
+        SetMasterFields("");
+    }
+    query_->Assign(*lines);
+}
+
+void TqxTable::SetTableName(const std::string &name)
+{
+    TTable::SetTableName(name);
+    if (!name.empty())
+        query_->Clear();
+}
+
+void TqxTable::OpenCursor(bool infoQuery)
+{
+    if (query_->Count() > 0) {
+        std::string first = Trim(query_->Strings(0));
+        queryIsQBE_ = LowerCase(first.substr(0, first.find_first_of(" \t"))) == "query";
+    }
+    TTable::OpenCursor(infoQuery);
+}
+
+std::unique_ptr<TEngineCursor> TqxTable::CreateHandle()
+{
+    if (query_->Count() == 0)
+        return TTable::CreateHandle();
+    TTable::SetTableName("");
+    SetIndexFieldNames("");
+    SetMasterSource(nullptr);
+    SetMasterFields("");
+    const std::string text = qxStringsToPChar(query_.get(), !queryIsQBE_);
+    std::unique_ptr<TEngineStatement> statement = DBHandle()->AllocStatement();
+    if (queryIsQBE_) {
+        statement->SetProp(stmtAUXTBLS, 0);
+        statement->SetProp(stmtBLANKS, 1);
+    }
+    statement->Prepare(queryIsQBE_ ? qryLangQBE : qryLangSQL, text);
+    TqxStatementCursor busy;
+    return statement->Execute();
+}
+
+void TqxTable::CloseCursor()
+{
+    x_->FreeLookupTables();
+    TTable::CloseCursor();
+    expressionFilter_ = 0;
+    x_->RecordFilterHandle = 0;
+    if (query_->Count() > 0)
+        TTable::SetTableName("");
+}
+
+bool TqxTable::KeySearch(const std::vector<std::string> &keys) { return qxTableKeySearch(this, keys, lookupSearch_); }

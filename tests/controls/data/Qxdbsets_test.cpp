@@ -3,6 +3,7 @@
 #include "controls/base/Qxcommon.h"
 #include "controls/base/Qxintl.h"
 #include "controls/data/Qxdatsrc.h"
+#include "platform/classes/filer.h"
 #include "platform/classes/typinfo.h"
 #include "platform/rtl/formatsettings.h"
 #include "platform/ui/forms.h"
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <unistd.h>
 
 static auto *const environment = ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
@@ -522,6 +524,138 @@ TEST_F(QxDataSets, QueryByExampleParametersAreSubstitutedWhole)
     qbe->ParamNames()->Delete(1);
     qbe->ParamValues()->Delete(1);
     EXPECT_EQ(qbe->SubstitutedText(), "a " + value + " b\r\n" + value + rest + "\r\n  c  \r\nno placeholder   here");
+}
+
+// A root whose handler a form resource binds to the table's OnFilter.
+class TFilterRoot : public TComponent
+{
+public:
+    using TComponent::TComponent;
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+    void OnlyLima(TqxTable *table, bool &accept) { accept = table->FieldByName("City")->AsString() == "Lima"; }
+};
+const TMetaClass TFilterRoot::Class { "TFilterRoot", &TComponent::Class };
+const TClassRegistrar<TFilterRoot> filterRootRegistrar({}, { THandlerInfo("OnlyLima", &TFilterRoot::OnlyLima) });
+
+TEST_F(QxDataSets, AFormResourceBindsTheFilterEventAndTheTextFilter)
+{
+    AddPeople(12);
+    TFilterRoot root(nullptr);
+    const std::string text = "object Root: TFilterRoot\n"
+                             "  object People: TqxTable\n"
+                             "    DatabaseName = '" + file_ + "'\n"
+                             "    TableName = 'people'\n"
+                             "    Active = True\n"
+                             "    OnFilter = OnlyLima\n"
+                             "    OnFilterOptions = [ofoEnabled, ofoCancelOnEscape]\n"
+                             "    PictureMasks.Strings = (\n"
+                             "      'Phone'#9'###-####')\n"
+                             "    qxFilter.Strings = (\n"
+                             "      'Id > 3'\n"
+                             "      'Id < 12')\n"
+                             "  end\n"
+                             "end\n";
+    ReadComponentText(&root, text, "people.dfm");
+    auto *table = static_cast<TqxTable *>(root.FindComponent("People"));
+    ASSERT_NE(table, nullptr);
+    EXPECT_TRUE(table->Active());
+    EXPECT_EQ(table->OnFilterOptions(), (TqxOnFilterOptions { ofoEnabled, ofoCancelOnEscape }));
+    EXPECT_EQ(Ids(table), (std::vector<int> { 6, 9 }));
+    std::string written = WriteComponentText(&root);
+    for (const char *line : { "    OnFilter = OnlyLima\n", "    OnFilterOptions = [ofoEnabled, ofoCancelOnEscape]\n",
+             "    ValidateWithMask = True\n", "    SyncSQLByRange = False\n", "    NarrowSearch = False\n",
+             "      'Id > 3'\n" })
+        EXPECT_NE(written.find(line), std::string::npos) << line << written;
+    EXPECT_EQ(written.find("NarrowSearchUpperChar"), std::string::npos) << written;
+}
+
+// Filter lines made at random, each line a condition, against SQLite's own
+// WHERE over the same 10,000 rows: the table's lines are joined with AND.
+TEST_F(QxDataSets, TextFiltersSelectWhatSqlSelects)
+{
+    TFormatSettingsScope english(EnglishFormatSettings());
+    std::mt19937 random(2026);
+    const char *cities[] = { "Lima", "Quito", "Cali", "New York" };
+    std::string rows;
+    for (int id = 1; id <= 10000; ++id)
+        rows += std::string(rows.empty() ? "" : ",") + "(" + std::to_string(id) + ", 'P" + std::to_string(random() % 500)
+            + "', " + (random() % 9 == 0 ? std::string("NULL") : "'" + std::string(cities[random() % 4]) + "'") + ", '"
+            + std::to_string(random() % 100) + "')";
+    Exec("INSERT INTO people VALUES " + rows);
+    auto table = OpenPeople();
+    const char *ops[] = { "=", "<>", "<", ">", "<=", ">=" };
+    for (int round = 0; round < 25; ++round) {
+        TStringList lines;
+        std::string where;
+        for (int n = 1 + static_cast<int>(random() % 3); n > 0; --n) {
+            std::string op = ops[random() % 6], text, sql;
+            switch (random() % 3) {
+            case 0: {
+                std::string city = cities[random() % 4];
+                text = "City " + op + " \"" + city + "\"", sql = "City " + op + " '" + city + "'";
+                break;
+            }
+            case 1: {
+                std::string id = std::to_string(random() % 10000);
+                text = sql = "Id " + op + " " + id;
+                break;
+            }
+            default: {
+                std::string name = "P" + std::to_string(random() % 500);
+                std::string other = std::to_string(random() % 9000);
+                text = "(Name " + op + " \"" + name + "\") OR (Id < " + other + ")";
+                sql = "(Name " + op + " '" + name + "') OR (Id < " + other + ")";
+            }
+            }
+            lines.Add(text);
+            where += (where.empty() ? "(" : " AND (") + sql + ")";
+        }
+        table->SetqxFilter(&lines);
+        std::vector<int> filtered = Ids(table.get());
+        TQuery query(nullptr);
+        query.SetDatabaseName(file_);
+        query.SQL()->Add("SELECT Id FROM people WHERE " + where + " ORDER BY Id");
+        query.Open();
+        EXPECT_EQ(filtered, Ids(&query)) << table->FilterText() << "\n" << where;
+    }
+}
+
+TEST_F(QxDataSets, LookupFieldsAreFilledFromTheTablesTheyName)
+{
+    AddPeople(3); // P1 in Quito, P2 in Cali, P3 in Lima
+    Exec("CREATE TABLE cities (Code VARCHAR(20), Country VARCHAR(20))");
+    Exec("CREATE INDEX ByCode ON cities (Code)");
+    Exec("INSERT INTO cities VALUES ('Lima', 'Peru'), ('Quito', 'Ecuador')");
+    auto table = Make<TqxTable>();
+    table->SetTableName("people");
+    auto *id = new TIntegerField(table.get());
+    id->SetFieldName("Id");
+    id->SetDataSet(table.get());
+    for (const char *name : { "Name", "City", "Phone" }) {
+        auto *f = new TStringField(table.get());
+        f->SetFieldName(name);
+        f->SetSize(30);
+        f->SetDataSet(table.get());
+    }
+    auto *country = new TStringField(table.get());
+    country->SetFieldName("Country");
+    country->SetSize(20);
+    country->SetFieldKind(fkCalculated);
+    country->SetDataSet(table.get());
+    table->LookupFields()->Add("Country;" + file_ + ";cities;Country;ByCode");
+    table->LookupFields()->Add("Short;" + file_ + ";cities;Country"); // four items: not a lookup
+    table->LookupLinks()->Add("City;Code");
+    table->LookupLinks()->Add("City;Code");
+    table->Open();
+    std::vector<std::string> countries;
+    for (table->First(); !table->Eof(); table->Next())
+        countries.push_back(country->AsString());
+    EXPECT_EQ(countries, (std::vector<std::string> { "Ecuador", "", "Peru" }));
+    ASSERT_EQ(table->LookupTables()->size(), 1u);
+    EXPECT_TRUE(qxInheritsFromName(table->LookupTables()->front().Table->ClassType(), "TqxTable"));
+    table->Close(); // the lookup tables go with the cursor
+    EXPECT_TRUE(table->LookupTables()->empty());
 }
 
 } // namespace

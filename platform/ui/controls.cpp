@@ -192,8 +192,17 @@ TControl::TControl(TComponent *owner)
     };
 }
 
+namespace
+{
+// The control that captured the mouse. Qt already keeps a pressed button's
+// events with the widget pressed; this is the explicit capture on top.
+TControl *captureControl = nullptr;
+} // namespace
+
 TControl::~TControl()
 {
+    if (captureControl == this)
+        captureControl = nullptr;
     Destroying();
     if (d->parent)
         d->parent->RemoveControl(this);
@@ -565,6 +574,24 @@ void TControl::SendToBack()
 {
     if (d->widget)
         d->widget->lower();
+}
+
+bool TControl::MouseCapture() const
+{
+    return captureControl == this;
+}
+
+void TControl::SetMouseCapture(bool capture)
+{
+    if (capture)
+        captureControl = this;
+    else if (captureControl == this)
+        captureControl = nullptr;
+}
+
+TControl *GetCaptureControl()
+{
+    return captureControl;
 }
 
 LRESULT TControl::Perform(uint32_t msg, WPARAM wParam, LPARAM lParam)

@@ -145,6 +145,11 @@ public:
     TPopupMenu *PopupMenu() const;
     void SetPopupMenu(TPopupMenu *menu);
 
+    // Mouse capture: while on, every mouse event goes to this control,
+    // wherever the mouse is.
+    bool MouseCapture() const;
+    void SetMouseCapture(bool capture);
+
     // Painting
     void Invalidate();
     void Update();
@@ -382,6 +387,9 @@ HWND GetDesktopWindow();
 using TMouseHookProc = std::function<void(uint32_t msg, TPoint screenPoint)>;
 int SetMouseHook(TMouseHookProc proc); // answers the hook's id
 void RemoveMouseHook(int id);
+
+// The control that captured the mouse (SetMouseCapture), or null.
+TControl *GetCaptureControl();
 
 // Window functions over handles.
 TWinControl *FindControl(HWND handle);

@@ -78,6 +78,18 @@ constexpr uint32_t WM_CLEAR = 0x0303;
 constexpr uint32_t WM_UNDO = 0x0304;
 constexpr uint32_t WM_USER = 0x0400;
 
+// Scroll-bar requests in the low word of WM_VSCROLL and WM_HSCROLL (the
+// thumb position in the high word for the two thumb codes).
+constexpr uint32_t SB_LINEUP = 0;
+constexpr uint32_t SB_LINEDOWN = 1;
+constexpr uint32_t SB_PAGEUP = 2;
+constexpr uint32_t SB_PAGEDOWN = 3;
+constexpr uint32_t SB_THUMBPOSITION = 4;
+constexpr uint32_t SB_THUMBTRACK = 5;
+constexpr uint32_t SB_TOP = 6;
+constexpr uint32_t SB_BOTTOM = 7;
+constexpr uint32_t SB_ENDSCROLL = 8;
+
 // Mouse key state in WParam of mouse messages.
 constexpr uint32_t MK_LBUTTON = 0x0001;
 constexpr uint32_t MK_RBUTTON = 0x0002;

@@ -6,6 +6,7 @@
 #include "platform/ui/extctrls.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/graphics.h"
+#include "platform/ui/grids.h"
 #include "platform/ui/mask.h"
 #include "platform/ui/menus.h"
 #include "platform/ui/stdctrls.h"
@@ -33,6 +34,8 @@ void RegisterUiClasses()
         // comctrls
         &TTabControl::Class,
         &TProgressBar::Class,
+        // grids
+        &TInplaceEdit::Class, &TCustomGrid::Class, &TDrawGrid::Class, &TStringGrid::Class,
         // forms
         &TCustomForm::Class, &TForm::Class,
     });

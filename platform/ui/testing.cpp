@@ -104,9 +104,20 @@ Qt::MouseButton QtButton(TMouseButton button)
     return button == mbRight ? Qt::RightButton : button == mbMiddle ? Qt::MiddleButton : Qt::LeftButton;
 }
 
-void SendMouse(TControl *control, QEvent::Type type, int x, int y, TMouseButton button, Qt::MouseButtons held)
+Qt::KeyboardModifiers QtModifiers(TShiftState shift);
+
+void SendMouse(TControl *control, QEvent::Type type, int x, int y, TMouseButton button, Qt::MouseButtons held,
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
     QWidget *widget = WidgetFor(control);
+    // A control that captured the mouse gets every mouse event, as with a real mouse.
+    TControl *capture = GetCaptureControl();
+    if (QWidget *grabber = capture ? TQtBoundary::Widget(capture) : nullptr; grabber && grabber != widget) {
+        QPointF local = grabber->mapFromGlobal(widget->mapToGlobal(QPointF(x, y)));
+        QMouseEvent event(type, local, grabber->mapToGlobal(local), QtButton(button), held, modifiers);
+        QCoreApplication::sendEvent(grabber, &event);
+        return;
+    }
     // A control's client area is a scroll area's viewport.
     if (auto *area = qobject_cast<QAbstractScrollArea *>(widget))
         widget = area->viewport();
@@ -119,7 +130,7 @@ void SendMouse(TControl *control, QEvent::Type type, int x, int y, TMouseButton 
         widget = child;
     }
     QPointF local(pos);
-    QMouseEvent event(type, local, widget->mapToGlobal(local), QtButton(button), held, Qt::NoModifier);
+    QMouseEvent event(type, local, widget->mapToGlobal(local), QtButton(button), held, modifiers);
     QCoreApplication::sendEvent(widget, &event);
 }
 
@@ -234,12 +245,12 @@ uint16_t VirtualKeyFor(char32_t c)
 
 } // namespace
 
-void ClickControl(TControl *control, int x, int y)
+void ClickControl(TControl *control, int x, int y, TShiftState shift)
 {
     std::weak_ptr<int> alive = control->AliveToken();
-    SendMouse(control, QEvent::MouseButtonPress, x, y, mbLeft, Qt::LeftButton);
+    SendMouse(control, QEvent::MouseButtonPress, x, y, mbLeft, Qt::LeftButton, QtModifiers(shift));
     if (!alive.expired())
-        SendMouse(control, QEvent::MouseButtonRelease, x, y, mbLeft, Qt::NoButton);
+        SendMouse(control, QEvent::MouseButtonRelease, x, y, mbLeft, Qt::NoButton, QtModifiers(shift));
 }
 
 void DoubleClickControl(TControl *control, int x, int y)
@@ -252,14 +263,19 @@ void DoubleClickControl(TControl *control, int x, int y)
         SendMouse(control, QEvent::MouseButtonRelease, x, y, mbLeft, Qt::NoButton);
 }
 
-void MouseDownOn(TControl *control, int x, int y, TMouseButton button)
+void MouseDownOn(TControl *control, int x, int y, TMouseButton button, TShiftState shift)
 {
-    SendMouse(control, QEvent::MouseButtonPress, x, y, button, QtButton(button));
+    SendMouse(control, QEvent::MouseButtonPress, x, y, button, QtButton(button), QtModifiers(shift));
 }
 
-void MouseUpOn(TControl *control, int x, int y, TMouseButton button)
+void MouseMoveOn(TControl *control, int x, int y, TMouseButton held)
 {
-    SendMouse(control, QEvent::MouseButtonRelease, x, y, button, Qt::NoButton);
+    SendMouse(control, QEvent::MouseMove, x, y, held, QtButton(held));
+}
+
+void MouseUpOn(TControl *control, int x, int y, TMouseButton button, TShiftState shift)
+{
+    SendMouse(control, QEvent::MouseButtonRelease, x, y, button, Qt::NoButton, QtModifiers(shift));
 }
 
 namespace

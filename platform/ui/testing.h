@@ -107,10 +107,12 @@ private:
 
 // A left click (press and release) at x, y of the control's client area; the
 // centre when x and y are negative. The control's window is made if needed.
-void ClickControl(TControl *control, int x = -1, int y = -1);
+void ClickControl(TControl *control, int x = -1, int y = -1, TShiftState shift = {});
 void DoubleClickControl(TControl *control, int x = -1, int y = -1);
-void MouseDownOn(TControl *control, int x, int y, TMouseButton button = mbLeft);
-void MouseUpOn(TControl *control, int x, int y, TMouseButton button = mbLeft);
+void MouseDownOn(TControl *control, int x, int y, TMouseButton button = mbLeft, TShiftState shift = {});
+// The mouse moved to x, y with the button held.
+void MouseMoveOn(TControl *control, int x, int y, TMouseButton held = mbLeft);
+void MouseUpOn(TControl *control, int x, int y, TMouseButton button = mbLeft, TShiftState shift = {});
 
 // A key press and release sent to the control's window: the virtual key,
 // the character it types (0 for none) and the shift state.

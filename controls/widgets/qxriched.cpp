@@ -1,5 +1,7 @@
 #include "controls/widgets/qxriched.h"
 
+#include "controls/widgets/qxriched_p.h"
+#include "controls/base/Qxintl.h"
 #include "controls/widgets/qxrichole.h"
 #include "controls/widgets/qxricholecallback.h"
 
@@ -52,36 +54,38 @@ constexpr double kCentimetresPerInch = 2.537;
 constexpr int kStreamStep = 131072;
 constexpr int kScrollThumb = 16; // SM_CXHTHUMB
 
-// The popup menu's items in order; "-" is a separator. The captions are the
-// library's English defaults.
+// The popup menu's items in order, each with the name of its caption among
+// the library's texts; a null name is a separator.
 struct TPopupItem {
-    const char *caption;
+    const char *label;
     int option; // its TqxRichEditPopupOption, or -1 for a separator
 };
 const TPopupItem kPopupItems[] = {
-    { "&Edit...", rpoPopupEdit },
-    { "-", -1 },
-    { "Cu&t", rpoPopupCut },
-    { "&Copy", rpoPopupCopy },
-    { "&Paste", rpoPopupPaste },
-    { "-", -1 },
-    { "&Bold", rpoPopupBold },
-    { "&Italic", rpoPopupItalic },
-    { "&Underline", rpoPopupUnderline },
-    { "-", -1 },
-    { "&Font...", rpoPopupFont },
-    { "Bullet &Style", rpoPopupBullet },
-    { "P&aragraph...", rpoPopupParagraph },
-    { "&Tabs...", rpoPopupTabs },
-    { "-", -1 },
-    { "&Find...", rpoPopupFind },
-    { "&Replace...", rpoPopupReplace },
-    { "-", -1 },
-    { "Insert &Object...", rpoPopupInsertObject },
+    { "EditCaption", rpoPopupEdit },
+    { nullptr, -1 },
+    { "CutCaption", rpoPopupCut },
+    { "CopyCaption", rpoPopupCopy },
+    { "PasteCaption", rpoPopupPaste },
+    { nullptr, -1 },
+    { "BoldCaption", rpoPopupBold },
+    { "ItalicCaption", rpoPopupItalic },
+    { "UnderlineCaption", rpoPopupUnderline },
+    { nullptr, -1 },
+    { "FontCaption", rpoPopupFont },
+    { "BulletStyleCaption", rpoPopupBullet },
+    { "ParagraphCaption", rpoPopupParagraph },
+    { "TabsCaption", rpoPopupTabs },
+    { nullptr, -1 },
+    { "FindCaption", rpoPopupFind },
+    { "ReplaceCaption", rpoPopupReplace },
+    { nullptr, -1 },
+    { "InsertObjectCaption", rpoPopupInsertObject },
 };
-constexpr int kPopupItemCount = static_cast<int>(std::size(kPopupItems));
-const char *const kViewCaption = "&View...";
-const char *const kNoMoreMatches = "No more matches found.";
+static_assert(std::size(kPopupItems) == kPopupItemCount);
+const TqxIntlTexts &PopupLabels()
+{
+    return *qxIntl()->RichEdit()->PopupMenuLabels();
+}
 
 // Characters as the window counts them (UTF-16 units) in UTF-8 text.
 size_t QStringLength(const std::string &text)
@@ -124,65 +128,6 @@ void *TqxRichMemoryStream::Realloc(int64_t &newCapacity)
 
 // ---- The control's private side ----------------------------------------------------------------
 
-struct TqxCustomRichEdit::QxImpl {
-    std::unique_ptr<TqxPrintMargins> margins = std::make_unique<TqxPrintMargins>();
-    int paperSize = DMPAPER_LETTER;
-    TqxRichEditWidth editWidth = rewWindowSize;
-    // Find state
-    bool wrapped = false;
-    int searchStart = 0;
-    std::string lastFindText, replaceText;
-    TqxFindOptions findOptions;
-    bool replacing = false; // FindNextMatch runs for ReplaceMatch
-    std::optional<bool> savedHideSelection;
-    // Popup menu
-    TPopupMenu *popup = nullptr;
-    TMenuItem *items[kPopupItemCount] = {};
-    TRect lastFormatRect;
-    bool formatRectSent = false;
-    TComPtr<IRichEditOle> ole;
-    TComPtr<IRichEditOleCallback> callback;
-    std::unique_ptr<TqxRichMemoryStream> saved;
-    bool contentSaved = false;
-    bool dataRead = false;
-    bool linkDown = false;
-    int programmatic = 0;
-    bool mouseUpRunning = false;
-    int version = 2;
-    std::unique_ptr<TqxRichEditStrings> lines;
-    int screenPixelsPerInch = 96;
-    int leftInset = 3;
-    int transferMode = 0;
-    // [0] EM_FINDTEXT as given, [1] "RICHEDIT" always, [3] container's own
-    // insert dialog, [4] charset from the font, [6] no advise sink; [2] and
-    // [5] do nothing. All off, as the library sets them.
-    bool switches[7] = {};
-    TqxRichEditOleOptions oleOptions { reoAdjustPopupMenu };
-    TqxRichEditPopupOptions popupOptions;
-    TqxRichEditOptions editorOptions;
-    std::string editorCaption = "Edit Rich Text";
-    TqxMeasurementUnits units = muInches;
-    std::string printJobName;
-    bool autoUrlDetect = false;
-    TSpeedButton *userButton1 = nullptr;
-    TSpeedButton *userButton2 = nullptr;
-};
-
-class TqxCustomRichEdit::TProgrammaticChange
-{
-public:
-    explicit TProgrammaticChange(TqxCustomRichEdit *edit)
-        : edit_(edit)
-    {
-        ++edit_->q->programmatic;
-    }
-    ~TProgrammaticChange() { --edit_->q->programmatic; }
-    TProgrammaticChange(const TProgrammaticChange &) = delete;
-    TProgrammaticChange &operator=(const TProgrammaticChange &) = delete;
-
-private:
-    TqxCustomRichEdit *edit_;
-};
 
 TqxCustomRichEdit::TqxCustomRichEdit(TComponent *owner)
     : TCustomRichEdit(owner)
@@ -195,7 +140,7 @@ TqxCustomRichEdit::TqxCustomRichEdit(TComponent *owner)
         q->popup = new TPopupMenu(this);
         for (int i = 0; i < kPopupItemCount; ++i) {
             auto *item = new TMenuItem(q->popup);
-            item->SetCaption(kPopupItems[i].caption);
+            item->SetCaption(kPopupItems[i].label ? PopupLabels().Text(kPopupItems[i].label) : "-");
             q->popup->Items()->Add(item);
             q->items[i] = item;
         }
@@ -298,6 +243,10 @@ int TqxCustomRichEdit::LeftInset() const
 void TqxCustomRichEdit::SetLeftInset(int pixels)
 {
     q->leftInset = pixels;
+}
+int TqxCustomRichEdit::ScreenPixelsPerInch() const
+{
+    return q->screenPixelsPerInch;
 }
 TqxRichEditOleOptions TqxCustomRichEdit::OleOptions() const
 {
@@ -484,7 +433,7 @@ void TqxCustomRichEdit::CreateWnd()
 
 void TqxCustomRichEdit::DestroyWnd()
 {
-    if (!ComponentState().Contains(csDestroying)) {
+    if (!ComponentState().Contains(csDestroying) && !q->reparenting) {
         if (!q->saved)
             q->saved = std::make_unique<TqxRichMemoryStream>();
         else
@@ -501,8 +450,14 @@ void TqxCustomRichEdit::DestroyWnd()
 void TqxCustomRichEdit::Loaded()
 {
     TCustomRichEdit::Loaded();
-    if (!ComponentState().Contains(csDesigning) && !Visible() && HandleAllocated())
+    if (ComponentState().Contains(csDesigning))
+        return;
+    if (!Visible() && HandleAllocated())
         Hide();
+    // A localisation component on the form has put its texts in place by now.
+    for (int i = 0; q->popup && i < kPopupItemCount; ++i)
+        if (kPopupItems[i].label)
+            q->items[i]->SetCaption(PopupLabels().Text(kPopupItems[i].label));
 }
 
 void TqxCustomRichEdit::WMSize(TMessage &message)
@@ -938,7 +893,10 @@ void TqxCustomRichEdit::SetParagraph(uint32_t flags, const std::string &alignmen
         format.bLineSpacingRule = 5, format.dyLineSpacing = 40;
     else
         format.bLineSpacingRule = static_cast<uint8_t>(lineSpacingRule), format.dyLineSpacing = lineSpacing;
-    format.wAlignment = alignment == "Left" ? PFA_LEFT : alignment == "Right" ? PFA_RIGHT : PFA_CENTER;
+    const TqxIntlTexts &names = *qxIntl()->RichEdit()->ParagraphDialog();
+    format.wAlignment = alignment == names.Text("AlignLeft") ? PFA_LEFT
+        : alignment == names.Text("AlignRight")              ? PFA_RIGHT
+                                                             : PFA_CENTER;
     format.cTabCount = static_cast<int16_t>(std::clamp(tabCount, 0, MAX_TAB_STOPS));
     for (int i = 0; i < format.cTabCount; ++i)
         format.rgxTabs[i] = tabs[i];
@@ -1272,7 +1230,7 @@ void TqxCustomRichEdit::PreparePopup()
     bool readOnly = ReadOnly();
     if (readOnly)
         options = options * TqxRichEditPopupOptions::FromBits(0xC80F);
-    q->items[0]->SetCaption(readOnly ? kViewCaption : kPopupItems[0].caption);
+    q->items[0]->SetCaption(PopupLabels().Text(readOnly ? "ViewCaption" : "EditCaption"));
     auto has = [&](TqxRichEditPopupOption option) { return options.Contains(option); };
     auto any = [&](std::initializer_list<TqxRichEditPopupOption> list) {
         return std::any_of(list.begin(), list.end(), has);
@@ -1401,7 +1359,8 @@ void TqxCustomRichEdit::FindNextMatch()
                 continue;
             return;
         }
-        Application->MessageBox(kNoMoreMatches, Application->Title(), MB_OK | MB_ICONINFORMATION);
+        Application->MessageBox(qxIntl()->UserMessages()->Text("LocateNoMoreMatches"), Application->Title(),
+            MB_OK | MB_ICONINFORMATION);
         q->searchStart = SelStart();
         q->wrapped = false;
         return;

@@ -3,6 +3,7 @@
 #include "platform/rich/comctrls.h"
 #include "platform/rich/richole.h"
 #include "platform/rtl/streams.h"
+#include "platform/ui/extctrls.h"
 
 #include <memory>
 #include <string>
@@ -15,12 +16,15 @@
 // plumbing (callback, data object, format enumerator). The data-aware
 // descendant binds it to a field.
 
+class TDataSource;
 class TField;
+class TFieldDataLink;
 class TMenuItem;
 class TPopupMenu;
 class TSpeedButton;
 class TForm;
 class TqxCustomRichEdit;
+class TqxTrackIcon;
 
 enum TqxMeasurementUnits { muInches, muCentimeters };
 enum TqxRichEditWidth { rewWindowSize, rewPrinterSize };
@@ -151,6 +155,8 @@ public:
     void SetPrintJobName(const std::string &name);
     int LeftInset() const;
     void SetLeftInset(int pixels);
+    // The screen's pixels per inch, read once: every ruler and indent pixel uses it.
+    int ScreenPixelsPerInch() const;
     void Print(const std::string &title) override;
     void UpdateFormatRect();
     int MeasurementToTwips(const std::string &text) const;
@@ -257,6 +263,103 @@ public:
 protected:
     std::unique_ptr<QxImpl> const q;
     friend class TqxRichEditStrings;
+};
+
+// The rich edit on a dataset field: a blob is shown and stored as RTF (or
+// shown as plain text when it does not start like RTF), any other field as
+// its text. With AutoDisplay off a blob waits, showing the field's label in
+// parentheses, until Enter or a double-click loads it.
+class TqxDBRichEdit : public TqxCustomRichEdit
+{
+public:
+    explicit TqxDBRichEdit(TComponent *owner);
+    ~TqxDBRichEdit() override;
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+
+    // Binding
+    TDataSource *DataSource() const;
+    void SetDataSource(TDataSource *source);
+    std::string DataField() const;
+    void SetDataField(const std::string &name);
+    bool AutoDisplay() const;
+    void SetAutoDisplay(bool autoDisplay);
+    bool ReadOnly() const;
+    void SetReadOnly(bool readOnly);
+    TFieldDataLink *DataLink() const;
+
+    // Loading the field's content
+    void LoadFromField();
+    // The beginning of a blob only, as a grid cell shows it.
+    void LoadPreviewFromField(TField *field);
+    // Set while the editor form lays itself out.
+    void SetPaintSuppressed(bool suppressed);
+
+    void PrepareModify() override;
+    void StoreContent() override;
+    bool IsRichTextLoaded() const override;
+    TField *GetBoundField() const override;
+    void SetParent(TWinControl *parent) override;
+
+protected:
+    void Notification(TComponent *component, TOperation operation) override;
+    void Dispatch(TMessage &message) override;
+    void KeyDown(uint16_t &key, TShiftState shift) override;
+    void KeyPress(char32_t &key) override;
+    void Change() override;
+    void CMEnter(TMessage &message) override;
+    void CMExit(TMessage &message) override;
+    void WMPaint(TMessage &message) override;
+
+private:
+    void DataChange();
+    void EditingChange();
+    void DoubleClick(TMessage &message);
+    struct DbImpl;
+    std::unique_ptr<DbImpl> const db;
+};
+
+// The ruler above the editor's text: a scale in inches or centimetres and
+// three markers, left indent and right indent below and first line above,
+// which the user drags to set the selected paragraphs' indents.
+class TqxRulerPanel : public TPanel
+{
+public:
+    explicit TqxRulerPanel(TComponent *owner);
+    ~TqxRulerPanel() override;
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+
+    // Lays the ruler out for the rich edit it serves (as the editor form
+    // does when it opens): height, width, markers and their limits.
+    void Setup(TqxCustomRichEdit *edit);
+    TqxCustomRichEdit *RichEdit() const;
+
+    // Geometry
+    TRect DrawRect() const;
+    // Screen pixels of one unit of the edit's measurement units.
+    double PixelsPerUnit() const;
+    TqxTrackIcon *LeftIndentMarker() const;
+    TqxTrackIcon *RightIndentMarker() const;
+    TqxTrackIcon *FirstLineMarker() const;
+
+    // Conversions
+    int PixelsToTwips(int pixels) const;
+    int PrinterPixelsToTwips(int pixels) const;
+    int TwipsToPixels(int twips) const;
+
+    // Follows the paragraph, or the printer page
+    void PlaceMarkers();
+    void SetWidthFromPrinter();
+    // What the end of a drag of one of the markers does.
+    void ApplyMarker(TqxTrackIcon *marker);
+
+protected:
+    void Paint() override;
+
+private:
+    struct RulerImpl;
+    std::unique_ptr<RulerImpl> const r;
 };
 
 // ---- Embedded objects -----------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include "controls/base/registration.h"
 #include "controls/widgets/qxdbdatetimepicker.h"
 #include "controls/widgets/qxmonthcalendar.h"
+#include "controls/widgets/qxTrackIcon.h"
 #include "controls/widgets/qxriched.h"
 #include "platform/classes/registration.h"
 #include "platform/rich/registration.h"
@@ -18,6 +19,8 @@ void RegisterControlsWidgetsClasses()
         &TqxCalendarOptions::Class, &TqxPopupCalendar::Class, &TqxDateComboButton::Class,
         &TqxDBCustomDateTimePicker::Class, &TqxDBDateTimePicker::Class,
         // qxriched
-        &TqxPrintMargins::Class, &TqxCustomRichEdit::Class,
+        &TqxPrintMargins::Class, &TqxCustomRichEdit::Class, &TqxDBRichEdit::Class, &TqxRulerPanel::Class,
+        // qxTrackIcon
+        &TqxTrackIcon::Class,
     });
 }

@@ -130,6 +130,7 @@ const TClassRegistrar<TListBox> listBoxRegistrar({
     PX::Boolean ("IntegralHeight", &TCustomListBox::IntegralHeight, &TCustomListBox::SetIntegralHeight, false),
     PX::Integer ("ItemHeight",   &TCustomListBox::ItemHeight,  &TCustomListBox::SetItemHeight,  16),
     PX::Strings ("Items",        &TCustomListBox::Items),
+    PX::Boolean ("MultiSelect",  &TCustomListBox::MultiSelect, &TCustomListBox::SetMultiSelect, false),
     PX::Boolean ("Sorted",       &TCustomListBox::Sorted,      &TCustomListBox::SetSorted,      false),
     PX::Enum    ("Style",        ListBoxStyleNames,
                                  &TCustomListBox::Style,       &TCustomListBox::SetStyle,       lbStandard),
@@ -1425,6 +1426,8 @@ struct TCustomListBox::ListImpl {
     int topIndex = 0;
     TBorderStyle borderStyle = bsSingle;
     bool integralHeight = false;
+    bool multiSelect = false;
+    std::vector<bool> selected; // while there is no window
     bool settingIndex = false;
     QPointer<QListView> view;
     TListBoxModel *model = nullptr;
@@ -1584,6 +1587,59 @@ void TCustomListBox::SetIntegralHeight(bool value)
 {
     b->integralHeight = value;
 }
+bool TCustomListBox::MultiSelect() const
+{
+    return b->multiSelect;
+}
+void TCustomListBox::SetMultiSelect(bool value)
+{
+    if (value == b->multiSelect)
+        return;
+    b->multiSelect = value;
+    if (QListView *view = b->view)
+        view->setSelectionMode(value ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+}
+bool TCustomListBox::Selected(int index) const
+{
+    if (index < 0 || index >= b->items->Count())
+        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    if (QListView *view = b->view)
+        return view->selectionModel()->isRowSelected(index, QModelIndex());
+    if (!b->multiSelect)
+        return index == b->itemIndex;
+    return static_cast<size_t>(index) < b->selected.size() && b->selected[static_cast<size_t>(index)];
+}
+void TCustomListBox::SetSelected(int index, bool selected)
+{
+    if (index < 0 || index >= b->items->Count())
+        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    if (!b->multiSelect) {
+        if (selected)
+            SetItemIndex(index);
+        else if (ItemIndex() == index)
+            SetItemIndex(-1);
+        return;
+    }
+    if (QListView *view = b->view) {
+        b->settingIndex = true;
+        view->selectionModel()->select(
+            b->model->index(index), selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+        b->settingIndex = false;
+        return;
+    }
+    if (b->selected.size() <= static_cast<size_t>(index))
+        b->selected.resize(static_cast<size_t>(index) + 1);
+    b->selected[static_cast<size_t>(index)] = selected;
+}
+int TCustomListBox::SelCount() const
+{
+    if (!b->multiSelect)
+        return -1; // as LB_GETSELCOUNT answers for a single-selection box
+    int count = 0;
+    for (int i = 0; i < b->items->Count(); ++i)
+        count += Selected(i) ? 1 : 0;
+    return count;
+}
 
 TRect TCustomListBox::ItemRect(int index) const
 {
@@ -1666,7 +1722,8 @@ void TCustomListBox::CreateWindowHandle(const TCreateParams &params)
     view->setModel(b->model);
     view->setItemDelegate(new TListBoxDelegate(this, view));
     view->setUniformItemSizes(true);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setSelectionMode(
+        b->multiSelect ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view->setFrameShape(FrameShapeOf(params));
@@ -1681,6 +1738,12 @@ void TCustomListBox::CreateWindowHandle(const TCreateParams &params)
     int index = b->itemIndex;
     b->itemIndex = -1;
     SetItemIndex(index);
+    if (b->multiSelect) {
+        std::vector<bool> selected = std::exchange(b->selected, {});
+        for (size_t i = 0; i < selected.size() && static_cast<int>(i) < b->items->Count(); ++i)
+            if (selected[i])
+                SetSelected(static_cast<int>(i), true);
+    }
     SetTopIndex(b->topIndex);
 }
 

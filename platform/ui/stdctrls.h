@@ -317,6 +317,12 @@ public:
     void SetBorderStyle(TBorderStyle style);
     bool IntegralHeight() const;
     void SetIntegralHeight(bool value);
+    // Several items at once (Ctrl and Shift with the mouse, as extended selection does).
+    bool MultiSelect() const;
+    void SetMultiSelect(bool value);
+    bool Selected(int index) const;
+    void SetSelected(int index, bool selected);
+    int SelCount() const;
     TRect ItemRect(int index) const;
     int ItemAtPos(TPoint pos, bool existing) const;
     void Clear();

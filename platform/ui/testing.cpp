@@ -268,14 +268,20 @@ void MouseDownOn(TControl *control, int x, int y, TMouseButton button, TShiftSta
     SendMouse(control, QEvent::MouseButtonPress, x, y, button, QtButton(button), QtModifiers(shift));
 }
 
-void MouseMoveOn(TControl *control, int x, int y, TMouseButton held)
-{
-    SendMouse(control, QEvent::MouseMove, x, y, held, QtButton(held));
-}
-
 void MouseUpOn(TControl *control, int x, int y, TMouseButton button, TShiftState shift)
 {
     SendMouse(control, QEvent::MouseButtonRelease, x, y, button, Qt::NoButton, QtModifiers(shift));
+}
+
+void MouseMoveOn(TControl *control, int x, int y, TMouseButton held)
+{
+    // Straight to the control's widget: a pressed widget has the mouse until release.
+    QWidget *widget = WidgetFor(control);
+    if (auto *area = qobject_cast<QAbstractScrollArea *>(widget))
+        widget = area->viewport();
+    QPointF local(x, y);
+    QMouseEvent event(QEvent::MouseMove, local, widget->mapToGlobal(local), Qt::NoButton, QtButton(held), Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &event);
 }
 
 namespace

@@ -1,7 +1,8 @@
 // Writes the starting corpus of each fuzz target into <folder>/<target>/,
 // from the inputs the tests use: the form resources of the calculator and of
 // the tests, an archive made the way the archive tests make theirs, a hive
-// file, a version block, a string table, INI text, picture masks and dates.
+// file, a version block, a string table, INI text, picture masks, dates and
+// RTF documents.
 //
 //   fuzz_seeds <folder> <source folder> <version fixture>
 #include "installer/engine/cmp_TKvraCompress/cmp_TKvraCompress.h"
@@ -111,6 +112,21 @@ int main(int argc, char **argv)
              { "tokens", std::string(1, '\x00') + WithNul("a;b;;c", ";") },
          })
         Seed("scanners", name, text);
+
+    for (const auto &[name, text] : std::vector<std::pair<std::string, std::string>> {
+             { "formats", "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}"
+                          "{\\f1\\fnil\\fcharset204 Arial Cyr;}}{\\colortbl ;\\red255\\green0\\blue0;}\n"
+                          "\\pard\\qc\\li720\\ri360\\fi-360\\sb120\\sa240\\sl360\\slmult1\\tx720\\tqr\\tx2880 "
+                          "\\f0\\fs24\\b Title\\b0\\par\n\\pard\\f1\\'c6\\'e0 \\cf1 red\\i it\\i0\\ul u\\ulnone\\par\n"
+                          "{\\*\\pn\\pnlvlblt{\\pntxtb\\'B7}}bullet\\tab item\\line next\\par}" },
+             { "unicode", "{\\rtf1\\ansi caf\\u233e \\u-10179?\\u-8704? \\uc2\\u8364\\'80\\'80 "
+                          "{\\field{\\*\\fldinst{HYPERLINK \"http://a.b/\"}}{\\fldrslt{\\ul link}}}\\par}" },
+             { "objects", "{\\rtf1{\\pict\\pngblip\\picw4\\pich4 89504e47\\bin4 {}\\}}"
+                          "{\\object\\objemb{\\*\\objclass Paint}{\\*\\objdata 0102}{\\result{\\pict\\wmetafile8 00}}}}" },
+             { "codepage", "{\\rtf1\\mac\\ansicpg10000{\\fonttbl\\f0\\fnil\\fcharset128 MS Mincho;}\\f0 "
+                           "\\'93\\'fa\\'96\\'7b\\~\\emdash\\_\\-x}" },
+         })
+        Seed("rtf", name + ".rtf", text);
 
     std::filesystem::remove_all(std::filesystem::path(FuzzFolder().substr(2)).parent_path());
     return 0;

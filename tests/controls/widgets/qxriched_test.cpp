@@ -337,7 +337,7 @@ TEST_F(QxRichEditTest, FindWrapsOnceThenSaysNoMoreMatches)
     EXPECT_EQ(boxes.Count(), 0);
     edit->FindNextMatch(); // beyond the start of the search: none
     EXPECT_EQ(boxes.Count(), 1);
-    EXPECT_EQ(boxes.Last().Text, "No more matches found.");
+    EXPECT_EQ(boxes.Last().Text, "No more matches found");
     edit->FindNextMatch(); // a fresh search from here
     EXPECT_EQ(edit->SelStart(), 8);
     EXPECT_EQ(boxes.Count(), 1);
@@ -368,7 +368,7 @@ TEST_F(QxRichEditTest, AReadOnlyPopupOffersOnlyViewingItems)
     edit->PreparePopup();
     TMenuItem *items = edit->BuiltInPopupMenu()->Items();
     ASSERT_EQ(items->Count(), 19);
-    EXPECT_EQ(items->Items(0)->Caption(), "&View...");
+    EXPECT_EQ(items->Items(0)->Caption(), "&View");
     for (int i : { 6, 7, 8, 10, 11, 12, 13, 16, 18 })
         EXPECT_FALSE(items->Items(i)->Visible()) << items->Items(i)->Caption();
     for (int i : { 0, 2, 3, 4, 15 })
@@ -380,7 +380,7 @@ TEST_F(QxRichEditTest, AReadOnlyPopupOffersOnlyViewingItems)
     edit->SelectAll();
     edit->SetSelectionBold(true);
     edit->PreparePopup();
-    EXPECT_EQ(items->Items(0)->Caption(), "&Edit...");
+    EXPECT_EQ(items->Items(0)->Caption(), "&Edit");
     EXPECT_TRUE(items->Items(6)->Visible());
     EXPECT_TRUE(items->Items(6)->Checked());
     EXPECT_TRUE(items->Items(2)->Enabled());

@@ -1,6 +1,8 @@
 #include "controls/widgets/qxriched.h"
 
 #include "controls/widgets/qxriched_p.h"
+#include "controls/widgets/qxrchdlg.h"
+#include "controls/widgets/qxrichtb.h"
 #include "controls/base/Qxintl.h"
 #include "controls/widgets/qxrichole.h"
 #include "controls/widgets/qxricholecallback.h"
@@ -153,6 +155,8 @@ TqxCustomRichEdit::TqxCustomRichEdit(TComponent *owner)
         on(7, [this] { PrepareModify(), SetSelectionItalic(!q->items[7]->Checked()); });
         on(8, [this] { PrepareModify(), SetSelectionUnderline(!q->items[8]->Checked()); });
         on(11, [this] { SetBullets(!q->items[11]->Checked()); });
+        on(12, [this] { ExecuteParagraphDialog(); });
+        on(13, [this] { ExecuteTabDialog(); });
         on(15, [this] { BeginFind(), FindNextMatch(); });
         on(16, [this] { BeginFind(), ReplaceMatch(); });
         on(18, [this] { InsertObjectDialog(); });
@@ -1408,6 +1412,14 @@ bool TqxCustomRichEdit::InsertObjectDialog()
 bool TqxCustomRichEdit::Execute()
 {
     return false;
+}
+bool TqxCustomRichEdit::ExecuteParagraphDialog()
+{
+    return qxExecuteParagraphDialog(this);
+}
+bool TqxCustomRichEdit::ExecuteTabDialog()
+{
+    return qxExecuteTabDialog(this);
 }
 void TqxCustomRichEdit::DoInitDialog(TForm *form)
 {

@@ -221,6 +221,8 @@ public:
     virtual void StreamInContent(TStream &stream, bool firstChunkOnly, bool selection);
     virtual bool InsertObjectDialog();
     virtual bool Execute();
+    virtual bool ExecuteParagraphDialog();
+    virtual bool ExecuteTabDialog();
     virtual void FindNextMatch();
     virtual void ReplaceMatch();
     virtual void DoInitDialog(TForm *form);

@@ -4,6 +4,8 @@
 #include "controls/widgets/qxdbdatetimepicker.h"
 #include "controls/widgets/qxmonthcalendar.h"
 #include "controls/widgets/qxTrackIcon.h"
+#include "controls/widgets/qxrchdlg.h"
+#include "controls/widgets/qxrichtb.h"
 #include "controls/widgets/qxriched.h"
 #include "platform/classes/registration.h"
 #include "platform/rich/registration.h"
@@ -22,5 +24,7 @@ void RegisterControlsWidgetsClasses()
         &TqxPrintMargins::Class, &TqxCustomRichEdit::Class, &TqxDBRichEdit::Class, &TqxRulerPanel::Class,
         // qxTrackIcon
         &TqxTrackIcon::Class,
+        // qxrchdlg, qxrichtb
+        &TqxRichParagraphDialog::Class, &TqxRichTabDialog::Class,
     });
 }

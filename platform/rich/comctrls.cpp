@@ -258,6 +258,17 @@ void SetBullet(QTextCursor &cursor, bool bullet)
 // cursor is in and takes its format only when the whole document goes in.
 void InsertDocument(QTextCursor &cursor, const TRichDocument &document, bool takeFirstFormat)
 {
+    // Documents use a few character formats over and over; the same Qt
+    // format object keeps the hash the document's format table looks it up by.
+    std::vector<std::pair<const TRichCharFormat *, QTextCharFormat>> formats;
+    auto qtFormat = [&formats](const TRichCharFormat &format) -> const QTextCharFormat & {
+        for (const auto &[known, qt] : formats)
+            if (*known == format)
+                return qt;
+        if (formats.size() == 16)
+            formats.erase(formats.begin());
+        return formats.emplace_back(&format, ToQt(format)).second;
+    };
     bool first = true;
     for (const TRichParagraph &paragraph : document.paragraphs) {
         if (!first)
@@ -274,7 +285,7 @@ void InsertDocument(QTextCursor &cursor, const TRichDocument &document, bool tak
                 format.setProperty(kPropObjectRtf, QByteArray::fromStdString(run.object));
                 cursor.insertText(QString(kObjectChar), format);
             } else if (!run.text.empty()) {
-                cursor.insertText(QtText(run.text), ToQt(run.format));
+                cursor.insertText(QtText(run.text), qtFormat(run.format));
             }
         }
     }
@@ -567,6 +578,7 @@ public:
     void LoadFromStream(TStream &stream) override
     {
         std::string bytes;
+        bytes.reserve(static_cast<size_t>(std::max<int64_t>(0, stream.Size() - stream.Position())));
         char buffer[65536];
         for (int64_t n; (n = stream.Read(buffer, sizeof buffer)) > 0;)
             bytes.append(buffer, static_cast<size_t>(n));
@@ -711,6 +723,16 @@ bool TRichAccess::LoadContent(TCustomRichEdit *edit, const std::string &bytes, W
     if (selection && !AllowChange(edit, cursor.selectionStart(), cursor.selectionEnd(), EM_STREAMIN))
         return true;
     bool wasLoading = std::exchange(edit->r->loading, true);
+    // A whole new content is laid out afterwards, from the start and a piece
+    // at a time, as Qt lays out a new document; laid out while it goes in,
+    // each insertion would lay out everything behind it again. It keeps no
+    // undo steps either: they are cleared at the end.
+    const QSizeF pageSize = doc.pageSize();
+    const bool undo = doc.isUndoRedoEnabled();
+    if (!selection) {
+        doc.setUndoRedoEnabled(false);
+        doc.setPageSize(QSizeF(0, 0)); // a null size: no layout
+    }
     cursor.beginEditBlock();
     if (!selection) {
         cursor.select(QTextCursor::Document);
@@ -725,6 +747,8 @@ bool TRichAccess::LoadContent(TCustomRichEdit *edit, const std::string &bytes, W
     cursor.endEditBlock();
     edit->r->loading = wasLoading;
     if (!selection) {
+        doc.setPageSize(pageSize);
+        doc.setUndoRedoEnabled(undo);
         doc.clearUndoRedoStacks();
         QTextCursor start(&doc);
         SetCursor(edit, start);

@@ -210,6 +210,8 @@ TRichDocument TRtfReader::Read()
         throw ERtfError("Not an RTF document");
     document_.paragraphs.clear();
     colors_.push_back(kRichAutoColor);
+    states_.reserve(16); // most documents nest a few groups deep
+    groupStarts_.reserve(16);
     while (pos_ < data_.size()) {
         auto c = static_cast<unsigned char>(data_[pos_]);
         size_t at = pos_++;

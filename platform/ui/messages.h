@@ -204,6 +204,11 @@ constexpr uint32_t LBS_OWNERDRAWFIXED = 0x0010;
 constexpr uint32_t LBS_OWNERDRAWVARIABLE = 0x0020;
 constexpr uint32_t LBS_HASSTRINGS = 0x0040;
 constexpr uint32_t LBS_NOINTEGRALHEIGHT = 0x0100;
+// Combo box styles.
+constexpr uint32_t CBS_SIMPLE = 0x0001;
+constexpr uint32_t CBS_DROPDOWN = 0x0002;
+constexpr uint32_t CBS_DROPDOWNLIST = 0x0003;
+constexpr uint32_t CBS_AUTOHSCROLL = 0x0040;
 
 constexpr int GWL_STYLE = -16;
 constexpr int GWL_EXSTYLE = -20;

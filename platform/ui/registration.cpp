@@ -22,7 +22,7 @@ void RegisterUiClasses()
         // stdctrls
         &TCustomLabel::Class, &TLabel::Class, &TStaticText::Class, &TCustomGroupBox::Class, &TGroupBox::Class,
         &TButton::Class, &TCustomEdit::Class, &TEdit::Class, &TCustomMemo::Class, &TMemo::Class,
-        &TCustomListBox::Class, &TListBox::Class,
+        &TCustomComboBox::Class, &TComboBox::Class, &TCustomListBox::Class, &TListBox::Class,
         // menus
         &TMenuItem::Class, &TMainMenu::Class, &TPopupMenu::Class,
         // extctrls

@@ -9,6 +9,8 @@
 #include "platform/ui/qtbridge_p.h"
 
 #include <QAbstractListModel>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -32,6 +34,8 @@ const TMetaClass TCustomEdit::Class { "TCustomEdit", &TWinControl::Class };
 const TMetaClass TEdit::Class { "TEdit", &TCustomEdit::Class };
 const TMetaClass TCustomMemo::Class { "TCustomMemo", &TCustomEdit::Class };
 const TMetaClass TMemo::Class { "TMemo", &TCustomMemo::Class };
+const TMetaClass TCustomComboBox::Class { "TCustomComboBox", &TWinControl::Class };
+const TMetaClass TComboBox::Class { "TComboBox", &TCustomComboBox::Class };
 const TMetaClass TCustomListBox::Class { "TCustomListBox", &TWinControl::Class };
 const TMetaClass TListBox::Class { "TListBox", &TCustomListBox::Class };
 
@@ -45,6 +49,7 @@ const TEnumNames BorderStyleNames = {"bsNone", "bsSingle"};
 const TEnumNames StaticBorderNames = {"sbsNone", "sbsSingle", "sbsSunken"};
 const TEnumNames ScrollStyleNames = {"ssNone", "ssHorizontal", "ssVertical", "ssBoth"};
 const TEnumNames ListBoxStyleNames = {"lbStandard", "lbOwnerDrawFixed", "lbOwnerDrawVariable"};
+const TEnumNames ComboBoxStyleNames = {"csDropDown", "csSimple", "csDropDownList", "csOwnerDrawFixed", "csOwnerDrawVariable"};
 const TIdentMap ModalResultIdents = {{"mrNone", mrNone}, {"mrOk", mrOk}, {"mrCancel", mrCancel},
                                      {"mrAbort", mrAbort}, {"mrRetry", mrRetry}, {"mrIgnore", mrIgnore},
                                      {"mrYes", mrYes}, {"mrNo", mrNo}, {"mrAll", mrAll},
@@ -120,6 +125,18 @@ const TClassRegistrar<TMemo> memoRegistrar({
     PM::Boolean ("WantReturns",  &TCustomMemo::WantReturns,    &TCustomMemo::SetWantReturns,   true),
     PM::Boolean ("WantTabs",     &TCustomMemo::WantTabs,       &TCustomMemo::SetWantTabs,      false),
     PM::Boolean ("WordWrap",     &TCustomMemo::WordWrap,       &TCustomMemo::SetWordWrap,      true),
+});
+
+using PC = TPublish<TCustomComboBox>;
+const TClassRegistrar<TCustomComboBox> customComboBoxRegistrar({});
+const TClassRegistrar<TComboBox> comboBoxRegistrar({
+    PC::Integer ("DropDownCount", &TCustomComboBox::DropDownCount, &TCustomComboBox::SetDropDownCount, 8),
+    PC::Strings ("Items",        &TCustomComboBox::Items),
+    PC::Integer ("ItemIndex",    &TCustomComboBox::ItemIndex,   &TCustomComboBox::SetItemIndex,   -1),
+    PC::Enum    ("Style",        ComboBoxStyleNames,
+                                 &TCustomComboBox::Style,       &TCustomComboBox::SetStyle,       csDropDown),
+    PC::Event   ("OnChange",     &TCustomComboBox::OnChange),
+    PC::Event   ("OnDropDown",   &TCustomComboBox::OnDropDown),
 });
 
 using PX = TPublish<TCustomListBox>;
@@ -1830,5 +1847,239 @@ void TCustomListBox::Dispatch(TMessage &message)
 
 TListBox::TListBox(TComponent *owner)
     : TCustomListBox(owner)
+{
+}
+
+// ---- Combo boxes ------------------------------------------------------------------
+
+class TComboBoxStrings : public TStringList
+{
+public:
+    explicit TComboBoxStrings(TCustomComboBox *box)
+        : box_(box)
+    {
+    }
+
+protected:
+    void Changed() override
+    {
+        if (UpdateCount() == 0)
+            box_->ItemsChanged();
+        TStringList::Changed();
+    }
+
+private:
+    TCustomComboBox *box_;
+};
+
+namespace
+{
+// Tells the control when its list drops down.
+class TComboBridge : public TBridge<QComboBox>
+{
+public:
+    using TBridge<QComboBox>::TBridge;
+    std::function<void()> dropping;
+    bool dropped = false;
+    void showPopup() override
+    {
+        if (dropping)
+            dropping();
+        dropped = true;
+        QComboBox::showPopup();
+    }
+    void hidePopup() override
+    {
+        dropped = false;
+        QComboBox::hidePopup();
+    }
+};
+} // namespace
+
+struct TCustomComboBox::ComboImpl {
+    std::unique_ptr<TComboBoxStrings> items;
+    int itemIndex = -1; // while there is no window
+    TComboBoxStyle style = csDropDown;
+    int dropDownCount = 8;
+    bool filling = false; // the program fills the list or sets the index
+    QPointer<TComboBridge> combo;
+};
+
+TCustomComboBox::TCustomComboBox(TComponent *owner)
+    : TWinControl(owner)
+    , c(std::make_unique<ComboImpl>())
+{
+    c->items = std::make_unique<TComboBoxStrings>(this);
+    SetBounds(0, 0, 145, 21);
+    SetTabStop(true);
+    SetColor(clWindow);
+}
+
+TCustomComboBox::~TCustomComboBox()
+{
+    Destroying();
+    DestroyHandle();
+}
+
+TStrings *TCustomComboBox::Items() const
+{
+    return c->items.get();
+}
+void TCustomComboBox::SetItems(TStrings *items)
+{
+    c->items->Assign(*items);
+}
+int TCustomComboBox::ItemIndex() const
+{
+    if (QComboBox *combo = c->combo)
+        return combo->currentIndex();
+    return c->itemIndex;
+}
+void TCustomComboBox::SetItemIndex(int index)
+{
+    if (index < -1 || index >= c->items->Count())
+        index = -1;
+    c->itemIndex = index;
+    if (QComboBox *combo = c->combo) {
+        c->filling = true;
+        combo->setCurrentIndex(index);
+        c->filling = false;
+    } else {
+        TWinControl::SetTextValue(index >= 0 ? c->items->Strings(index) : std::string());
+    }
+}
+TComboBoxStyle TCustomComboBox::Style() const
+{
+    return c->style;
+}
+void TCustomComboBox::SetStyle(TComboBoxStyle style)
+{
+    if (style == c->style)
+        return;
+    c->style = style;
+    RecreateWnd();
+}
+int TCustomComboBox::DropDownCount() const
+{
+    return c->dropDownCount;
+}
+void TCustomComboBox::SetDropDownCount(int count)
+{
+    c->dropDownCount = count;
+    if (QComboBox *combo = c->combo)
+        combo->setMaxVisibleItems(std::max(1, count));
+}
+bool TCustomComboBox::DroppedDown() const
+{
+    return c->combo && c->combo->dropped;
+}
+void TCustomComboBox::Clear()
+{
+    c->items->Clear();
+    SetTextValue({});
+}
+
+void TCustomComboBox::Change()
+{
+    OnChange(this);
+}
+
+std::string TCustomComboBox::GetText() const
+{
+    if (QComboBox *combo = c->combo)
+        return combo->currentText().toStdString();
+    return TWinControl::GetText();
+}
+
+void TCustomComboBox::SetTextValue(const std::string &text)
+{
+    TWinControl::SetTextValue(text);
+    QComboBox *combo = c->combo;
+    if (!combo)
+        return;
+    c->filling = true;
+    if (combo->isEditable()) {
+        combo->setEditText(QString::fromStdString(text));
+    } else {
+        // A list-only box shows text of its list, or nothing.
+        combo->setCurrentIndex(c->items->IndexOf(text));
+    }
+    c->filling = false;
+}
+
+void TCustomComboBox::ItemsChanged()
+{
+    QComboBox *combo = c->combo;
+    if (!combo)
+        return;
+    std::string text = GetText();
+    c->filling = true;
+    combo->clear();
+    for (int i = 0; i < c->items->Count(); ++i)
+        combo->addItem(QString::fromStdString(c->items->Strings(i)));
+    if (combo->isEditable())
+        combo->setEditText(QString::fromStdString(text));
+    else
+        combo->setCurrentIndex(-1);
+    c->filling = false;
+}
+
+void TCustomComboBox::CreateParams(TCreateParams &params)
+{
+    TWinControl::CreateParams(params);
+    params.WinClassName = "COMBOBOX";
+    params.Style |= WS_VSCROLL | CBS_AUTOHSCROLL;
+    switch (c->style) {
+    case csSimple:
+        params.Style |= CBS_SIMPLE;
+        break;
+    case csDropDown:
+        params.Style |= CBS_DROPDOWN;
+        break;
+    default:
+        params.Style |= CBS_DROPDOWNLIST;
+        break;
+    }
+}
+
+void TCustomComboBox::CreateWindowHandle(const TCreateParams &)
+{
+    auto *combo = new TComboBridge(this, TQtBoundary::ParentWidgetFor(this));
+    const bool editable = c->style == csDropDown || c->style == csSimple;
+    combo->setEditable(editable);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->setMaxVisibleItems(std::max(1, c->dropDownCount));
+    combo->dropping = [this] { GuardedCall(this, [this] { OnDropDown(this); }); };
+    c->combo = combo;
+    TQtBoundary::SetWidget(this, combo);
+    std::string text = TWinControl::GetText();
+    ItemsChanged();
+    c->filling = true;
+    if (c->itemIndex >= 0)
+        combo->setCurrentIndex(c->itemIndex);
+    else if (editable)
+        combo->setEditText(QString::fromStdString(text));
+    c->filling = false;
+    // A choice from the list: the text becomes the item's, then Click and Change.
+    ConnectGuarded(*combo, combo, &QComboBox::activated, [this](int index) {
+        c->itemIndex = index;
+        Click();
+        Change();
+    });
+    if (QLineEdit *line = combo->lineEdit())
+        ConnectGuarded(*combo, line, &QLineEdit::textEdited, [this](const QString &) {
+            if (!c->filling)
+                Change();
+        });
+}
+
+bool TCustomComboBox::WantsKey(uint16_t key) const
+{
+    // Up and Down move through the list; Enter and Escape close it when dropped.
+    return key == VK_UP || key == VK_DOWN || ((key == VK_RETURN || key == VK_ESCAPE) && DroppedDown());
+}
+
+TComboBox::TComboBox(TComponent *owner)
+    : TCustomComboBox(owner)
 {
 }

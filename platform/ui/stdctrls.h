@@ -291,6 +291,57 @@ public:
     const TMetaClass *ClassType() const override { return &Class; }
 };
 
+// ---- Combo boxes ------------------------------------------------------------------
+
+// An edit or a fixed text with a list that drops down. A choice from the list
+// by the user clicks the box and changes it; a program's ItemIndex does neither.
+class TCustomComboBox : public TWinControl
+{
+public:
+    explicit TCustomComboBox(TComponent *owner);
+    ~TCustomComboBox() override;
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+
+    TStrings *Items() const;
+    void SetItems(TStrings *items);
+    int ItemIndex() const;
+    void SetItemIndex(int index);
+    TComboBoxStyle Style() const;
+    void SetStyle(TComboBoxStyle style);
+    int DropDownCount() const;
+    void SetDropDownCount(int count);
+    bool DroppedDown() const;
+    void Clear();
+
+    TNotifyEvent OnChange;
+    TNotifyEvent OnDropDown;
+
+protected:
+    virtual void Change();
+    std::string GetText() const override;
+    void SetTextValue(const std::string &text) override;
+    void CreateParams(TCreateParams &params) override;
+    void CreateWindowHandle(const TCreateParams &params) override;
+    bool WantsKey(uint16_t key) const override;
+
+public:
+    struct ComboImpl;
+
+private:
+    void ItemsChanged();
+    std::unique_ptr<ComboImpl> const c;
+    friend class TComboBoxStrings;
+};
+
+class TComboBox : public TCustomComboBox
+{
+public:
+    explicit TComboBox(TComponent *owner);
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+};
+
 // ---- List boxes -------------------------------------------------------------------
 
 class TCustomListBox : public TWinControl

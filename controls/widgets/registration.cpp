@@ -2,6 +2,8 @@
 
 #include "controls/base/registration.h"
 #include "controls/widgets/qxdbdatetimepicker.h"
+#include "controls/widgets/qxdbgrid.h"
+#include "controls/widgets/qxmemo.h"
 #include "controls/widgets/qxmonthcalendar.h"
 #include "controls/widgets/qxTrackIcon.h"
 #include "controls/widgets/qxrchdlg.h"
@@ -26,5 +28,7 @@ void RegisterControlsWidgetsClasses()
         &TqxTrackIcon::Class,
         // qxrchdlg, qxrichtb
         &TqxRichParagraphDialog::Class, &TqxRichTabDialog::Class,
+        // qxdbigrd, qxdbgrid, qxmemo
+        &TqxInplaceEdit::Class, &TqxCustomDBGrid::Class, &TqxDBGrid::Class, &TqxMemoDialog::Class, &TqxMemoDlg::Class,
     });
 }

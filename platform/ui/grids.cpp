@@ -1385,8 +1385,10 @@ void TCustomGrid::HideEditor()
 
 void TCustomGrid::InvalidateEditor()
 {
-    if (g->editor && g->editor->Visible())
+    if (g->editor && g->editor->Visible()) {
         g->editor->UpdateContents();
+        g->editor->SelectAll();
+    }
 }
 
 void TCustomGrid::UpdateEdit()
@@ -1518,9 +1520,8 @@ void TCustomGrid::KeyPress(char32_t &key)
         g->editorMode = true;
         ShowEditor();
         if (g->editor && g->editor->Visible()) {
+            // The whole text is selected: the typed character replaces it.
             g->editor->SetFocus();
-            // The typed character replaces the cell's text.
-            g->editor->SetText("");
             g->editor->Perform(WM_CHAR, key, 0);
         }
         key = 0;

@@ -7,6 +7,7 @@
 #include "platform/ui/forms.h"
 #include "platform/ui/graphics.h"
 #include "platform/ui/grids.h"
+#include "platform/ui/imglist.h"
 #include "platform/ui/mask.h"
 #include "platform/ui/menus.h"
 #include "platform/ui/stdctrls.h"
@@ -36,6 +37,8 @@ void RegisterUiClasses()
         &TProgressBar::Class,
         // grids
         &TInplaceEdit::Class, &TCustomGrid::Class, &TDrawGrid::Class, &TStringGrid::Class,
+        // imglist
+        &TCustomImageList::Class, &TImageList::Class,
         // forms
         &TCustomForm::Class, &TForm::Class,
     });

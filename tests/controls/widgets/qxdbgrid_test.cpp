@@ -1,0 +1,735 @@
+#include "controls/widgets/qxdbgrid.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "controls/base/Qxintl.h"
+#include "controls/widgets/qxmemo.h"
+#include "platform/classes/typinfo.h"
+#include "platform/db/dbtables.h"
+#include "platform/rtl/datetime.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/ui/forms.h"
+#include "platform/ui/imglist.h"
+#include "platform/ui/testing.h"
+#include "platform/ui/testing_environment.h"
+
+static auto *const environment = ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+
+namespace
+{
+
+// A table that publishes the library's lists, so the grid takes it for one
+// of the library's datasets.
+class TListedTable : public TTable
+{
+public:
+    using TTable::TTable;
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+    TStrings *ControlType() const { return controlType_.get(); }
+    TStrings *PictureMasks() const { return masks_.get(); }
+
+private:
+    std::unique_ptr<TStringList> controlType_ = std::make_unique<TStringList>();
+    std::unique_ptr<TStringList> masks_ = std::make_unique<TStringList>();
+};
+const TMetaClass TListedTable::Class { "TListedTable", &TTable::Class };
+const TClassRegistrar<TListedTable> listedRegistrar({
+    TPublish<TListedTable>::Strings("ControlType", &TListedTable::ControlType),
+    TPublish<TListedTable>::Strings("PictureMasks", &TListedTable::PictureMasks),
+});
+
+// The grid with the protected parts the tests look at.
+class TTestGrid : public TqxDBGrid
+{
+public:
+    using TqxDBGrid::TqxDBGrid;
+    using TqxDBGrid::IsSelectedRow;
+    using TqxDBGrid::LayoutChanged;
+    using TqxCustomDBGrid::WMVScroll;
+};
+
+std::string BitmapBytes(int w, int h, TColor color)
+{
+    TBitmap bitmap;
+    bitmap.SetSize(w, h);
+    bitmap.Canvas()->Brush()->SetColor(color);
+    bitmap.Canvas()->FillRect({ 0, 0, w, h });
+    std::string path = (std::filesystem::temp_directory_path() / ("orvex-grid-" + std::to_string(getpid()) + ".bmp")).string();
+    bitmap.SaveToFile(path);
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    std::filesystem::remove(path);
+    return bytes.str();
+}
+
+class DBGrid : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        static int n = 0;
+        dir = std::filesystem::temp_directory_path() / ("orvex-grid-" + std::to_string(getpid()) + "-" + std::to_string(++n));
+        std::filesystem::create_directories(dir);
+        file = (dir / "items.db").string();
+        CreateDatabaseFile(file);
+        db = std::make_unique<TDatabase>(nullptr);
+        db->SetDatabaseName("grid-" + std::to_string(n));
+        db->Params()->Add("PATH=" + file);
+        db->Execute("CREATE TABLE items (Id INTEGER PRIMARY KEY, Name VARCHAR(20), Amount FLOAT, Done VARCHAR(1), "
+                    "Day DATETIME, Notes MEMO, Pic BLOB, Icon INTEGER)");
+        form = std::make_unique<TForm>(nullptr);
+        form->SetBounds(0, 0, 1000, 360);
+        table = new TListedTable(form.get());
+        table->SetDatabaseName(file);
+        table->SetTableName("items");
+        source = new TDataSource(form.get());
+        source->SetDataSet(table);
+        grid = new TTestGrid(form.get());
+        grid->SetParent(form.get());
+        grid->SetBounds(8, 8, 980, 300);
+    }
+    void TearDown() override
+    {
+        form.reset();
+        db.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+    void AddRows(int count)
+    {
+        db->Execute("BEGIN");
+        for (int i = 1; i <= count; ++i)
+            db->Execute("INSERT INTO items (Id, Name, Amount, Done, Notes, Icon) VALUES (" + std::to_string(i)
+                + ", 'Name " + std::to_string(i) + "', " + std::to_string(i * 1.5) + ", 'N', 'note " + std::to_string(i)
+                + "', " + std::to_string(i % 3) + ")");
+        db->Execute("COMMIT");
+    }
+    void Open()
+    {
+        table->Open();
+        grid->SetDataSource(source);
+        form->Show();
+        form->SetActiveControl(grid);
+        ProcessPendingEvents();
+    }
+    TPoint Centre(int col, int row)
+    {
+        TRect r = grid->CellRect(col, row);
+        return { (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2 };
+    }
+    void Key(uint16_t vk, char32_t ch = 0, TShiftState shift = {})
+    {
+        TWinControl *target = FocusedControl();
+        PressKey(target ? target : grid, vk, ch, shift);
+    }
+    // Each character goes where the focus is when it is typed, as with a person at the keyboard.
+    void Type(const std::string &text)
+    {
+        for (char c : text)
+            TypeText(FocusedControl() ? FocusedControl() : grid, std::string(1, c));
+    }
+    TField *F(const char *name) { return table->FieldByName(name); }
+    int ColOf(const char *name)
+    {
+        for (int c = 0; c < grid->ColumnCount(); ++c)
+            if (grid->Columns(c)->FieldName() == name)
+                return c + grid->IndicatorOffset();
+        return -1;
+    }
+    void GoToCell(const char *field)
+    {
+        TPoint p = Centre(ColOf(field), grid->Row());
+        ClickControl(grid, p.X, p.Y);
+    }
+
+    std::filesystem::path dir;
+    std::string file;
+    std::unique_ptr<TDatabase> db;
+    std::unique_ptr<TForm> form;
+    TListedTable *table = nullptr;
+    TDataSource *source = nullptr;
+    TTestGrid *grid = nullptr;
+};
+
+// ---- Layout ---------------------------------------------------------------------------------
+
+TEST_F(DBGrid, SelectedLinesLayTheColumnsOutAndAreKeptInStep)
+{
+    AddRows(5);
+    grid->SetUseTFields(false);
+    grid->Selected()->Add("Name\t10\tCustomer\tT");
+    grid->Selected()->Add("Missing\t5\tNobody");
+    grid->Selected()->Add("Amount\t8\tImporte~en euros");
+    Open();
+    ASSERT_EQ(grid->ColumnCount(), 2);
+    EXPECT_EQ(grid->Selected()->Count(), 2) << "the line of a missing field is deleted";
+    EXPECT_EQ(grid->ColCount(), 3) << "the indicator and two data columns";
+    const int zero = grid->Canvas()->TextWidth("0");
+    EXPECT_EQ(grid->ColWidths(1), std::max(10 * zero + 4, grid->Canvas()->TextWidth("Customer") + 4));
+    // A title in two pieces is measured by its wider piece.
+    EXPECT_EQ(grid->ColWidths(2), std::max(8 * zero + 4, grid->Canvas()->TextWidth("en euros") + 4));
+    EXPECT_FALSE(grid->TabStops(1)) << "\"T\" makes the column read-only";
+    EXPECT_TRUE(grid->TabStops(2));
+
+    // The read-only column takes no typing.
+    GoToCell("Name");
+    Key('X', U'x');
+    EXPECT_EQ(table->State(), dsBrowse);
+    EXPECT_EQ(F("Name")->AsString(), "Name 1");
+
+    // Moving a column moves its line.
+    std::vector<std::pair<int, int>> moves;
+    grid->OnColumnMoved = [&](TObject *, int from, int to) { moves.emplace_back(from, to); };
+    TPoint a = Centre(1, 0), b = Centre(2, 0);
+    MouseDownOn(grid, a.X, a.Y);
+    MouseMoveOn(grid, a.X + 10, a.Y);
+    MouseMoveOn(grid, b.X, b.Y);
+    MouseUpOn(grid, b.X, b.Y);
+    ASSERT_EQ(moves.size(), 1u);
+    EXPECT_EQ(moves[0], std::make_pair(0, 1));
+    EXPECT_EQ(grid->Selected()->Strings(0), "Amount\t8\tImporte~en euros");
+    EXPECT_EQ(grid->Columns(1)->FieldName(), "Name");
+}
+
+TEST_F(DBGrid, AWidthThatIsNoNumberRaisesAndTheLayoutStillRunsAfterwards)
+{
+    AddRows(2);
+    grid->SetUseTFields(false);
+    grid->Selected()->Add("Name\twide\tCustomer");
+    table->Open();
+    form->Show();
+    EXPECT_THROW(grid->SetDataSource(source), EConvertError);
+    grid->Selected()->SetStrings(0, "Name\t12\tCustomer");
+    grid->LayoutChanged();
+    EXPECT_EQ(grid->ColWidths(1), std::max(12 * grid->Canvas()->TextWidth("0") + 4, grid->Canvas()->TextWidth("Customer") + 4))
+        << "a guard left up would skip this layout";
+}
+
+TEST_F(DBGrid, PropertyBoundsAndAPlainTableIsRefused)
+{
+    grid->SetRowHeightPercent(0);
+    EXPECT_EQ(grid->RowHeightPercent(), 100);
+    grid->SetTitleLines(0);
+    EXPECT_EQ(grid->TitleLines(), 1);
+    grid->SetFooterHeight(-5);
+    EXPECT_EQ(grid->FooterHeight(), 0);
+
+    AddRows(1);
+    ScriptedMessageBoxes boxes;
+    auto *plain = new TTable(form.get());
+    plain->SetDatabaseName(file);
+    plain->SetTableName("items");
+    plain->Open();
+    auto *plainSource = new TDataSource(form.get());
+    plainSource->SetDataSet(plain);
+    form->Show();
+    grid->SetDataSource(plainSource);
+    ASSERT_EQ(boxes.Count(), 1);
+    EXPECT_EQ(boxes.Last().Text, "qxGrid must use an Lumino compatible TDataSet.");
+    EXPECT_EQ(grid->DataSource(), nullptr);
+}
+
+TEST_F(DBGrid, TheGridReadsOnlyTheRowsItShows)
+{
+    AddRows(500);
+    Open();
+    EXPECT_GT(grid->DataLink()->BufferCount(), 5);
+    EXPECT_LT(grid->DataLink()->BufferCount(), 30);
+    EXPECT_EQ(grid->RowCount(), grid->DataLink()->RecordCount() + 1);
+    Key(VK_END, 0, { ssCtrl });
+    EXPECT_EQ(F("Id")->AsInteger(), 500);
+    EXPECT_EQ(grid->Row(), grid->RowCount() - 1) << "the last record sits on the last row";
+    Key(VK_PRIOR);
+    EXPECT_EQ(F("Id")->AsInteger(), 500 - grid->DataLink()->BufferCount());
+}
+
+// ---- Editing --------------------------------------------------------------------------------
+
+TEST_F(DBGrid, EditingACellFiresOnFieldChangedOncePerChangedValue)
+{
+    AddRows(3);
+    Open();
+    std::vector<std::string> changed;
+    grid->OnFieldChanged = [&](TObject *, TField *field) { changed.push_back(field->FieldName()); };
+    GoToCell("Name");
+    Key(VK_F2);
+    ASSERT_NE(grid->InplaceEditor(), nullptr);
+    EXPECT_TRUE(grid->InplaceEditor()->Visible());
+    Key(VK_RETURN, U'\r'); // the same text: no change
+    EXPECT_TRUE(changed.empty());
+    Type("Zed");
+    Key(VK_DOWN);
+    EXPECT_EQ(changed, std::vector<std::string>({ "Name" }));
+    table->First();
+    EXPECT_EQ(F("Name")->AsString(), "Zed");
+    EXPECT_EQ(table->State(), dsBrowse) << "moving to the next record posted the edit";
+}
+
+TEST_F(DBGrid, ADateWithTheMonthByNameIsStoredWithoutRaising)
+{
+    AddRows(1);
+    Open();
+    GoToCell("Day");
+    Type("J");
+    ASSERT_NE(grid->InplaceEditor(), nullptr);
+    grid->InplaceEditor()->SetText("Jan/12/2020"); // as pasted
+    Key(VK_TAB);
+    table->Post();
+    uint16_t y, m, d, h, mi, s, ms;
+    DecodeDate(F("Day")->AsDateTime(), y, m, d);
+    DecodeTime(F("Day")->AsDateTime(), h, mi, s, ms);
+    EXPECT_EQ(y, 2020);
+    EXPECT_EQ(m, 1);
+    EXPECT_EQ(d, 12);
+    EXPECT_EQ(h, 0) << "the general conversion rejects the text: no time, and no error";
+    EXPECT_EQ(mi, 0);
+}
+
+TEST_F(DBGrid, DownOnTheLastRecordAppendsOnlyWithAllowInsert)
+{
+    AddRows(2);
+    Open();
+    Key(VK_DOWN);
+    Key(VK_DOWN);
+    EXPECT_EQ(table->State(), dsInsert);
+    // Escape in the untouched new record cancels it without a question.
+    ScriptedMessageBoxes boxes;
+    Key(VK_ESCAPE);
+    EXPECT_EQ(table->State(), dsBrowse);
+    EXPECT_EQ(boxes.Count(), 0);
+    EXPECT_EQ(table->RecordCount(), 2);
+
+    grid->SetKeyOptions({ dgAllowDelete });
+    table->Last();
+    Key(VK_DOWN);
+    EXPECT_EQ(table->State(), dsBrowse);
+    EXPECT_EQ(F("Id")->AsInteger(), 2);
+}
+
+TEST_F(DBGrid, EscapeAsksBeforeDroppingAChangedRecord)
+{
+    AddRows(2);
+    Open();
+    GoToCell("Name");
+    Type("Changed");
+    Key(VK_TAB); // written into the record, not posted
+    EXPECT_EQ(table->State(), dsEdit);
+    ScriptedMessageBoxes boxes;
+    boxes.Answer(IDNO);
+    Key(VK_ESCAPE);
+    ASSERT_EQ(boxes.Count(), 1);
+    EXPECT_EQ(boxes.Last().Text, "Discard changes to this record?");
+    EXPECT_EQ(table->State(), dsEdit);
+    boxes.Answer(IDYES);
+    Key(VK_ESCAPE);
+    EXPECT_EQ(table->State(), dsBrowse);
+    EXPECT_EQ(F("Name")->AsString(), "Name 1");
+}
+
+TEST_F(DBGrid, TabWalksTheColumnsAndWrapsToTheNextRecord)
+{
+    AddRows(3);
+    grid->SetUseTFields(false);
+    grid->Selected()->Add("Id\t4\tId");
+    grid->Selected()->Add("Name\t10\tName");
+    grid->Selected()->Add("Amount\t8\tAmount");
+    Open();
+    EXPECT_EQ(grid->SelectedIndex(), 0);
+    Key(VK_TAB);
+    Key(VK_TAB);
+    EXPECT_EQ(grid->SelectedIndex(), 2);
+    Key(VK_TAB);
+    EXPECT_EQ(grid->SelectedIndex(), 0);
+    EXPECT_EQ(F("Id")->AsInteger(), 2);
+    Key(VK_TAB, 0, { ssShift });
+    EXPECT_EQ(grid->SelectedIndex(), 2);
+    EXPECT_EQ(F("Id")->AsInteger(), 1);
+}
+
+TEST_F(DBGrid, CtrlDeleteAsksAndDeletes)
+{
+    AddRows(3);
+    Open();
+    ScriptedMessageBoxes boxes;
+    boxes.Answer(IDCANCEL);
+    Key(VK_DELETE, 0, { ssCtrl });
+    EXPECT_EQ(boxes.Last().Text, "Delete record?");
+    EXPECT_EQ(table->RecordCount(), 3);
+    boxes.Answer(IDOK);
+    Key(VK_DELETE, 0, { ssCtrl });
+    EXPECT_EQ(table->RecordCount(), 2);
+    EXPECT_EQ(F("Id")->AsInteger(), 2);
+}
+
+TEST_F(DBGrid, AnEmptyBrowseDatasetWithoutAllowInsertCannotBeEdited)
+{
+    grid->SetKeyOptions({});
+    Open();
+    Key('X', U'x');
+    EXPECT_EQ(table->State(), dsBrowse);
+    Key(VK_INSERT);
+    EXPECT_EQ(table->State(), dsBrowse);
+}
+
+// ---- The in-place editor's picture ----------------------------------------------------------
+
+TEST_F(DBGrid, APictureMaskCompletesRefusesWithABeepAndReports)
+{
+    AddRows(1);
+    table->PictureMasks()->Add("Name\t###\tT\tT");
+    Open();
+    std::vector<bool> reports;
+    grid->OnCheckValue = [&](TObject *, bool passes) { reports.push_back(passes); };
+    GoToCell("Name");
+    Key(VK_F2);
+    EXPECT_EQ(reports, std::vector<bool>({ false })) << "the stored text fails its picture";
+    auto *editor = dynamic_cast<TqxInplaceEdit *>(grid->InplaceEditor());
+    ASSERT_NE(editor, nullptr);
+    editor->SetText("");
+    reports.clear();
+    BeepCounter beeps;
+    TypeText(editor, "12");
+    TypeText(editor, "3");
+    EXPECT_EQ(editor->Text(), "123");
+    EXPECT_EQ(editor->SelStart(), 3);
+    EXPECT_EQ(reports.back(), true);
+    EXPECT_EQ(beeps.Count(), 0);
+    // A letter at the end beeps and keeps the text.
+    int before = static_cast<int>(reports.size());
+    TypeText(editor, "a");
+    EXPECT_EQ(editor->Text(), "123");
+    EXPECT_EQ(beeps.Count(), 1);
+    EXPECT_EQ(static_cast<int>(reports.size()), before) << "no event after a beep";
+    // In the middle it is left to the edit and reported as failing.
+    editor->SetSelStart(1);
+    editor->SetSelLength(0);
+    TypeText(editor, "b");
+    EXPECT_EQ(editor->Text(), "1b23");
+    EXPECT_EQ(reports.back(), false);
+    // Leaving the cell with a failing text is refused.
+    EXPECT_THROW(grid->SelectField(2), EInvalidOperation);
+    EXPECT_EQ(grid->SelectedField()->FieldName(), "Name");
+}
+
+// ---- Check boxes, pictures and images ---------------------------------------------------------
+
+TEST_F(DBGrid, SpaceTogglesACheckBoxWhateverTheCaseOfItsText)
+{
+    AddRows(2);
+    db->Execute("UPDATE items SET Done = 'y' WHERE Id = 1");
+    table->ControlType()->Add("Done;CheckBox;Y;N");
+    Open();
+    GoToCell("Done");
+    TPoint p = Centre(ColOf("Done"), 1);
+    TRect cell = grid->CellRect(ColOf("Done"), 1);
+    // Drawn checked: the mark's black pixels sit inside the box.
+    const int L = (cell.Left + cell.Right - 10) / 2, T = (cell.Top + cell.Bottom - 10) / 2;
+    grid->Repaint();
+    ProcessPendingEvents();
+    EXPECT_EQ(PixelOf(grid, L + 2, T + 5), clBlack) << "\"y\" counts as the checked \"Y\"";
+    (void)p;
+    Key(VK_SPACE, U' ');
+    EXPECT_EQ(F("Done")->AsString(), "N") << "checked text compared without case: now unchecked";
+    Key(VK_SPACE, U' ');
+    EXPECT_EQ(F("Done")->AsString(), "Y");
+    EXPECT_EQ(grid->InplaceEditor() ? grid->InplaceEditor()->Visible() : false, false) << "no editor over a check box";
+}
+
+TEST_F(DBGrid, BrokenPicturesAndImageIndexesPastTheListDrawTheBackgroundOnly)
+{
+    AddRows(3);
+    std::string good = BitmapBytes(20, 12, clRed);
+    std::string truncated = good.substr(0, good.size() / 3);
+    db->Execute("UPDATE items SET Icon = 7 WHERE Id = 2");
+    auto setBlob = [&](int id, const std::string &bytes) {
+        std::string hex;
+        static const char *digits = "0123456789ABCDEF";
+        for (unsigned char c : bytes)
+            hex += digits[c >> 4], hex += digits[c & 15];
+        db->Execute("UPDATE items SET Pic = X'" + hex + "' WHERE Id = " + std::to_string(id));
+    };
+    setBlob(1, good);
+    setBlob(2, truncated);
+    setBlob(3, std::string("\x01\x00\x00\x01\x04\x00\x00\x00BMxx", 12)); // a header that lies about a tiny body
+    table->ControlType()->Add("Pic;Bitmap;Stretch To Fit;Source Copy");
+    table->ControlType()->Add("Icon;ImageIndex;Shrink To Fit");
+    auto *images = new TImageList(form.get());
+    TBitmap blue;
+    blue.SetSize(16, 16);
+    blue.Canvas()->Brush()->SetColor(clBlue);
+    blue.Canvas()->FillRect({ 0, 0, 16, 16 });
+    images->Add(&blue);
+    images->Add(&blue);
+    grid->SetImageList(images);
+    grid->SetUseTFields(false);
+    grid->Selected()->Add("Pic\t6\tPic");
+    grid->Selected()->Add("Icon\t6\tIcon");
+    grid->SetRowHeightPercent(200);
+    Open();
+    int errors = 0;
+    Application->OnException = [&](TObject *, Exception &) { ++errors; };
+    grid->Repaint();
+    ProcessPendingEvents();
+    Application->OnException.Clear();
+    EXPECT_EQ(errors, 0);
+    auto centre = [&](const char *field, int row) { return Centre(ColOf(field), row); };
+    TPoint pic1 = centre("Pic", 1), pic2 = centre("Pic", 2), pic3 = centre("Pic", 3);
+    EXPECT_EQ(PixelOf(grid, pic1.X, pic1.Y), clRed);
+    EXPECT_EQ(PixelOf(grid, pic2.X, pic2.Y), ColorToRGB(clWindow)) << "a truncated bitmap draws the background";
+    EXPECT_EQ(PixelOf(grid, pic3.X, pic3.Y), ColorToRGB(clWindow));
+    TPoint icon1 = centre("Icon", 2), icon2 = centre("Icon", 3);
+    EXPECT_EQ(PixelOf(grid, icon1.X, icon1.Y), ColorToRGB(clWindow)) << "index 7 of a list of two draws nothing";
+    EXPECT_EQ(PixelOf(grid, icon2.X, icon2.Y), clBlue) << "record 3 shows image 0";
+    TPoint icon1st = centre("Icon", 1);
+    EXPECT_EQ(PixelOf(grid, icon1st.X, icon1st.Y), clBlue) << "record 1 shows image 1";
+}
+
+// ---- Multi-selection and title buttons --------------------------------------------------------
+
+TEST_F(DBGrid, CtrlClickTogglesAndShiftClickSelectsTheRangeFromTheAnchor)
+{
+    AddRows(8);
+    grid->SetOptions(grid->Options() + TqxDBGridOptions { dgMultiSelect });
+    grid->SetMultiSelectOptions({ msoShiftSelect });
+    Open();
+    int offered = 0;
+    grid->OnMultiSelectRecord = [&](TObject *, bool selecting, bool &) { offered += selecting ? 1 : 0; };
+    TPoint r2 = Centre(1, 2), r5 = Centre(1, 5);
+    ClickControl(grid, r2.X, r2.Y, { ssCtrl });
+    EXPECT_EQ(grid->SelectedCount(), 1);
+    ClickControl(grid, r5.X, r5.Y, { ssShift });
+    EXPECT_EQ(grid->SelectedCount(), 4) << "records 2 to 5";
+    EXPECT_EQ(F("Id")->AsInteger(), 5);
+    EXPECT_TRUE(grid->IsSelectedRow(2));
+    EXPECT_FALSE(grid->IsSelectedRow(0));
+    EXPECT_FALSE(grid->IsSelectedRow(999)) << "a row the cache does not hold reads as not selected";
+    EXPECT_FALSE(grid->IsSelectedRow(-1));
+    ClickControl(grid, r2.X, r2.Y, { ssCtrl });
+    EXPECT_EQ(grid->SelectedCount(), 3);
+    EXPECT_GE(offered, 4);
+}
+
+TEST_F(DBGrid, ATitleButtonClicksOnReleaseOverTheSameTitle)
+{
+    AddRows(2);
+    grid->SetTitleButtons(true);
+    Open();
+    std::vector<std::string> clicks;
+    grid->OnTitleButtonClick = [&](TObject *, const std::string &field) { clicks.push_back(field); };
+    TPoint t = Centre(2, 0);
+    ClickControl(grid, t.X, t.Y);
+    EXPECT_EQ(clicks, std::vector<std::string>({ "Name" }));
+    MouseDownOn(grid, t.X, t.Y);
+    TPoint other = Centre(4, 0);
+    MouseMoveOn(grid, other.X, other.Y);
+    MouseUpOn(grid, other.X, other.Y);
+    EXPECT_EQ(clicks.size(), 1u) << "a drag is no click";
+    EXPECT_EQ(table->Fields(1)->FieldName(), "Amount") << "the dragged field moved";
+}
+
+// ---- Scroll bar ---------------------------------------------------------------------------------
+
+TEST_F(DBGrid, TheScrollBarMovesByRecordsAndLeavesAnEmptyTableAlone)
+{
+    Open();
+    grid->Perform(WM_VSCROLL, MakeLParam(SB_THUMBPOSITION, 100), 0);
+    EXPECT_EQ(table->State(), dsBrowse) << "nothing to move to";
+    table->Close();
+    AddRows(201);
+    table->Open();
+    grid->Perform(WM_VSCROLL, MakeLParam(SB_THUMBPOSITION, 100), 0);
+    EXPECT_EQ(F("Id")->AsInteger(), 101);
+    grid->Perform(WM_VSCROLL, SB_BOTTOM, 0);
+    EXPECT_EQ(F("Id")->AsInteger(), 201);
+    grid->Perform(WM_VSCROLL, SB_LINEDOWN, 0);
+    EXPECT_EQ(table->State(), dsBrowse) << "the scroll bar never appends";
+    grid->Perform(WM_VSCROLL, SB_TOP, 0);
+    EXPECT_EQ(F("Id")->AsInteger(), 1);
+}
+
+// ---- Memo dialog ----------------------------------------------------------------------------
+
+class MemoDialog : public DBGrid
+{
+};
+
+TEST_F(MemoDialog, EscapeAsksYesDropsTheTextCtrlEnterWritesIt)
+{
+    AddRows(1);
+    Open();
+    TqxMemoDialog dialog(form.get());
+    dialog.SetDataSource(source);
+    dialog.SetDataField("Notes");
+    ScriptedMessageBoxes boxes;
+    boxes.Answer(IDNO);
+    boxes.Answer(IDYES);
+    QueueCall([&] {
+        TMemo *memo = dialog.Form()->Memo;
+        EXPECT_TRUE(dialog.Form()->CancelBtn->Visible());
+        memo->SetFocus();
+        TypeText(memo, "x");
+        PressKey(memo, VK_ESCAPE); // asked on closing: No, keep editing
+        QueueCall([&] {
+            ASSERT_NE(dialog.Form(), nullptr);
+            EXPECT_EQ(boxes.Count(), 1);
+            PressKey(dialog.Form()->Memo, VK_ESCAPE); // asked again: Yes
+        });
+    });
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_EQ(boxes.Count(), 2);
+    EXPECT_EQ(boxes.Last().Text, "Changes have been made!  Are you sure you wish to cancel?");
+    EXPECT_EQ(F("Notes")->AsString(), "note 1");
+
+    QueueCall([&] {
+        TMemo *memo = dialog.Form()->Memo;
+        memo->SetText("written");
+        PressKey(memo, VK_RETURN, 0, { ssCtrl });
+    });
+    EXPECT_TRUE(dialog.Execute());
+    EXPECT_EQ(boxes.Count(), 2) << "no question after OK";
+    table->Post();
+    EXPECT_EQ(F("Notes")->AsString(), "written");
+}
+
+TEST_F(MemoDialog, AReadOnlyFieldMakesItViewOnly)
+{
+    AddRows(1);
+    Open();
+    F("Notes")->SetReadOnly(true);
+    TqxMemoDialog dialog(form.get());
+    dialog.SetDataSource(source);
+    dialog.SetDataField("Notes");
+    QueueCall([&] {
+        TqxMemoDlg *dlg = dialog.Form();
+        EXPECT_TRUE(dlg->Memo->ReadOnly());
+        EXPECT_FALSE(dlg->CancelBtn->Visible());
+        // OK centred under the memo.
+        EXPECT_EQ(dlg->OKBtn->Left(), dlg->Memo->Width() / 2 + dlg->Memo->Left() - dlg->CancelBtn->Width() / 2);
+        dlg->Memo->SetText("lost?");
+        dlg->OKBtnClick(dlg);
+    });
+    EXPECT_TRUE(dialog.Execute());
+    EXPECT_EQ(table->State(), dsBrowse) << "a view-only dialog writes nothing";
+    EXPECT_EQ(F("Notes")->AsString(), "note 1");
+}
+
+TEST_F(MemoDialog, AMissingFieldRaisesBeforeTheFormShows)
+{
+    AddRows(1);
+    Open();
+    TqxMemoDialog dialog(form.get());
+    EXPECT_ANY_THROW({
+        dialog.SetDataField("Nope");
+        dialog.SetDataSource(source);
+        dialog.Execute();
+    });
+    EXPECT_EQ(dialog.Form(), nullptr);
+}
+
+TEST_F(MemoDialog, OnlyTheSecondUserButtonShowsAtFifteen)
+{
+    TqxMemoDialog dialog(form.get());
+    dialog.SetUserButton2Caption("Insertar");
+    int clicks = 0;
+    dialog.OnUserButton2Click = [&](TqxMemoDlg *, TMemo *) { ++clicks; };
+    QueueCall([&] {
+        TqxMemoDlg *dlg = dialog.Form();
+        EXPECT_TRUE(dlg->UserButtonPanel->Visible());
+        EXPECT_FALSE(dlg->UserButton1->Visible());
+        EXPECT_EQ(dlg->UserButton2->Left(), 15);
+        ClickControl(dlg->UserButton2);
+        dlg->OKBtnClick(dlg);
+    });
+    EXPECT_TRUE(dialog.Execute());
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(DBGrid, MemoCellsShowTheirMarkerAndF2OpensTheDialog)
+{
+    AddRows(2);
+    Open();
+    grid->Repaint();
+    GoToCell("Notes");
+    std::string shown;
+    grid->OnDrawDataCell = [&](TObject *, const TRect &, TField *field, TGridDrawState) {
+        if (field->FieldName() == "Notes")
+            shown = "drawn";
+    };
+    int opened = 0, closedCancelled = -1;
+    TqxMemoDialog *running = nullptr;
+    grid->OnMemoOpen = [&](TObject *, TqxMemoDialog *dialog) {
+        ++opened;
+        running = dialog;
+        EXPECT_EQ(dialog->DataField(), "Notes");
+        EXPECT_EQ(dialog->DlgLeft(), -1);
+    };
+    grid->OnMemoClose = [&](TObject *, bool cancelled) { closedCancelled = cancelled ? 1 : 0; };
+    QueueCall([&] {
+        ASSERT_NE(running, nullptr);
+        TqxMemoDlg *dlg = running->Form();
+        ASSERT_NE(dlg, nullptr);
+        EXPECT_EQ(dlg->Memo->Text(), "note 1");
+        dlg->SetModalResult(mrCancel);
+    });
+    Key(VK_F2);
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(closedCancelled, 1);
+}
+
+// ---- A picture of every cell kind -----------------------------------------------------------
+
+TEST_F(DBGrid, ScreenshotOfEveryCellKind)
+{
+    AddRows(12);
+    table->ControlType()->Add("Done;CheckBox;Y;N");
+    table->ControlType()->Add("Pic;Bitmap;Stretch To Fit;Source Copy");
+    table->ControlType()->Add("Icon;ImageIndex;Shrink To Fit");
+    table->ControlType()->Add("Notes;RichEdit");
+    db->Execute("UPDATE items SET Done = 'Y' WHERE Id % 2 = 0");
+    db->Execute("UPDATE items SET Notes = '{\\rtf1\\ansi {\\b Rich} text ' || Id || '}' WHERE Id % 3 = 0");
+    std::string red = BitmapBytes(24, 12, clRed), green = BitmapBytes(24, 12, clGreen);
+    auto hex = [](const std::string &bytes) {
+        std::string h;
+        static const char *digits = "0123456789ABCDEF";
+        for (unsigned char c : bytes)
+            h += digits[c >> 4], h += digits[c & 15];
+        return h;
+    };
+    db->Execute("UPDATE items SET Pic = X'" + hex(red) + "' WHERE Id % 2 = 1");
+    db->Execute("UPDATE items SET Pic = X'" + hex(green) + "' WHERE Id % 2 = 0");
+    auto *images = new TImageList(form.get());
+    for (TColor c : { clBlue, clYellow, clFuchsia }) {
+        TBitmap b;
+        b.SetSize(16, 16);
+        b.Canvas()->Brush()->SetColor(c);
+        b.Canvas()->FillRect({ 0, 0, 16, 16 });
+        images->Add(&b);
+    }
+    grid->SetImageList(images);
+    grid->SetOptions(grid->Options() + TqxDBGridOptions { dgShowFooter, dgMultiSelect });
+    grid->SetTitleButtons(true);
+    grid->OnUpdateFooter = [&](TObject *) {
+        grid->ColumnByName("Amount")->SetFooterValue("117");
+        grid->ColumnByName("Name")->SetFooterValue("12 items");
+    };
+    Open();
+    grid->ColumnByName("Amount")->SetFooterValue("117");
+    grid->ColumnByName("Name")->SetFooterValue("12 items");
+    TPoint r3 = Centre(1, 3), r5 = Centre(1, 5);
+    ClickControl(grid, r3.X, r3.Y, { ssCtrl });
+    ClickControl(grid, r5.X, r5.Y, { ssCtrl });
+    std::string path = std::string(ORVEX_BINARY_DIR) + "/screenshots/controls_widgets_dbgrid.png";
+    EXPECT_GT(SaveScreenshot(form.get(), path), 1000);
+}
+
+} // namespace

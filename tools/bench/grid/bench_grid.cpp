@@ -1,0 +1,228 @@
+// The data grid against Qt's QTableView over a QSqlTableModel on the same
+// SQLite file, in one run, each side in a child process of its own so that
+// its peak memory is its own. Run by hand (QT_QPA_PLATFORM=offscreen works):
+//
+//     bench_grid [rows]      (default 1000000)
+//
+// Steps: open the table and paint the first screen; page down; jump to the
+// last row and paint it. It prints each time, the peer's, their ratio and
+// the peak memory of both, and ours again over a tenth of the rows.
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QSqlDatabase>
+#include <QSqlTableModel>
+#include <QTableView>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "controls/base/Qxcommon.h"
+#include "controls/widgets/qxdbgrid.h"
+#include "controls/widgets/registration.h"
+#include "platform/classes/typinfo.h"
+#include "platform/db/dbtables.h"
+#include "platform/ui/forms.h"
+#include "platform/ui/testing.h"
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+double Ms(Clock::time_point since) { return std::chrono::duration<double, std::milli>(Clock::now() - since).count(); }
+
+// The grid wants one of the library's datasets: a table that publishes
+// ControlType is one.
+class TBenchTable : public TTable
+{
+public:
+    using TTable::TTable;
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+    TStrings *ControlType() const { return controlType_.get(); }
+
+private:
+    std::unique_ptr<TStringList> controlType_ = std::make_unique<TStringList>();
+};
+const TMetaClass TBenchTable::Class { "TBenchTable", &TTable::Class };
+const TClassRegistrar<TBenchTable> benchTableRegistrar({ TPublish<TBenchTable>::Strings("ControlType", &TBenchTable::ControlType) });
+
+void MakeTable(const std::string &file, int rows)
+{
+    TDatabase db(nullptr);
+    db.SetDatabaseName("bench-grid");
+    db.Params()->Add("PATH=" + file);
+    db.Execute("CREATE TABLE big (Id INTEGER PRIMARY KEY, Name VARCHAR(30), City VARCHAR(20), Amount FLOAT)");
+    db.Execute("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < " + std::to_string(rows)
+        + ") INSERT INTO big SELECT i, printf('N%07d', (i * 7919) % " + std::to_string(rows)
+        + "), CASE i % 4 WHEN 0 THEN 'Lima' WHEN 1 THEN 'Quito' WHEN 2 THEN 'Cali' ELSE 'Bogota' END, i * 0.25 FROM c");
+}
+
+struct TResult {
+    double FirstPaint = 0, PageDown = 0, Last = 0;
+    int Shown = 0; // rows on the screen
+    long LastId = 0; // what the last row says
+};
+
+TResult Ours(const std::string &file)
+{
+    Application->Initialize();
+    RegisterControlsWidgetsClasses();
+    TResult r;
+    auto start = Clock::now();
+    auto *form = new TForm(nullptr);
+    form->SetBounds(0, 0, 640, 480);
+    auto *table = new TBenchTable(form);
+    table->SetDatabaseName(file);
+    table->SetTableName("big");
+    auto *source = new TDataSource(form);
+    source->SetDataSet(table);
+    auto *grid = new TqxDBGrid(form);
+    grid->SetParent(form);
+    grid->SetAlign(alClient);
+    table->Open();
+    grid->SetDataSource(source);
+    form->Show();
+    grid->Repaint();
+    ProcessPendingEvents();
+    r.FirstPaint = Ms(start);
+    r.Shown = grid->DataLink()->RecordCount();
+
+    form->SetActiveControl(grid);
+    start = Clock::now();
+    PressKey(grid, VK_NEXT);
+    grid->Repaint();
+    ProcessPendingEvents();
+    r.PageDown = Ms(start);
+
+    start = Clock::now();
+    PressKey(grid, VK_END, 0, { ssCtrl });
+    grid->Repaint();
+    ProcessPendingEvents();
+    r.Last = Ms(start);
+    r.LastId = static_cast<long>(table->FieldByName("Id")->AsInteger());
+    delete form;
+    return r;
+}
+
+TResult Peer(const std::string &file)
+{
+    int argc = 1;
+    char name[] = "bench_grid";
+    char *argv[] = { name, nullptr };
+    QApplication app(argc, argv);
+    TResult r;
+    auto start = Clock::now();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "peer");
+        db.setDatabaseName(QString::fromStdString(file));
+        if (!db.open()) {
+            std::fprintf(stderr, "peer: cannot open the file (is the Qt SQLite driver installed?)\n");
+            std::exit(1);
+        }
+        QSqlTableModel model(nullptr, db);
+        model.setTable("big");
+        model.select();
+        QTableView view;
+        view.setModel(&model);
+        view.resize(640, 480);
+        view.show();
+        view.repaint();
+        QCoreApplication::processEvents();
+        r.FirstPaint = Ms(start);
+        r.Shown = view.rowAt(view.viewport()->height() - 1) - view.rowAt(0) + 1;
+
+        start = Clock::now();
+        view.verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        view.repaint();
+        QCoreApplication::processEvents();
+        r.PageDown = Ms(start);
+
+        // QSqlTableModel fetches in blocks of 256; reaching the last row
+        // means fetching all of them, as its view does when scrolled to the end.
+        start = Clock::now();
+        while (model.canFetchMore())
+            model.fetchMore();
+        view.scrollToBottom();
+        view.repaint();
+        QCoreApplication::processEvents();
+        r.Last = Ms(start);
+        r.LastId = model.data(model.index(model.rowCount() - 1, 0)).toLongLong();
+    }
+    QSqlDatabase::removeDatabase("peer");
+    return r;
+}
+
+TResult InChild(const std::function<TResult()> &side, long &peakKiB)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        std::exit(1);
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        TResult r = side();
+        if (write(fds[1], &r, sizeof r) != static_cast<ssize_t>(sizeof r))
+            _exit(1);
+        _exit(0);
+    }
+    close(fds[1]);
+    TResult r;
+    if (read(fds[0], &r, sizeof r) != static_cast<ssize_t>(sizeof r))
+        std::fprintf(stderr, "a side failed\n");
+    close(fds[0]);
+    int status = 0;
+    struct rusage usage {};
+    wait4(pid, &status, 0, &usage);
+    peakKiB = usage.ru_maxrss;
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    setenv("QT_QPA_PLATFORM", getenv("QT_QPA_PLATFORM") ? getenv("QT_QPA_PLATFORM") : "offscreen", 1);
+    const int rows = argc > 1 ? std::atoi(argv[1]) : 1000000;
+    fs::path dir = fs::temp_directory_path() / ("bench-grid-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    std::string file = (dir / "bench.db").string(), tenth = (dir / "tenth.db").string();
+    CreateDatabaseFile(file);
+    CreateDatabaseFile(tenth);
+    auto start = Clock::now();
+    MakeTable(file, rows);
+    MakeTable(tenth, rows / 10);
+    std::printf("tables of %d and %d rows made in %.0f ms\n", rows, rows / 10, Ms(start));
+
+    long oursPeak = 0, peerPeak = 0, tenthPeak = 0;
+    TResult ours = InChild([&] { return Ours(file); }, oursPeak);
+    TResult peer = InChild([&] { return Peer(file); }, peerPeak);
+    TResult small = InChild([&] { return Ours(tenth); }, tenthPeak);
+
+    auto line = [](const char *step, double a, double b) {
+        std::printf("%-30s %10.1f ms %12.1f ms %10.1fx\n", step, a, b, a > 0 ? b / a : 0.0);
+    };
+    std::printf("\n%-30s %13s %15s %11s\n", "step", "qxDBGrid", "QTableView", "peer/ours");
+    line("open and first paint", ours.FirstPaint, peer.FirstPaint);
+    line("page down", ours.PageDown, peer.PageDown);
+    line("jump to the last row", ours.Last, peer.Last);
+    std::printf("rows on screen: ours %d, peer %d; last row id: ours %ld, peer %ld\n", ours.Shown, peer.Shown,
+        ours.LastId, peer.LastId);
+    std::printf("peak memory: qxDBGrid %ld KiB (%ld KiB at %d rows), QTableView %ld KiB\n", oursPeak, tenthPeak,
+        rows / 10, peerPeak);
+    std::printf("first paint at %d rows: %.1f ms (ours)\n", rows / 10, small.FirstPaint);
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+    return 0;
+}

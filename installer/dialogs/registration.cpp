@@ -5,6 +5,7 @@
 #include "installer/dialogs/dlgcmp_GoodInstall.h"
 #include "installer/dialogs/dlgcmp_InstallStatus.h"
 #include "installer/dialogs/dlgcmp_SelectFolder.h"
+#include "installer/dialogs/dlgcmp_InstallType.h"
 #include "installer/dialogs/dlgcmp_TBaseContainer.h"
 #include "installer/dialogs/dlgcmp_TBaseDlg.h"
 #include "installer/dialogs/dlgcmp_Welcome.h"
@@ -12,6 +13,7 @@
 #include "installer/dialogs/ordlg_CopyFile.h"
 #include "installer/dialogs/ordlg_GoodInstall.h"
 #include "installer/dialogs/ordlg_InstallStatus.h"
+#include "installer/dialogs/ordlg_InstallType.h"
 #include "installer/dialogs/ordlg_License.h"
 #include "installer/dialogs/ordlg_Readme.h"
 #include "installer/dialogs/ordlg_Reboot.h"
@@ -31,5 +33,7 @@ void RegisterInstallerDialogsClasses()
         &TGoodInstallForm::Class, &TGoodInstallationDlg::Class, &TBadInstallForm::Class,
         &TBadInstallationDlg::Class, &TRebootForm::Class, &TSelectFolderForm::Class, &TSelectFolderDlg::Class,
         &TCopyFileForm::Class, &TCopyFileDlg::Class, &TInstallStatusForm::Class, &TInstallStatusDlg::Class,
+        // setup type and components
+        &TInstallTypeForm::Class, &TInstallTypeDlg::Class,
     });
 }

@@ -3,6 +3,7 @@
 #include "installer/dialogs/dlgcmp_BadInstall.h"
 #include "installer/dialogs/dlgcmp_CopyFile.h"
 #include "installer/dialogs/dlgcmp_GoodInstall.h"
+#include "installer/dialogs/dlgcmp_InstallType.h"
 #include "installer/dialogs/dlgcmp_Readme.h"
 #include "installer/dialogs/dlgcmp_Reboot.h"
 #include "installer/dialogs/dlgcmp_SelectFolder.h"
@@ -10,6 +11,7 @@
 #include "installer/dialogs/ordlg_BadInstall.h"
 #include "installer/dialogs/ordlg_CopyFile.h"
 #include "installer/dialogs/ordlg_GoodInstall.h"
+#include "installer/dialogs/ordlg_InstallType.h"
 #include "installer/dialogs/ordlg_License.h"
 #include "installer/dialogs/ordlg_Readme.h"
 #include "installer/dialogs/ordlg_Reboot.h"
@@ -23,6 +25,8 @@ void InitializeWizardUnits()
     InitializeLicenseFormUnit();
     InitializeReadmeFormUnit();
     InitializeReadmeDialogUnit();
+    InitializeInstallTypeFormUnit();
+    InitializeInstallTypeDialogUnit();
     InitializeGoodInstallFormUnit();
     InitializeGoodInstallDialogUnit();
     InitializeBadInstallFormUnit();

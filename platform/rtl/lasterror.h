@@ -18,6 +18,7 @@ constexpr uint32_t ERROR_FILE_EXISTS = 80;
 constexpr uint32_t ERROR_INVALID_PARAMETER = 87;
 constexpr uint32_t ERROR_INSUFFICIENT_BUFFER = 122;
 constexpr uint32_t ERROR_MOD_NOT_FOUND = 126;
+constexpr uint32_t ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
 constexpr uint32_t ERROR_PROC_NOT_FOUND = 127;
 constexpr uint32_t ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr uint32_t ERROR_NO_MORE_ITEMS = 259;

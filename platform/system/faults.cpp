@@ -1,5 +1,6 @@
 #include "platform/system/faults.h"
 
+#include <cctype>
 #include <map>
 #include <mutex>
 #include <set>
@@ -17,6 +18,7 @@ struct Faults {
     bool restartRefused = false;
     bool delayedMovesRefused = false;
     std::map<std::string, int32_t> comFaults; // method -> HRESULT
+    std::map<char, int64_t> driveFreeSpace; // upper-case letter -> bytes
 };
 
 Faults &State()
@@ -84,6 +86,28 @@ int64_t TakeDiskSpace(int64_t count)
     return fits;
 }
 
+void SetDriveFreeSpace(char drive, int64_t bytes)
+{
+    Faults &f = State();
+    std::lock_guard guard(f.lock);
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(drive)));
+    if (bytes < 0)
+        f.driveFreeSpace.erase(letter);
+    else
+        f.driveFreeSpace[letter] = bytes;
+}
+
+bool DriveFreeSpace(char drive, int64_t &bytes)
+{
+    Faults &f = State();
+    std::lock_guard guard(f.lock);
+    const auto it = f.driveFreeSpace.find(static_cast<char>(std::toupper(static_cast<unsigned char>(drive))));
+    if (it == f.driveFreeSpace.end())
+        return false;
+    bytes = it->second;
+    return true;
+}
+
 void SetRestartRefused(bool refused)
 {
     Faults &f = State();
@@ -137,6 +161,7 @@ void ClearFaults()
     f.inUse.clear();
     f.comFaults.clear();
     f.diskSpace = -1;
+    f.driveFreeSpace.clear();
     f.restartRefused = false;
     f.delayedMovesRefused = false;
 }

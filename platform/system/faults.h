@@ -21,6 +21,13 @@ void SetDiskSpace(int64_t bytes);
 // How many of count bytes fit; what fits is taken from the space left.
 int64_t TakeDiskSpace(int64_t count);
 
+// The free space a drive reports (GetDiskFreeSpace, GetDiskFreeSpaceEx),
+// whatever the host's disk has; a negative count lifts it. Writes are not
+// limited by it (SetDiskSpace does that).
+void SetDriveFreeSpace(char drive, int64_t bytes);
+// Whether a free space is set for the drive, and which.
+bool DriveFreeSpace(char drive, int64_t &bytes);
+
 // Windows refuses the next restarts (ExitWindowsEx fails).
 void SetRestartRefused(bool refused);
 bool RestartRefused();

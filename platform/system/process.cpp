@@ -1,10 +1,12 @@
 #include "platform/system/process.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <dlfcn.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <vector>
 
 #include "platform/rtl/files.h"
 #include "platform/rtl/lasterror.h"
@@ -211,8 +213,79 @@ uint32_t WinExec(const std::string &commandLine, int cmdShow)
 
 // ---- Libraries --------------------------------------------------------------------
 
+namespace
+{
+
+// The string tables of the system's own libraries, as far as the system's
+// dialogs use them.
+struct TSystemLibrary {
+    const char *Name;
+    struct Text {
+        uint32_t Id;
+        const char *English;
+        const char *Spanish;
+    };
+    std::vector<Text> Texts;
+};
+
+std::vector<TSystemLibrary> &SystemLibraries()
+{
+    static std::vector<TSystemLibrary> libraries {
+        { "comdlg32.dll", { { 703, "Create New Folder", "Crear nueva carpeta" } } },
+        { "shell32.dll",
+            { { 8977, "Type the name of the new folder:", "Escriba el nombre de la nueva carpeta:" },
+                { 9248, "Choose a folder%s", "Elija una carpeta%s" } } },
+    };
+    return libraries;
+}
+
+TSystemLibrary *SystemLibrary(const std::string &fileName)
+{
+    const size_t slash = fileName.find_last_of("\\/");
+    std::string name = LowerCase(slash == std::string::npos ? fileName : fileName.substr(slash + 1));
+    if (name.find('.') == std::string::npos)
+        name += ".dll";
+    for (TSystemLibrary &library : SystemLibraries())
+        if (name == library.Name)
+            return &library;
+    return nullptr;
+}
+
+bool IsSystemLibrary(HMODULE module)
+{
+    for (TSystemLibrary &library : SystemLibraries())
+        if (module == &library)
+            return true;
+    return false;
+}
+
+} // namespace
+
+int LoadString(HMODULE module, uint32_t id, std::string &text, int bufferMax)
+{
+    text.clear();
+    if (!IsSystemLibrary(module)) {
+        SetLastError(module ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const bool spanish = (GetUserDefaultLangID() & 0x3FF) == 0x0A;
+    for (const TSystemLibrary::Text &entry : static_cast<TSystemLibrary *>(module)->Texts)
+        if (entry.Id == id) {
+            std::string found = spanish ? entry.Spanish : entry.English;
+            size_t length = std::min(found.size(), static_cast<size_t>(std::max(0, bufferMax - 1)));
+            while (length > 0 && length < found.size() && (static_cast<unsigned char>(found[length]) & 0xC0) == 0x80)
+                --length;
+            text = found.substr(0, length);
+            return static_cast<int>(text.size());
+        }
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return 0;
+}
+
 HMODULE LoadLibrary(const std::string &fileName)
 {
+    if (TSystemLibrary *library = SystemLibrary(fileName))
+        return library;
     const std::string host = MapPath(fileName);
     void *module = dlopen(host.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
@@ -225,6 +298,10 @@ HMODULE LoadLibrary(const std::string &fileName)
 
 void *GetProcAddress(HMODULE module, const std::string &procName)
 {
+    if (IsSystemLibrary(module)) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
     if (!module) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -241,6 +318,8 @@ void *GetProcAddress(HMODULE module, const std::string &procName)
 
 bool FreeLibrary(HMODULE module)
 {
+    if (IsSystemLibrary(module))
+        return true;
     if (!module || dlclose(module) != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;

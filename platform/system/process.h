@@ -58,3 +58,13 @@ void *GetProcAddress(HMODULE module, const std::string &procName);
 bool FreeLibrary(HMODULE module);
 // The loader's last message, for logs and tests.
 std::string LastLibraryError();
+
+// The system's own libraries of the emulated Windows ("comdlg32.dll",
+// "shell32.dll", by name without regard to case or folder) carry nothing but
+// the string tables of the system's dialogs, in the user's language
+// (GetUserDefaultLangID: Spanish or English). LoadLibrary answers a handle of
+// their own for them, which FreeLibrary accepts.
+// The text of string id of module, at most bufferMax - 1 characters (a
+// UTF-8 sequence is never cut); answers its length, 0 when the module has
+// no such string.
+int LoadString(HMODULE module, uint32_t id, std::string &text, int bufferMax = 4096);

@@ -1,5 +1,7 @@
 #include "platform/system/windows.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +12,7 @@
 #include <unistd.h>
 
 #include "platform/rtl/sysutils.h"
+#include "platform/system/faults.h"
 #include "platform/system/machine.h"
 #include "platform/system/registry.h"
 
@@ -206,36 +209,58 @@ uint16_t GetUserDefaultLangID()
     return EnglishUS;
 }
 
-bool GetDiskFreeSpaceEx(const std::string &directoryName, uint64_t &freeBytesAvailable, uint64_t &totalBytes,
-    uint64_t &totalFreeBytes)
+namespace
+{
+
+// The drive a path of the machine is on: its letter, or C: for a rooted or
+// relative path, as the machine maps them; 0 for a host path.
+char DriveOf(const std::string &path)
+{
+    if (path.size() >= 2 && path[1] == ':')
+        return static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+    return path.empty() || path[0] != '/' ? 'C' : 0;
+}
+
+// The volume's free and total bytes, with a test's free space for the drive.
+bool VolumeSpace(const std::string &path, uint64_t &available, uint64_t &total, uint64_t &free)
 {
     struct statvfs fs {
     };
-    if (::statvfs(HostOf(directoryName).c_str(), &fs) != 0) {
+    if (::statvfs(HostOf(path).c_str(), &fs) != 0) {
         SetLastError(ErrnoToError(errno));
         return false;
     }
-    freeBytesAvailable = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
-    totalBytes = static_cast<uint64_t>(fs.f_blocks) * fs.f_frsize;
-    totalFreeBytes = static_cast<uint64_t>(fs.f_bfree) * fs.f_frsize;
+    available = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
+    total = static_cast<uint64_t>(fs.f_blocks) * fs.f_frsize;
+    free = static_cast<uint64_t>(fs.f_bfree) * fs.f_frsize;
+    int64_t faked = 0;
+    if (const char drive = DriveOf(path); drive && DriveFreeSpace(drive, faked)) {
+        available = free = static_cast<uint64_t>(faked);
+        total = std::max(total, available);
+    }
     return true;
+}
+
+} // namespace
+
+bool GetDiskFreeSpaceEx(const std::string &directoryName, uint64_t &freeBytesAvailable, uint64_t &totalBytes,
+    uint64_t &totalFreeBytes)
+{
+    return VolumeSpace(directoryName, freeBytesAvailable, totalBytes, totalFreeBytes);
 }
 
 bool GetDiskFreeSpace(const std::string &rootPathName, uint32_t &sectorsPerCluster, uint32_t &bytesPerSector,
     uint32_t &numberOfFreeClusters, uint32_t &totalNumberOfClusters)
 {
-    struct statvfs fs {
-    };
-    if (::statvfs(HostOf(rootPathName).c_str(), &fs) != 0) {
-        SetLastError(ErrnoToError(errno));
+    uint64_t available = 0, total = 0, free = 0;
+    if (!VolumeSpace(rootPathName, available, total, free))
         return false;
-    }
     constexpr uint32_t sector = 512;
-    const uint64_t cluster = fs.f_frsize >= sector ? fs.f_frsize : sector;
+    constexpr uint32_t cluster = 4096;
     auto clamp = [](uint64_t v) { return static_cast<uint32_t>(v > 0xFFFFFFFFu ? 0xFFFFFFFFu : v); };
     bytesPerSector = sector;
-    sectorsPerCluster = static_cast<uint32_t>(cluster / sector);
-    numberOfFreeClusters = clamp(static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize / cluster);
-    totalNumberOfClusters = clamp(static_cast<uint64_t>(fs.f_blocks) * fs.f_frsize / cluster);
+    sectorsPerCluster = cluster / sector;
+    numberOfFreeClusters = clamp(available / cluster);
+    totalNumberOfClusters = clamp(total / cluster);
     return true;
 }

@@ -10,17 +10,23 @@
 #include <locale.h>
 
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProgressBar>
-#include <QTabBar>
+#include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyleOptionTabWidgetFrame>
+#include <QStyledItemDelegate>
+#include <QTabBar>
+#include <QTreeWidget>
 
 #include "platform/classes/classes.h"
 #include "platform/classes/typinfo.h"
 #include "platform/rtl/formatsettings.h"
 #include "platform/rtl/utf8.h"
 #include "platform/ui/graphics_p.h"
+#include "platform/ui/imglist.h"
 #include "platform/ui/qtbridge_p.h"
 
 SYSTEMTIME DateTimeToSystemTime(TDateTime dateTime)
@@ -870,6 +876,1469 @@ void TTabControl::ApplyTabs()
     }
     bar->setCurrentIndex(tabIndex_);
     applying_ = false;
+}
+
+// ---- Page control -------------------------------------------------------------------
+
+const TMetaClass TTabSheet::Class { "TTabSheet", &TWinControl::Class };
+const TMetaClass TPageControl::Class { "TPageControl", &TWinControl::Class };
+
+// clang-format off
+namespace {
+
+using PS = TPublish<TTabSheet>;
+const TClassRegistrar<TTabSheet> tabSheetRegistrar({
+    //            name          getter                 setter                   default
+    PS::String   ("Caption",    &TTabSheet::Caption,    &TTabSheet::SetCaption,    ""),
+    PS::Component("PageControl", &TTabSheet::PageControl, &TTabSheet::SetPageControl, false),
+    PS::Boolean  ("TabVisible", &TTabSheet::TabVisible, &TTabSheet::SetTabVisible, true),
+});
+using PP = TPublish<TPageControl>;
+const TClassRegistrar<TPageControl> pageControlRegistrar({
+    PP::Component("ActivePage", &TPageControl::ActivePage, &TPageControl::SetActivePage),
+    PP::Event    ("OnChange",   &TPageControl::OnChange),
+    PP::Event    ("OnChanging", &TPageControl::OnChanging),
+});
+
+// The page control's window: the tabs on top and the frame of the page area
+// below them, where the sheets lie.
+class TPageHost : public QWidget
+{
+public:
+    using QWidget::QWidget;
+    QTabBar *bar = nullptr;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        QStyleOptionTabWidgetFrame option;
+        option.initFrom(this);
+        const int top = bar ? bar->height() : 0;
+        option.rect = QRect(0, top - 1, width(), height() - top + 1);
+        option.shape = QTabBar::RoundedNorth;
+        option.tabBarSize = bar ? bar->size() : QSize();
+        style()->drawPrimitive(QStyle::PE_FrameTabWidget, &option, &painter, this);
+    }
+};
+
+} // namespace
+// clang-format on
+
+TTabSheet::TTabSheet(TComponent *owner)
+    : TWinControl(owner)
+{
+    SetAlign(alNone);
+    SetVisible(false);
+}
+
+TTabSheet::~TTabSheet()
+{
+    SetPageControl(nullptr);
+}
+
+void TTabSheet::SetPageControl(TPageControl *control)
+{
+    if (control == pageControl_)
+        return;
+    if (pageControl_)
+        pageControl_->RemovePage(this);
+    pageControl_ = control;
+    if (control) {
+        control->InsertPage(this);
+        if (Parent() != control)
+            TWinControl::SetParent(control);
+    }
+}
+
+void TTabSheet::SetParent(TWinControl *parent)
+{
+    TWinControl::SetParent(parent);
+    SetPageControl(dynamic_cast<TPageControl *>(parent));
+}
+
+int TTabSheet::PageIndex() const
+{
+    if (!pageControl_)
+        return -1;
+    const auto &pages = pageControl_->pages_;
+    return static_cast<int>(std::find(pages.begin(), pages.end(), this) - pages.begin());
+}
+
+void TTabSheet::SetTabVisible(bool value)
+{
+    if (value == tabVisible_)
+        return;
+    tabVisible_ = value;
+    if (pageControl_)
+        pageControl_->TabsChanged();
+}
+
+int TTabSheet::TabIndex() const
+{
+    if (!pageControl_ || !tabVisible_)
+        return -1;
+    int index = 0;
+    for (TTabSheet *page : pageControl_->pages_) {
+        if (page == this)
+            return index;
+        if (page->tabVisible_)
+            ++index;
+    }
+    return -1;
+}
+
+void TTabSheet::CMTextChanged(TMessage &message)
+{
+    TWinControl::CMTextChanged(message);
+    if (pageControl_)
+        pageControl_->TabsChanged();
+}
+
+TPageControl::TPageControl(TComponent *owner)
+    : TWinControl(owner)
+{
+    SetBounds(0, 0, 289, 193);
+    SetTabStop(true);
+}
+
+TPageControl::~TPageControl()
+{
+    // The sheets may outlive the control (another owner): they forget it.
+    while (!pages_.empty())
+        pages_.back()->SetPageControl(nullptr);
+}
+
+int TPageControl::PageCount() const
+{
+    return static_cast<int>(pages_.size());
+}
+
+TTabSheet *TPageControl::Pages(int index) const
+{
+    if (index < 0 || index >= PageCount())
+        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    return pages_[static_cast<size_t>(index)];
+}
+
+int TPageControl::ActivePageIndex() const
+{
+    return activePage_ ? activePage_->PageIndex() : -1;
+}
+
+void TPageControl::SetActivePageIndex(int index)
+{
+    SetActivePage(index >= 0 && index < PageCount() ? Pages(index) : nullptr);
+}
+
+void TPageControl::SetActivePage(TTabSheet *page)
+{
+    if (page && page->PageControl() != this)
+        return;
+    activePage_ = page;
+    ShowActivePage();
+}
+
+TTabSheet *TPageControl::FindNextPage(TTabSheet *current, bool goForward, bool checkTabVisible) const
+{
+    const int count = PageCount();
+    if (count == 0)
+        return nullptr;
+    int start = current ? current->PageIndex() : -1;
+    if (start < 0)
+        start = goForward ? count - 1 : 0;
+    int i = start;
+    for (int step = 0; step < count; ++step) {
+        i = goForward ? (i + 1) % count : (i + count - 1) % count;
+        if (!checkTabVisible || pages_[static_cast<size_t>(i)]->TabVisible())
+            return pages_[static_cast<size_t>(i)];
+    }
+    return nullptr;
+}
+
+TRect TPageControl::TabRect(int tabIndex) const
+{
+    auto *host = dynamic_cast<TPageHost *>(TQtBoundary::Widget(this));
+    if (!host || !host->bar || tabIndex < 0 || tabIndex >= host->bar->count())
+        return {};
+    return FromQRect(host->bar->tabRect(tabIndex).translated(host->bar->pos()));
+}
+
+bool TPageControl::CanChange()
+{
+    bool allow = true;
+    OnChanging(this, allow);
+    return allow;
+}
+
+void TPageControl::Change()
+{
+    OnChange(this);
+}
+
+void TPageControl::InsertPage(TTabSheet *page)
+{
+    if (std::find(pages_.begin(), pages_.end(), page) != pages_.end())
+        return;
+    pages_.push_back(page);
+    TabsChanged();
+    if (!activePage_ && !ComponentState().Contains(csLoading))
+        SetActivePage(page);
+    else
+        ShowActivePage();
+}
+
+void TPageControl::RemovePage(TTabSheet *page)
+{
+    auto found = std::find(pages_.begin(), pages_.end(), page);
+    if (found == pages_.end())
+        return;
+    pages_.erase(found);
+    if (activePage_ == page) {
+        activePage_ = nullptr;
+        if (!ComponentState().Contains(csDestroying))
+            activePage_ = FindNextPage(nullptr, true, true);
+    }
+    TabsChanged();
+    ShowActivePage();
+}
+
+void TPageControl::Loaded()
+{
+    TWinControl::Loaded();
+    if (!activePage_ && !pages_.empty())
+        activePage_ = pages_.front();
+    TabsChanged();
+    ShowActivePage();
+}
+
+int TPageControl::TabBarHeight() const
+{
+    if (auto *host = dynamic_cast<TPageHost *>(TQtBoundary::Widget(this)); host && host->bar)
+        return host->bar->height();
+    return QFontMetrics(TFontAccess::ToQFont(*Font())).height() + 10;
+}
+
+void TPageControl::AdjustClientRect(TRect &rect) const
+{
+    rect.Top += TabBarHeight();
+    InflateRect(rect, -4, -4);
+}
+
+void TPageControl::AlignControls(TControl *control, TRect &rect)
+{
+    if (auto *host = dynamic_cast<TPageHost *>(TQtBoundary::Widget(this)); host && host->bar)
+        host->bar->setGeometry(0, 0, Width(), host->bar->sizeHint().height());
+    for (TTabSheet *page : pages_)
+        page->SetBoundsRect(rect);
+    TWinControl::AlignControls(control, rect);
+}
+
+void TPageControl::TabsChanged()
+{
+    auto *host = dynamic_cast<TPageHost *>(TQtBoundary::Widget(this));
+    if (!host || !host->bar)
+        return;
+    applying_ = true;
+    QSignalBlocker blocker(host->bar);
+    int count = 0;
+    for (TTabSheet *page : pages_) {
+        if (!page->TabVisible())
+            continue;
+        QString text = QString::fromStdString(page->Caption());
+        if (count < host->bar->count())
+            host->bar->setTabText(count, text);
+        else
+            host->bar->addTab(text);
+        ++count;
+    }
+    while (host->bar->count() > count)
+        host->bar->removeTab(host->bar->count() - 1);
+    host->bar->setCurrentIndex(activePage_ ? activePage_->TabIndex() : -1);
+    host->bar->setGeometry(0, 0, std::max(1, Width()), host->bar->sizeHint().height());
+    applying_ = false;
+    Realign();
+}
+
+void TPageControl::ShowActivePage()
+{
+    for (TTabSheet *page : pages_)
+        if (page != activePage_)
+            page->SetVisible(false);
+    if (activePage_) {
+        activePage_->SetVisible(true);
+        activePage_->BringToFront();
+    }
+    if (auto *host = dynamic_cast<TPageHost *>(TQtBoundary::Widget(this)); host && host->bar) {
+        applying_ = true;
+        QSignalBlocker blocker(host->bar);
+        host->bar->setCurrentIndex(activePage_ ? activePage_->TabIndex() : -1);
+        applying_ = false;
+    }
+    Realign();
+}
+
+void TPageControl::UserChose(int tabIndex)
+{
+    if (applying_)
+        return;
+    TTabSheet *chosen = nullptr;
+    for (TTabSheet *page : pages_)
+        if (page->TabIndex() == tabIndex)
+            chosen = page;
+    if (!chosen || chosen == activePage_)
+        return;
+    if (!CanChange()) {
+        ShowActivePage();
+        return;
+    }
+    activePage_ = chosen;
+    ShowActivePage();
+    Change();
+}
+
+void TPageControl::CreateWindowHandle(const TCreateParams &)
+{
+    auto *host = new TBridge<TPageHost>(this, TQtBoundary::ParentWidgetFor(this));
+    host->bar = new QTabBar(host);
+    host->bar->setDrawBase(false);
+    host->bar->setExpanding(false);
+    host->bar->setFocusPolicy(Qt::TabFocus);
+    host->bar->setGeometry(0, 0, std::max(1, Width()), host->bar->sizeHint().height());
+    TQtBoundary::SetWidget(this, host);
+    ConnectGuarded(*host, host->bar, &QTabBar::currentChanged, [this](int index) { UserChose(index); });
+    TabsChanged();
+}
+
+// ---- Tree view ----------------------------------------------------------------------
+
+const TMetaClass TCustomTreeView::Class { "TCustomTreeView", &TWinControl::Class };
+const TMetaClass TTreeView::Class { "TTreeView", &TCustomTreeView::Class };
+
+// clang-format off
+namespace {
+
+const TEnumNames ViewBorderStyleNames = {"bsNone", "bsSingle"};
+using PV = TPublish<TCustomTreeView>;
+const TClassRegistrar<TCustomTreeView> customTreeViewRegistrar({});
+const TClassRegistrar<TTreeView> treeViewRegistrar({
+    //           name             getter                            setter                               default
+    PV::Enum    ("BorderStyle",   ViewBorderStyleNames,              &TCustomTreeView::BorderStyle,       &TCustomTreeView::SetBorderStyle,   bsSingle),
+    PV::Boolean ("CheckBoxes",    &TCustomTreeView::CheckBoxes,     &TCustomTreeView::SetCheckBoxes,     false),
+    PV::Boolean ("HideSelection", &TCustomTreeView::HideSelection,  &TCustomTreeView::SetHideSelection,  true),
+    PV::Component("Images",       &TCustomTreeView::Images,         &TCustomTreeView::SetImages),
+    PV::Integer ("Indent",        &TCustomTreeView::Indent,         &TCustomTreeView::SetIndent,         19),
+    PV::Boolean ("ReadOnly",      &TCustomTreeView::ReadOnly,       &TCustomTreeView::SetReadOnly,       false),
+    PV::Boolean ("ShowButtons",   &TCustomTreeView::ShowButtons,    &TCustomTreeView::SetShowButtons,    true),
+    PV::Boolean ("ShowLines",     &TCustomTreeView::ShowLines,      &TCustomTreeView::SetShowLines,      true),
+    PV::Boolean ("ShowRoot",      &TCustomTreeView::ShowRoot,       &TCustomTreeView::SetShowRoot,       true),
+    PV::Event   ("OnChange",      &TCustomTreeView::OnChange),
+    PV::Event   ("OnCollapsed",   &TCustomTreeView::OnCollapsed),
+    PV::Event   ("OnExpanded",    &TCustomTreeView::OnExpanded),
+});
+
+} // namespace
+// clang-format on
+
+namespace {
+
+TTreeNode *NodeOf(const QTreeWidgetItem *item)
+{
+    return item ? static_cast<TTreeNode *>(item->data(0, Qt::UserRole).value<void *>()) : nullptr;
+}
+
+Qt::Alignment CellAlignment(TAlignment alignment)
+{
+    switch (alignment) {
+    case taRightJustify:
+        return Qt::AlignRight | Qt::AlignVCenter;
+    case taCenter:
+        return Qt::AlignHCenter | Qt::AlignVCenter;
+    default:
+        return Qt::AlignLeft | Qt::AlignVCenter;
+    }
+}
+
+// A check box whose node does not allow the choice is drawn disabled, the
+// rest of its row as it is.
+class TTreeDelegate : public QStyledItemDelegate
+{
+public:
+    TTreeDelegate(TCustomTreeView *view, QObject *parent)
+        : QStyledItemDelegate(parent)
+        , view_(view)
+    {
+    }
+    std::function<TTreeNode *(const QModelIndex &)> nodeAt;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!view_->CheckBoxes() || index.column() != view_->CheckColumn())
+            return;
+        if (TTreeNode *node = nodeAt ? nodeAt(index) : nullptr; node && !node->CheckEnabled())
+            option->state &= ~QStyle::State_Enabled;
+    }
+
+private:
+    TCustomTreeView *view_;
+};
+
+} // namespace
+
+struct TTreeNode::Impl {
+    QTreeWidgetItem *item = nullptr; // owned while the node lives
+    bool expanded = false;
+    bool checked = false;
+};
+
+struct TCustomTreeView::TreeImpl {
+    QTreeWidget *widget = nullptr;
+    int applying = 0; // our own changes to the widget: no events
+};
+
+// ---- TTreeNode
+
+TTreeNode::TTreeNode(TTreeNodes *owner, TTreeNode *parent)
+    : n(std::make_unique<Impl>())
+    , owner_(owner)
+    , parent_(parent)
+{
+    n->item = new QTreeWidgetItem();
+    n->item->setData(0, Qt::UserRole, QVariant::fromValue<void *>(this));
+    n->item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+}
+
+TTreeNode::~TTreeNode()
+{
+    while (!children_.empty()) {
+        TTreeNode *child = children_.back();
+        children_.pop_back();
+        delete child;
+    }
+    // Leaves its parent item or the widget on its own.
+    delete n->item;
+}
+
+TCustomTreeView *TTreeNode::TreeView() const
+{
+    return owner_->Owner();
+}
+
+std::string TTreeNode::Text() const
+{
+    return ColumnText(TreeView()->TreeColumn());
+}
+
+void TTreeNode::SetText(const std::string &text)
+{
+    SetColumnText(TreeView()->TreeColumn(), text);
+}
+
+std::string TTreeNode::ColumnText(int column) const
+{
+    return n->item->text(column).toStdString();
+}
+
+void TTreeNode::SetColumnText(int column, const std::string &text)
+{
+    if (column < 0)
+        return;
+    TCustomTreeView *view = TreeView();
+    ++view->t->applying;
+    n->item->setText(column, QString::fromStdString(text));
+    if (column < view->ColumnCount())
+        n->item->setTextAlignment(column, CellAlignment(view->Column(column).Alignment));
+    --view->t->applying;
+}
+
+void TTreeNode::SetImageIndex(int index)
+{
+    imageIndex_ = index;
+    TreeView()->ApplyImages();
+}
+
+bool TTreeNode::Checked() const
+{
+    return n->checked;
+}
+
+void TTreeNode::SetChecked(bool checked)
+{
+    n->checked = checked;
+    TCustomTreeView *view = TreeView();
+    if (!view->CheckBoxes())
+        return;
+    ++view->t->applying;
+    n->item->setCheckState(view->CheckColumn(), checked ? Qt::Checked : Qt::Unchecked);
+    --view->t->applying;
+}
+
+void TTreeNode::SetCheckEnabled(bool enabled)
+{
+    checkEnabled_ = enabled;
+    TCustomTreeView *view = TreeView();
+    ++view->t->applying;
+    Qt::ItemFlags flags = n->item->flags();
+    if (enabled && view->CheckBoxes())
+        flags |= Qt::ItemIsUserCheckable;
+    else
+        flags &= ~Qt::ItemIsUserCheckable;
+    n->item->setFlags(flags);
+    --view->t->applying;
+}
+
+TTreeNode *TTreeNode::Item(int index) const
+{
+    if (index < 0 || index >= Count())
+        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    return children_[static_cast<size_t>(index)];
+}
+
+int TTreeNode::Index() const
+{
+    const std::vector<TTreeNode *> &siblings = parent_ ? parent_->children_ : owner_->roots_;
+    return static_cast<int>(std::find(siblings.begin(), siblings.end(), this) - siblings.begin());
+}
+
+int TTreeNode::AbsoluteIndex() const
+{
+    int index = 0;
+    for (TTreeNode *node = owner_->GetFirstNode(); node; node = node->GetNext(), ++index)
+        if (node == this)
+            return index;
+    return -1;
+}
+
+int TTreeNode::Level() const
+{
+    int level = 0;
+    for (TTreeNode *p = parent_; p; p = p->parent_)
+        ++level;
+    return level;
+}
+
+TTreeNode *TTreeNode::GetFirstChild() const
+{
+    return children_.empty() ? nullptr : children_.front();
+}
+
+TTreeNode *TTreeNode::GetNextSibling() const
+{
+    const std::vector<TTreeNode *> &siblings = parent_ ? parent_->children_ : owner_->roots_;
+    const size_t index = static_cast<size_t>(Index());
+    return index + 1 < siblings.size() ? siblings[index + 1] : nullptr;
+}
+
+TTreeNode *TTreeNode::GetNext() const
+{
+    if (!children_.empty())
+        return children_.front();
+    for (const TTreeNode *node = this; node; node = node->parent_)
+        if (TTreeNode *sibling = node->GetNextSibling())
+            return sibling;
+    return nullptr;
+}
+
+bool TTreeNode::Expanded() const
+{
+    return n->item->treeWidget() ? n->item->isExpanded() : n->expanded;
+}
+
+void TTreeNode::SetExpanded(bool expanded)
+{
+    n->expanded = expanded;
+    if (n->item->treeWidget())
+        n->item->setExpanded(expanded);
+}
+
+void TTreeNode::Expand(bool recurse)
+{
+    SetExpanded(true);
+    if (recurse)
+        for (TTreeNode *child : children_)
+            child->Expand(true);
+}
+
+void TTreeNode::Collapse(bool recurse)
+{
+    SetExpanded(false);
+    if (recurse)
+        for (TTreeNode *child : children_)
+            child->Collapse(true);
+}
+
+bool TTreeNode::Selected() const
+{
+    return TreeView()->Selected() == this;
+}
+
+void TTreeNode::SetSelected(bool selected)
+{
+    if (selected)
+        TreeView()->SetSelected(this);
+    else if (Selected())
+        TreeView()->SetSelected(nullptr);
+}
+
+bool TTreeNode::IsVisible() const
+{
+    for (TTreeNode *p = parent_; p; p = p->parent_)
+        if (!p->Expanded())
+            return false;
+    return true;
+}
+
+TRect TTreeNode::DisplayRect(bool textOnly) const
+{
+    TCustomTreeView *view = TreeView();
+    view->HandleNeeded();
+    QTreeWidget *widget = view->t->widget;
+    if (!widget || !IsVisible())
+        return {};
+    QRect rect = widget->visualItemRect(n->item);
+    if (textOnly)
+        rect = widget->visualRect(widget->indexFromItem(n->item, view->TreeColumn()));
+    return FromQRect(rect);
+}
+
+void TTreeNode::MakeVisible()
+{
+    for (TTreeNode *p = parent_; p; p = p->parent_)
+        p->SetExpanded(true);
+    if (QTreeWidget *widget = TreeView()->t->widget)
+        widget->scrollToItem(n->item);
+}
+
+void TTreeNode::Delete()
+{
+    owner_->Delete(this);
+}
+
+// ---- TTreeNodes
+
+TTreeNodes::TTreeNodes(TCustomTreeView *owner)
+    : owner_(owner)
+{
+}
+
+TTreeNodes::~TTreeNodes()
+{
+    Clear();
+}
+
+int TTreeNodes::Count() const
+{
+    int count = 0;
+    for (TTreeNode *node = GetFirstNode(); node; node = node->GetNext())
+        ++count;
+    return count;
+}
+
+TTreeNode *TTreeNodes::Item(int absoluteIndex) const
+{
+    int index = 0;
+    for (TTreeNode *node = GetFirstNode(); node; node = node->GetNext(), ++index)
+        if (index == absoluteIndex)
+            return node;
+    throw EListError("List index out of bounds (" + std::to_string(absoluteIndex) + ")");
+}
+
+TTreeNode *TTreeNodes::GetFirstNode() const
+{
+    return roots_.empty() ? nullptr : roots_.front();
+}
+
+TTreeNode *TTreeNodes::Insert(TTreeNode *parent, const std::string &text, void *data)
+{
+    auto *node = new TTreeNode(this, parent);
+    node->SetData(data);
+    if (parent) {
+        parent->children_.push_back(node);
+        parent->n->item->addChild(node->n->item);
+    } else {
+        roots_.push_back(node);
+    }
+    owner_->NodeAdded(node);
+    node->SetText(text);
+    return node;
+}
+
+TTreeNode *TTreeNodes::Add(TTreeNode *sibling, const std::string &text)
+{
+    return Insert(sibling ? sibling->Parent() : nullptr, text, nullptr);
+}
+
+TTreeNode *TTreeNodes::AddObject(TTreeNode *sibling, const std::string &text, void *data)
+{
+    return Insert(sibling ? sibling->Parent() : nullptr, text, data);
+}
+
+TTreeNode *TTreeNodes::AddChild(TTreeNode *parent, const std::string &text)
+{
+    return Insert(parent, text, nullptr);
+}
+
+TTreeNode *TTreeNodes::AddChildObject(TTreeNode *parent, const std::string &text, void *data)
+{
+    return Insert(parent, text, data);
+}
+
+void TTreeNodes::Delete(TTreeNode *node)
+{
+    if (!node || node->Owner() != this)
+        return;
+    owner_->NodeRemoving(node);
+    std::vector<TTreeNode *> &siblings = node->Parent() ? node->Parent()->children_ : roots_;
+    siblings.erase(std::find(siblings.begin(), siblings.end(), node));
+    ++owner_->t->applying;
+    delete node;
+    --owner_->t->applying;
+}
+
+void TTreeNodes::Clear()
+{
+    // Last first, each slot emptied before its node goes, as the node's
+    // deletion may ask the tree about its siblings.
+    while (!roots_.empty())
+        Delete(roots_.back());
+}
+
+void TTreeNodes::BeginUpdate()
+{
+    if (updating_++ == 0)
+        if (QTreeWidget *widget = owner_->t->widget)
+            widget->setUpdatesEnabled(false);
+}
+
+void TTreeNodes::EndUpdate()
+{
+    if (updating_ > 0 && --updating_ == 0)
+        if (QTreeWidget *widget = owner_->t->widget)
+            widget->setUpdatesEnabled(true);
+}
+
+// ---- TCustomTreeView
+
+TCustomTreeView::TCustomTreeView(TComponent *owner)
+    : TWinControl(owner)
+    , items_(std::make_unique<TTreeNodes>(this))
+    , t(std::make_unique<TreeImpl>())
+{
+    SetBounds(0, 0, 121, 97);
+    SetTabStop(true);
+    SetColor(clWindow);
+    SetParentColor(false);
+}
+
+TCustomTreeView::~TCustomTreeView()
+{
+    // The nodes' items go before the widget, which would delete them too.
+    ++t->applying;
+    items_->Clear();
+    --t->applying;
+}
+
+TTreeNode *TCustomTreeView::Selected() const
+{
+    return selected_;
+}
+
+void TCustomTreeView::SetSelected(TTreeNode *node)
+{
+    if (node && node->Owner() != items_.get())
+        return;
+    if (node == selected_)
+        return;
+    selected_ = node;
+    if (QTreeWidget *widget = t->widget) {
+        ++t->applying;
+        widget->setCurrentItem(node ? node->n->item : nullptr);
+        if (!node)
+            widget->clearSelection();
+        --t->applying;
+    }
+    Change(node);
+}
+
+TTreeNode *TCustomTreeView::TopItem() const
+{
+    QTreeWidget *widget = t->widget;
+    return widget ? NodeOf(widget->itemAt(1, 1)) : items_->GetFirstNode();
+}
+
+void TCustomTreeView::SetTopItem(TTreeNode *node)
+{
+    if (QTreeWidget *widget = t->widget; widget && node)
+        widget->scrollToItem(node->n->item, QAbstractItemView::PositionAtTop);
+}
+
+TTreeNode *TCustomTreeView::GetNodeAt(int x, int y) const
+{
+    QTreeWidget *widget = t->widget;
+    return widget ? NodeOf(widget->itemAt(x, y)) : nullptr;
+}
+
+void TCustomTreeView::FullExpand()
+{
+    for (TTreeNode *node = items_->GetFirstNode(); node; node = node->GetNextSibling())
+        node->Expand(true);
+}
+
+void TCustomTreeView::FullCollapse()
+{
+    for (TTreeNode *node = items_->GetFirstNode(); node; node = node->GetNextSibling())
+        node->Collapse(true);
+}
+
+int TCustomTreeView::VisibleCount() const
+{
+    QTreeWidget *widget = t->widget;
+    TTreeNode *first = items_->GetFirstNode();
+    if (!widget || !first)
+        return 0;
+    const int row = std::max(1, widget->visualItemRect(first->n->item).height());
+    return widget->viewport()->height() / row;
+}
+
+void TCustomTreeView::SetBorderStyle(TBorderStyle style)
+{
+    borderStyle_ = style == bsNone ? bsNone : bsSingle;
+    if (QTreeWidget *widget = t->widget)
+        widget->setFrameShape(borderStyle_ == bsNone ? QFrame::NoFrame : QFrame::StyledPanel);
+}
+
+void TCustomTreeView::SetHideSelection(bool value)
+{
+    hideSelection_ = value;
+    if (QTreeWidget *widget = t->widget) {
+        // An unfocused tree shows its selection only when it does not hide it.
+        QPalette palette = widget->palette();
+        const QPalette defaults = widget->style()->standardPalette();
+        palette.setColor(QPalette::Inactive, QPalette::Highlight,
+            value ? palette.color(QPalette::Inactive, QPalette::Base) : defaults.color(QPalette::Active, QPalette::Highlight));
+        palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+            value ? palette.color(QPalette::Inactive, QPalette::Text)
+                  : defaults.color(QPalette::Active, QPalette::HighlightedText));
+        widget->setPalette(palette);
+    }
+}
+
+void TCustomTreeView::SetShowButtons(bool value)
+{
+    showButtons_ = value;
+    if (QTreeWidget *widget = t->widget)
+        widget->setItemsExpandable(value);
+}
+
+void TCustomTreeView::SetShowRoot(bool value)
+{
+    showRoot_ = value;
+    if (QTreeWidget *widget = t->widget)
+        widget->setRootIsDecorated(value);
+}
+
+void TCustomTreeView::SetIndent(int value)
+{
+    indent_ = std::max(0, value);
+    if (QTreeWidget *widget = t->widget)
+        widget->setIndentation(indent_);
+}
+
+void TCustomTreeView::SetImages(TCustomImageList *images)
+{
+    if (images_)
+        images_->RemoveFreeNotification(this);
+    images_ = images;
+    if (images_)
+        images_->FreeNotification(this);
+    ApplyImages();
+}
+
+void TCustomTreeView::Notification(TComponent *component, TOperation operation)
+{
+    TWinControl::Notification(component, operation);
+    if (operation == opRemove && component == images_) {
+        images_ = nullptr;
+        ApplyImages();
+    }
+}
+
+int TCustomTreeView::AddColumn(const std::string &caption, int width, TAlignment alignment)
+{
+    columns_.push_back({ caption, width, alignment });
+    ApplyColumns();
+    return ColumnCount() - 1;
+}
+
+const TTreeColumn &TCustomTreeView::Column(int index) const
+{
+    if (index < 0 || index >= ColumnCount())
+        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    return columns_[static_cast<size_t>(index)];
+}
+
+void TCustomTreeView::SetTreeColumn(int column)
+{
+    treeColumn_ = std::max(0, column);
+    ApplyColumns();
+}
+
+void TCustomTreeView::SetShowColumnHeaders(bool value)
+{
+    showHeaders_ = value;
+    ApplyColumns();
+}
+
+void TCustomTreeView::SetCheckBoxes(bool value)
+{
+    checkBoxes_ = value;
+    ApplyColumns();
+}
+
+void TCustomTreeView::SetCheckColumn(int column)
+{
+    checkColumn_ = column;
+    ApplyColumns();
+}
+
+void TCustomTreeView::ApplyColumns()
+{
+    // Every node's cells follow the columns: alignment, and a check box
+    // in the check column only.
+    ++t->applying;
+    for (TTreeNode *node = items_->GetFirstNode(); node; node = node->GetNext()) {
+        QTreeWidgetItem *item = node->n->item;
+        const int columns = std::max(1, ColumnCount());
+        for (int c = 0; c < columns; ++c) {
+            if (c < ColumnCount())
+                item->setTextAlignment(c, CellAlignment(columns_[static_cast<size_t>(c)].Alignment));
+            if (checkBoxes_ && c == CheckColumn())
+                item->setCheckState(c, node->n->checked ? Qt::Checked : Qt::Unchecked);
+            else
+                item->setData(c, Qt::CheckStateRole, QVariant());
+        }
+        Qt::ItemFlags flags = item->flags();
+        if (checkBoxes_ && node->checkEnabled_)
+            flags |= Qt::ItemIsUserCheckable;
+        else
+            flags &= ~Qt::ItemIsUserCheckable;
+        item->setFlags(flags);
+    }
+    if (QTreeWidget *widget = t->widget) {
+        widget->setColumnCount(std::max(1, ColumnCount()));
+        widget->setTreePosition(treeColumn_);
+        widget->setHeaderHidden(!showHeaders_ || columns_.empty());
+        QHeaderView *header = widget->header();
+        header->setStretchLastSection(false);
+        QStringList labels;
+        for (int c = 0; c < ColumnCount(); ++c) {
+            const TTreeColumn &column = columns_[static_cast<size_t>(c)];
+            labels << QString::fromStdString(column.Caption);
+            if (column.Width < 0) {
+                header->setSectionResizeMode(c, QHeaderView::Stretch);
+            } else {
+                header->setSectionResizeMode(c, QHeaderView::Fixed);
+                header->resizeSection(c, column.Width);
+            }
+        }
+        if (columns_.empty())
+            header->setSectionResizeMode(0, QHeaderView::Stretch);
+        else
+            widget->setHeaderLabels(labels);
+    }
+    --t->applying;
+}
+
+void TCustomTreeView::ApplyImages()
+{
+    ++t->applying;
+    for (TTreeNode *node = items_->GetFirstNode(); node; node = node->GetNext()) {
+        QImage image = images_ ? TImageListAccess::Image(*images_, node->imageIndex_) : QImage();
+        node->n->item->setIcon(treeColumn_, image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image)));
+    }
+    if (QTreeWidget *widget = t->widget; widget && images_)
+        widget->setIconSize(QSize(images_->Width(), images_->Height()));
+    --t->applying;
+}
+
+void TCustomTreeView::NodeAdded(TTreeNode *node)
+{
+    ++t->applying;
+    QTreeWidgetItem *item = node->n->item;
+    if (!node->Parent())
+        if (QTreeWidget *widget = t->widget)
+            widget->addTopLevelItem(item);
+    if (checkBoxes_) {
+        item->setCheckState(CheckColumn(), Qt::Unchecked);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    }
+    for (int c = 0; c < ColumnCount(); ++c)
+        item->setTextAlignment(c, CellAlignment(columns_[static_cast<size_t>(c)].Alignment));
+    --t->applying;
+}
+
+void TCustomTreeView::NodeRemoving(TTreeNode *node)
+{
+    for (TTreeNode *s = selected_; s; s = s->Parent())
+        if (s == node) {
+            selected_ = nullptr;
+            break;
+        }
+    // The node's item goes with the node; the widget must not point at it.
+    if (QTreeWidget *widget = t->widget) {
+        ++t->applying;
+        if (!node->Parent())
+            widget->takeTopLevelItem(widget->indexOfTopLevelItem(node->n->item));
+        --t->applying;
+    }
+}
+
+void TCustomTreeView::ToggleCheck(TTreeNode *node)
+{
+    if (!node || !checkBoxes_ || !node->CheckEnabled())
+        return;
+    node->SetChecked(!node->Checked());
+    CheckStateChanged(node);
+}
+
+void TCustomTreeView::Change(TTreeNode *node)
+{
+    OnChange(this, node);
+}
+
+void TCustomTreeView::Expanded(TTreeNode *node)
+{
+    OnExpanded(this, node);
+}
+
+void TCustomTreeView::Collapsed(TTreeNode *node)
+{
+    OnCollapsed(this, node);
+}
+
+void TCustomTreeView::CheckStateChanged(TTreeNode *node)
+{
+    OnCheckStateChanged(this, node);
+}
+
+void TCustomTreeView::KeyDown(uint16_t &key, TShiftState shift)
+{
+    TWinControl::KeyDown(key, shift);
+    if (key == VK_SPACE && checkBoxes_ && selected_) {
+        ToggleCheck(selected_);
+        key = 0;
+    }
+}
+
+bool TCustomTreeView::WantsKey(uint16_t key) const
+{
+    return key != VK_RETURN && key != VK_ESCAPE;
+}
+
+void TCustomTreeView::CreateParams(TCreateParams &params)
+{
+    TWinControl::CreateParams(params);
+    params.WinClassName = "SysTreeView32";
+    if (borderStyle_ == bsSingle)
+        params.ExStyle |= WS_EX_CLIENTEDGE;
+}
+
+void TCustomTreeView::CreateWindowHandle(const TCreateParams &)
+{
+    auto *widget = new TBridge<QTreeWidget>(this, TQtBoundary::ParentWidgetFor(this));
+    t->widget = widget;
+    auto *delegate = new TTreeDelegate(this, widget);
+    delegate->nodeAt = [widget](const QModelIndex &index) {
+        return NodeOf(widget->itemFromIndex(index.siblingAtColumn(0)));
+    };
+    widget->setItemDelegate(delegate);
+    widget->setSelectionMode(QAbstractItemView::SingleSelection);
+    widget->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    widget->setUniformRowHeights(true);
+    widget->setAllColumnsShowFocus(true);
+    widget->setExpandsOnDoubleClick(true);
+    TQtBoundary::SetWidget(this, widget);
+    ++t->applying;
+    for (TTreeNode *root = items_->GetFirstNode(); root; root = root->GetNextSibling())
+        widget->addTopLevelItem(root->n->item);
+    --t->applying;
+    SetBorderStyle(borderStyle_);
+    SetShowButtons(showButtons_);
+    SetShowRoot(showRoot_);
+    SetIndent(indent_);
+    SetHideSelection(hideSelection_);
+    ApplyColumns();
+    ApplyImages();
+    ++t->applying;
+    for (TTreeNode *node = items_->GetFirstNode(); node; node = node->GetNext())
+        node->n->item->setExpanded(node->n->expanded);
+    if (selected_)
+        widget->setCurrentItem(selected_->n->item);
+    --t->applying;
+
+    ConnectGuarded(*widget, widget, &QTreeWidget::currentItemChanged, [this](QTreeWidgetItem *current, QTreeWidgetItem *) {
+        if (t->applying)
+            return;
+        TTreeNode *node = NodeOf(current);
+        if (node == selected_)
+            return;
+        selected_ = node;
+        Change(node);
+    });
+    ConnectGuarded(*widget, widget, &QTreeWidget::itemExpanded, [this](QTreeWidgetItem *item) {
+        if (TTreeNode *node = NodeOf(item)) {
+            node->n->expanded = true;
+            if (!t->applying)
+                Expanded(node);
+        }
+    });
+    ConnectGuarded(*widget, widget, &QTreeWidget::itemCollapsed, [this](QTreeWidgetItem *item) {
+        if (TTreeNode *node = NodeOf(item)) {
+            node->n->expanded = false;
+            if (!t->applying)
+                Collapsed(node);
+        }
+    });
+    ConnectGuarded(*widget, widget, &QTreeWidget::itemChanged, [this](QTreeWidgetItem *item, int column) {
+        TTreeNode *node = NodeOf(item);
+        if (t->applying || !node || !checkBoxes_ || column != CheckColumn())
+            return;
+        const bool checked = item->checkState(column) == Qt::Checked;
+        if (checked == node->n->checked)
+            return;
+        node->n->checked = checked;
+        CheckStateChanged(node);
+    });
+}
+
+void TCustomTreeView::DestroyWnd()
+{
+    // The nodes keep their items; the widget must not delete them.
+    if (QTreeWidget *widget = t->widget) {
+        ++t->applying;
+        for (TTreeNode *node = items_->GetFirstNode(); node; node = node->GetNext())
+            node->n->expanded = node->n->item->isExpanded();
+        while (widget->topLevelItemCount() > 0)
+            widget->takeTopLevelItem(0);
+        --t->applying;
+    }
+    t->widget = nullptr;
+    TWinControl::DestroyWnd();
+}
+
+TTreeView::TTreeView(TComponent *owner)
+    : TCustomTreeView(owner)
+{
+}
+
+// ---- List view ----------------------------------------------------------------------
+
+const TMetaClass TCustomListView::Class { "TCustomListView", &TWinControl::Class };
+const TMetaClass TListView::Class { "TListView", &TCustomListView::Class };
+
+// clang-format off
+namespace {
+
+const TEnumNames ViewStyleNames = {"vsIcon", "vsSmallIcon", "vsList", "vsReport"};
+const TEnumNames IconArrangementNames = {"iaTop", "iaLeft"};
+using PL = TPublish<TCustomListView>;
+const TClassRegistrar<TCustomListView> customListViewRegistrar({});
+const TClassRegistrar<TListView> listViewRegistrar({
+    //            name               names                 getter                              setter                                 default
+    PL::Enum     ("BorderStyle",     ViewBorderStyleNames, &TCustomListView::BorderStyle,      &TCustomListView::SetBorderStyle,      bsSingle),
+    PL::Boolean  ("ColumnClick",                           &TCustomListView::ColumnClick,      &TCustomListView::SetColumnClick,      true),
+    PL::Enum     ("IconArrangement", IconArrangementNames, &TCustomListView::IconArrangement,  &TCustomListView::SetIconArrangement,  iaTop),
+    PL::Boolean  ("ReadOnly",                              &TCustomListView::ReadOnly,         &TCustomListView::SetReadOnly,         false),
+    PL::Component("SmallImages",                           &TCustomListView::SmallImages,      &TCustomListView::SetSmallImages),
+    PL::Component("StateImages",                           &TCustomListView::StateImages,      &TCustomListView::SetStateImages),
+    PL::Enum     ("ViewStyle",       ViewStyleNames,       &TCustomListView::ViewStyle,        &TCustomListView::SetViewStyle,        vsIcon),
+    PL::Boolean  ("WrapText",                              &TCustomListView::WrapText,         &TCustomListView::SetWrapText,         true),
+});
+
+} // namespace
+// clang-format on
+
+struct TCustomListView::ListViewImpl {
+    QTreeWidget *widget = nullptr;
+};
+
+TListItem::TListItem(TListItems *owner)
+    : owner_(owner)
+    , subItems_(std::make_unique<TStringList>())
+{
+    subItems_->OnChange = [this](TObject *) { Changed(); };
+}
+
+TListItem::~TListItem() = default;
+
+void TListItem::SetCaption(const std::string &caption)
+{
+    caption_ = caption;
+    Changed();
+}
+
+void TListItem::SetImageIndex(int index)
+{
+    imageIndex_ = index;
+    Changed();
+}
+
+void TListItem::SetStateIndex(int index)
+{
+    stateIndex_ = index;
+    Changed();
+}
+
+int TListItem::Index() const
+{
+    for (int i = 0; i < owner_->Count(); ++i)
+        if (owner_->Item(i) == this)
+            return i;
+    return -1;
+}
+
+void TListItem::Changed()
+{
+    owner_->Changed();
+}
+
+TListItems::TListItems(TCustomListView *owner)
+    : owner_(owner)
+{
+}
+
+TListItems::~TListItems() = default;
+
+TListItem *TListItems::Item(int index) const
+{
+    if (index < 0 || index >= Count())
+        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    return items_[static_cast<size_t>(index)].get();
+}
+
+TListItem *TListItems::Add()
+{
+    items_.push_back(std::unique_ptr<TListItem>(new TListItem(this)));
+    Changed();
+    return items_.back().get();
+}
+
+void TListItems::Delete(int index)
+{
+    Item(index);
+    items_.erase(items_.begin() + index);
+    Changed();
+}
+
+void TListItems::Clear()
+{
+    items_.clear();
+    Changed();
+}
+
+void TListItems::BeginUpdate()
+{
+    ++updating_;
+}
+
+void TListItems::EndUpdate()
+{
+    if (updating_ > 0 && --updating_ == 0)
+        Changed();
+}
+
+void TListItems::Changed()
+{
+    if (updating_ == 0)
+        owner_->ItemsChanged();
+}
+
+TCustomListView::TCustomListView(TComponent *owner)
+    : TWinControl(owner)
+    , items_(std::make_unique<TListItems>(this))
+    , l(std::make_unique<ListViewImpl>())
+{
+    SetBounds(0, 0, 250, 150);
+    SetTabStop(true);
+    SetColor(clWindow);
+    SetParentColor(false);
+}
+
+TCustomListView::~TCustomListView()
+{
+    SetSmallImages(nullptr);
+    SetStateImages(nullptr);
+}
+
+int TCustomListView::AddColumn(const std::string &caption, int width, TAlignment alignment)
+{
+    columns_.push_back({ caption, width, alignment });
+    ApplyColumns();
+    return ColumnCount() - 1;
+}
+
+const TListColumn &TCustomListView::Column(int index) const
+{
+    if (index < 0 || index >= ColumnCount())
+        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    return columns_[static_cast<size_t>(index)];
+}
+
+void TCustomListView::ClearColumns()
+{
+    columns_.clear();
+    ApplyColumns();
+}
+
+void TCustomListView::SetSmallImages(TCustomImageList *images)
+{
+    if (smallImages_)
+        smallImages_->RemoveFreeNotification(this);
+    smallImages_ = images;
+    if (images)
+        images->FreeNotification(this);
+    ItemsChanged();
+}
+
+void TCustomListView::SetStateImages(TCustomImageList *images)
+{
+    if (stateImages_)
+        stateImages_->RemoveFreeNotification(this);
+    stateImages_ = images;
+    if (images)
+        images->FreeNotification(this);
+    ItemsChanged();
+}
+
+void TCustomListView::Notification(TComponent *component, TOperation operation)
+{
+    TWinControl::Notification(component, operation);
+    if (operation != opRemove)
+        return;
+    if (component == smallImages_)
+        smallImages_ = nullptr;
+    if (component == stateImages_)
+        stateImages_ = nullptr;
+    if (component == smallImages_ || component == stateImages_)
+        ItemsChanged();
+}
+
+void TCustomListView::SetBorderStyle(TBorderStyle style)
+{
+    borderStyle_ = style == bsNone ? bsNone : bsSingle;
+    if (QTreeWidget *widget = l->widget)
+        widget->setFrameShape(borderStyle_ == bsNone ? QFrame::NoFrame : QFrame::StyledPanel);
+}
+
+TRect TCustomListView::ItemRect(int index) const
+{
+    QTreeWidget *widget = l->widget;
+    if (!widget || index < 0 || index >= widget->topLevelItemCount())
+        return {};
+    return FromQRect(widget->visualItemRect(widget->topLevelItem(index)));
+}
+
+int TCustomListView::TopIndex() const
+{
+    QTreeWidget *widget = l->widget;
+    if (!widget)
+        return 0;
+    QTreeWidgetItem *top = widget->itemAt(1, 1);
+    return top ? widget->indexOfTopLevelItem(top) : 0;
+}
+
+void TCustomListView::ApplyColumns()
+{
+    QTreeWidget *widget = l->widget;
+    if (!widget)
+        return;
+    widget->setColumnCount(std::max(1, ColumnCount()));
+    QStringList labels;
+    QHeaderView *header = widget->header();
+    header->setStretchLastSection(false);
+    header->setSectionsClickable(columnClick_);
+    for (int c = 0; c < ColumnCount(); ++c) {
+        const TListColumn &column = columns_[static_cast<size_t>(c)];
+        labels << QString::fromStdString(column.Caption);
+        header->setSectionResizeMode(c, QHeaderView::Interactive);
+        header->resizeSection(c, column.Width);
+    }
+    widget->setHeaderLabels(labels);
+    widget->setHeaderHidden(viewStyle_ != vsReport);
+    ItemsChanged();
+}
+
+void TCustomListView::ItemsChanged()
+{
+    QTreeWidget *widget = l->widget;
+    if (!widget)
+        return;
+    // The state image stands left of the small image, as the system's list
+    // draws them; the place of the state image stays when an item has none.
+    const int stateWidth = stateImages_ ? stateImages_->Width() : 0;
+    const int smallWidth = smallImages_ ? smallImages_->Width() : 0;
+    const int height = std::max(stateImages_ ? stateImages_->Height() : 0, smallImages_ ? smallImages_->Height() : 0);
+    const int scroll = widget->verticalScrollBar()->value();
+    widget->clear();
+    if (stateWidth + smallWidth > 0)
+        widget->setIconSize(QSize(stateWidth + smallWidth, height));
+    for (int i = 0; i < items_->Count(); ++i) {
+        TListItem *item = items_->Item(i);
+        auto *row = new QTreeWidgetItem(widget);
+        row->setText(0, QString::fromStdString(item->Caption()));
+        for (int s = 0; s < item->SubItems()->Count(); ++s)
+            row->setText(s + 1, QString::fromStdString(item->SubItems()->Strings(s)));
+        for (int c = 0; c < ColumnCount(); ++c)
+            row->setTextAlignment(c, CellAlignment(columns_[static_cast<size_t>(c)].Alignment));
+        if (stateWidth + smallWidth > 0) {
+            QImage icon(stateWidth + smallWidth, height, QImage::Format_ARGB32_Premultiplied);
+            icon.fill(Qt::transparent);
+            QPainter painter(&icon);
+            if (stateImages_)
+                painter.drawImage(0, 0, TImageListAccess::Image(*stateImages_, item->StateIndex()));
+            if (smallImages_)
+                painter.drawImage(stateWidth, 0, TImageListAccess::Image(*smallImages_, item->ImageIndex()));
+            painter.end();
+            row->setIcon(0, QIcon(QPixmap::fromImage(icon)));
+        }
+    }
+    widget->verticalScrollBar()->setValue(scroll);
+}
+
+bool TCustomListView::WantsKey(uint16_t key) const
+{
+    return key != VK_RETURN && key != VK_ESCAPE;
+}
+
+void TCustomListView::CreateParams(TCreateParams &params)
+{
+    TWinControl::CreateParams(params);
+    params.WinClassName = "SysListView32";
+    if (borderStyle_ == bsSingle)
+        params.ExStyle |= WS_EX_CLIENTEDGE;
+}
+
+void TCustomListView::CreateWindowHandle(const TCreateParams &)
+{
+    auto *widget = new TBridge<QTreeWidget>(this, TQtBoundary::ParentWidgetFor(this));
+    l->widget = widget;
+    widget->setRootIsDecorated(false);
+    widget->setItemsExpandable(false);
+    widget->setUniformRowHeights(true);
+    widget->setSelectionMode(QAbstractItemView::SingleSelection);
+    widget->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    widget->setAllColumnsShowFocus(true);
+    widget->setWordWrap(wrapText_);
+    TQtBoundary::SetWidget(this, widget);
+    SetBorderStyle(borderStyle_);
+    ApplyColumns();
+}
+
+TListView::TListView(TComponent *owner)
+    : TCustomListView(owner)
+{
 }
 
 // ---- Progress bar ------------------------------------------------------------------

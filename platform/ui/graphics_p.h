@@ -26,6 +26,11 @@ struct TGraphicAccess {
     static QImage ToImage(const TGraphic *graphic);
 };
 
+class TCustomImageList;
+struct TImageListAccess {
+    static QImage Image(const TCustomImageList &list, int index); // null outside the list
+};
+
 struct TCanvasAccess {
     // Binds the canvas to a painter for the duration of one paint; nullptr unbinds.
     static void Bind(TCanvas &canvas, QPainter *painter);

@@ -1,12 +1,16 @@
 #pragma once
 
-#include "platform/classes/classes.h"
-#include "platform/ui/graphics.h"
-
 #include <memory>
-#include <vector>
+#include <string>
 
-// A list of images of one size, drawn by index.
+#include "platform/classes/classes.h"
+#include "platform/rtl/events.h"
+
+// Image lists: pictures of one size that list and tree views draw by index.
+
+class TBitmap;
+class TCanvas;
+
 class TCustomImageList : public TComponent
 {
 public:
@@ -15,28 +19,34 @@ public:
     static const TMetaClass Class;
     const TMetaClass *ClassType() const override { return &Class; }
 
-    // Size: changing it empties the list
+    // Size of every image; changing it empties the list.
     int Width() const { return width_; }
     void SetWidth(int width);
     int Height() const { return height_; }
     void SetHeight(int height);
 
-    // Images
-    int Count() const { return static_cast<int>(images_.size()); }
-    // Adds a copy of the bitmap, scaled to the list's size; answers its index.
+    int Count() const;
+    // Adds the bitmap, scaled to the list's size; answers its index.
     int Add(TBitmap *image);
+    // Adds a bitmap compiled into the program; EResNotFound when there is none.
+    int AddResource(const std::string &resourceName);
     void Delete(int index);
     void Clear();
-    // Draws the image at x, y; an index outside the list draws nothing.
+    // The image at index, as a bitmap of the list's size (EListError outside).
+    void GetBitmap(int index, TBitmap *image) const;
     void Draw(TCanvas *canvas, int x, int y, int index) const;
-    // The image as a bitmap of the list's size (false for an index outside the list).
-    bool GetBitmap(int index, TBitmap *image) const;
 
     TNotifyEvent OnChange;
 
+public:
+    struct Impl;
+
 private:
-    int width_ = 16, height_ = 16;
-    std::vector<std::unique_ptr<TBitmap>> images_;
+    friend struct TImageListAccess;
+    void Changed();
+    std::unique_ptr<Impl> const d;
+    int width_ = 16;
+    int height_ = 16;
 };
 
 class TImageList : public TCustomImageList

@@ -77,6 +77,7 @@ constexpr uint32_t WM_PASTE = 0x0302;
 constexpr uint32_t WM_CLEAR = 0x0303;
 constexpr uint32_t WM_UNDO = 0x0304;
 constexpr uint32_t WM_USER = 0x0400;
+constexpr uint32_t BM_CLICK = 0x00F5; // a button clicks itself
 
 // Scroll-bar requests in the low word of WM_VSCROLL and WM_HSCROLL (the
 // thumb position in the high word for the two thumb codes).

@@ -37,6 +37,8 @@ void RegisterUiClasses()
         &TProgressBar::Class,
         // grids
         &TInplaceEdit::Class, &TCustomGrid::Class, &TDrawGrid::Class, &TStringGrid::Class,
+        &TTabSheet::Class, &TPageControl::Class, &TCustomTreeView::Class, &TTreeView::Class,
+        &TCustomListView::Class, &TListView::Class,
         // imglist
         &TCustomImageList::Class, &TImageList::Class,
         // forms

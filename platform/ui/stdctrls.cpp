@@ -521,6 +521,10 @@ void TButton::Dispatch(TMessage &message)
         }
         return;
     }
+    if (message.Msg == BM_CLICK) {
+        Click();
+        return;
+    }
     TWinControl::Dispatch(message);
 }
 

@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include <filesystem>
 #include <memory>
@@ -281,6 +282,20 @@ void MouseMoveOn(TControl *control, int x, int y, TMouseButton held)
         widget = area->viewport();
     QPointF local(x, y);
     QMouseEvent event(QEvent::MouseMove, local, widget->mapToGlobal(local), Qt::NoButton, QtButton(held), Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+void WheelControl(TControl *control, int notches, int x, int y)
+{
+    QWidget *widget = WidgetFor(control);
+    if (auto *area = qobject_cast<QAbstractScrollArea *>(widget))
+        widget = area->viewport();
+    if (x < 0 || y < 0)
+        x = widget->width() / 2, y = widget->height() / 2;
+    const QPointF local(x, y);
+    // One notch of a wheel is 120 units; a positive count turns it away from the user.
+    QWheelEvent event(local, widget->mapToGlobal(local), QPoint(), QPoint(0, notches * 120), Qt::NoButton,
+        Qt::NoModifier, Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(widget, &event);
 }
 

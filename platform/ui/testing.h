@@ -113,6 +113,9 @@ void MouseDownOn(TControl *control, int x, int y, TMouseButton button = mbLeft, 
 // The mouse moved to x, y with the button held.
 void MouseMoveOn(TControl *control, int x, int y, TMouseButton held = mbLeft);
 void MouseUpOn(TControl *control, int x, int y, TMouseButton button = mbLeft, TShiftState shift = {});
+// Turns the mouse wheel over the control's client area (the centre when x and
+// y are negative): notches up (positive) or down (negative).
+void WheelControl(TControl *control, int notches, int x = -1, int y = -1);
 
 // A key press and release sent to the control's window: the virtual key,
 // the character it types (0 for none) and the shift state.

@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/rtl/files.h"
 #include "platform/rtl/pathmap.h"
+#include "platform/system/faults.h"
 #include "platform/system/machine.h"
 #include "platform/system/registry.h"
 #include "platform/system/windows.h"
@@ -147,6 +149,44 @@ TEST_F(WindowsTest, DiskSpaceOfAMappedDrive)
     EXPECT_LE(available, totalFree);
     EXPECT_LE(totalFree, totalBytes);
     EXPECT_FALSE(GetDiskFreeSpace("Q:\\", sectors, bytes, freeClusters, total));
+}
+
+} // namespace
+
+namespace
+{
+
+TEST_F(WindowsTest, ATestSetsTheFreeSpaceOfOneDrive)
+{
+    TFaultScope faults;
+    ASSERT_TRUE(ForceDirectories("D:\\"));
+    uint64_t realC = 0, total = 0, totalFree = 0;
+    ASSERT_TRUE(GetDiskFreeSpaceEx("C:\\", realC, total, totalFree));
+
+    const int64_t fiveGigabytes = 5LL * 1024 * 1024 * 1024 + 4096;
+    SetDriveFreeSpace('d', fiveGigabytes);
+    uint64_t available = 0;
+    ASSERT_TRUE(GetDiskFreeSpaceEx("d:\\some\\folder", available, total, totalFree));
+    EXPECT_EQ(available, static_cast<uint64_t>(fiveGigabytes)) << "beyond 32 bits";
+    EXPECT_EQ(totalFree, available);
+    EXPECT_LE(available, total);
+    uint32_t sectors = 0, bytes = 0, freeClusters = 0, clusters = 0;
+    ASSERT_TRUE(GetDiskFreeSpace("D:\\", sectors, bytes, freeClusters, clusters));
+    EXPECT_EQ(static_cast<int64_t>(freeClusters) * sectors * bytes, fiveGigabytes);
+
+    SetDriveFreeSpace('D', 0);
+    ASSERT_TRUE(GetDiskFreeSpace("D:\\", sectors, bytes, freeClusters, clusters));
+    EXPECT_EQ(freeClusters, 0u) << "a full disk";
+    uint64_t c = 0;
+    ASSERT_TRUE(GetDiskFreeSpaceEx("C:\\", c, total, totalFree));
+    EXPECT_NE(c, 0u) << "other drives keep their space";
+
+    SetDriveFreeSpace('D', 100);
+    EXPECT_FALSE(GetDiskFreeSpace("Q:\\", sectors, bytes, freeClusters, clusters))
+        << "a drive that does not exist fails however a test fakes the others";
+    SetDriveFreeSpace('D', -1);
+    ASSERT_TRUE(GetDiskFreeSpaceEx("D:\\", available, total, totalFree));
+    EXPECT_NE(available, 100u);
 }
 
 } // namespace

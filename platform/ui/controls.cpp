@@ -1477,7 +1477,10 @@ void TWinControl::WMKeyDown(TMessage &message)
 {
     uint16_t key = static_cast<uint16_t>(message.WParam);
     std::weak_ptr<int> alive = AliveToken();
-    if (DoKeyDown(key, KeyboardShiftState()) || alive.expired()) {
+    // A key Qt names no virtual key for (a letter of another keyboard) is
+    // not a key the handlers swallowed: its character must still follow.
+    const bool named = key != 0;
+    if ((named && DoKeyDown(key, KeyboardShiftState())) || alive.expired()) {
         message.Result = 1;
         return;
     }
@@ -1975,7 +1978,11 @@ uint16_t VirtualKeyOf(const QKeyEvent *event)
     case Qt::Key_Equal:
         return VK_OEM_PLUS;
     case Qt::Key_Semicolon:
+    case Qt::Key_Colon:
         return VK_OEM_1;
+    case Qt::Key_Backslash:
+    case Qt::Key_Bar:
+        return VK_OEM_5;
     default:
         return 0;
     }

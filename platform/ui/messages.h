@@ -270,3 +270,4 @@ constexpr uint16_t VK_OEM_COMMA = 0xBC;
 constexpr uint16_t VK_OEM_MINUS = 0xBD;
 constexpr uint16_t VK_OEM_PERIOD = 0xBE;
 constexpr uint16_t VK_OEM_2 = 0xBF; // /?
+constexpr uint16_t VK_OEM_5 = 0xDC; // backslash and bar

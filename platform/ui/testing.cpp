@@ -237,6 +237,11 @@ uint16_t VirtualKeyFor(char32_t c)
         return VK_OEM_PERIOD;
     case '/':
         return VK_OEM_2;
+    case ';':
+    case ':':
+        return VK_OEM_1;
+    case '\\':
+        return VK_OEM_5;
     case '*':
         return VK_MULTIPLY;
     default:

@@ -33,6 +33,17 @@ protected:
     std::unique_ptr<TForm> form;
 };
 
+// Paths and Spanish words are typed with keys that have no letter key of
+// their own; none of their characters is lost.
+TEST_F(Views, AnEditTakesEveryCharacterTyped)
+{
+    auto *edit = new TEdit(form.get());
+    edit->SetParent(form.get());
+    edit->SetFocus();
+    TypeText(edit, "C:\\Año;Ñandú|x");
+    EXPECT_EQ(edit->Text(), "C:\\Año;Ñandú|x");
+}
+
 // ---- Page control
 
 TEST_F(Views, APageControlShowsOnlyTheActiveSheetAndItsVisibleTabs)

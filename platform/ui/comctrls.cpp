@@ -2348,13 +2348,13 @@ const TMetaClass TProgressBar::Class { "TProgressBar", &TWinControl::Class };
 // clang-format off
 namespace {
 
-using PP = TPublish<TProgressBar>;
+using PB = TPublish<TProgressBar>;
 const TClassRegistrar<TProgressBar> progressBarRegistrar({
     //            name          getter                    setter                      default
-    PP::Integer  ("Min",        &TProgressBar::Min,       &TProgressBar::SetMin,      0),
-    PP::Integer  ("Max",        &TProgressBar::Max,       &TProgressBar::SetMax,      100),
-    PP::Integer  ("Position",   &TProgressBar::Position,  &TProgressBar::SetPosition, 0),
-    PP::Integer  ("Step",       &TProgressBar::Step,      &TProgressBar::SetStep,     10),
+    PB::Integer  ("Min",        &TProgressBar::Min,       &TProgressBar::SetMin,      0),
+    PB::Integer  ("Max",        &TProgressBar::Max,       &TProgressBar::SetMax,      100),
+    PB::Integer  ("Position",   &TProgressBar::Position,  &TProgressBar::SetPosition, 0),
+    PB::Integer  ("Step",       &TProgressBar::Step,      &TProgressBar::SetStep,     10),
 });
 
 } // namespace

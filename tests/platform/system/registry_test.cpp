@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -456,13 +457,19 @@ TEST_F(RegistryTest, TwoProgramsWritingAtOnceLoseNothing)
 // Inside a batch, rounds of units: each sets "V0".."V22" to the round number
 // in a batch of its own, for ever (23 values: no count of changes that a
 // save may wait for falls on the units' ends by chance).
-[[noreturn]] void BatchWriterChild(const std::string &root, int start)
+// It tells through ready when it starts writing, so that the moment it is
+// killed is chosen from then on, however long a busy machine takes to start it.
+[[noreturn]] void BatchWriterChild(const std::string &root, int start, int ready)
 {
     OpenMachine(root);
     TRegistry reg;
     reg.SetRootKey(HKEY_LOCAL_MACHINE);
     if (!reg.OpenKey("\\Software\\Batch", true))
         _exit(2);
+    const char byte = 1;
+    if (write(ready, &byte, 1) != 1)
+        _exit(3);
+    close(ready);
     TRegistryBatch run;
     for (int round = start;; ++round) {
         TRegistryBatch unit;
@@ -482,10 +489,19 @@ TEST_F(RegistryTest, KillingAWriterInsideABatchLeavesWholeUnitsSavedAsTheyGather
     int rounds = 0;
     const auto end = Clock::now() + std::chrono::seconds(4);
     while (Clock::now() < end) {
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
         const pid_t child = fork();
         ASSERT_GE(child, 0);
-        if (child == 0)
-            BatchWriterChild(root_, lastSeen + 1);
+        if (child == 0) {
+            close(ready[0]);
+            BatchWriterChild(root_, lastSeen + 1, ready[1]);
+        }
+        close(ready[1]);
+        char byte = 0;
+        while (read(ready[0], &byte, 1) < 0 && errno == EINTR) {
+        }
+        close(ready[0]);
         usleep(5000 + random() % 60000);
         kill(child, SIGKILL);
         int status = 0;

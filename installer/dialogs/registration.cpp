@@ -5,12 +5,14 @@
 #include "installer/dialogs/dlgcmp_GoodInstall.h"
 #include "installer/dialogs/dlgcmp_InstallStatus.h"
 #include "installer/dialogs/dlgcmp_SelectFolder.h"
+#include "installer/dialogs/dlgcmp_InstallFileGroups.h"
 #include "installer/dialogs/dlgcmp_InstallType.h"
 #include "installer/dialogs/dlgcmp_TBaseContainer.h"
 #include "installer/dialogs/dlgcmp_TBaseDlg.h"
 #include "installer/dialogs/dlgcmp_Welcome.h"
 #include "installer/dialogs/ordlg_BadInstall.h"
 #include "installer/dialogs/ordlg_CopyFile.h"
+#include "installer/dialogs/ordlg_FileGroupSelect.h"
 #include "installer/dialogs/ordlg_GoodInstall.h"
 #include "installer/dialogs/ordlg_InstallStatus.h"
 #include "installer/dialogs/ordlg_InstallType.h"
@@ -34,6 +36,7 @@ void RegisterInstallerDialogsClasses()
         &TBadInstallationDlg::Class, &TRebootForm::Class, &TSelectFolderForm::Class, &TSelectFolderDlg::Class,
         &TCopyFileForm::Class, &TCopyFileDlg::Class, &TInstallStatusForm::Class, &TInstallStatusDlg::Class,
         // setup type and components
-        &TInstallTypeForm::Class, &TInstallTypeDlg::Class,
+        &TInstallTypeForm::Class, &TInstallTypeDlg::Class, &TFileGroupSelectForm::Class,
+        &TInstallFileGroupsDlg::Class,
     });
 }

@@ -3,6 +3,7 @@
 #include "installer/dialogs/dlgcmp_BadInstall.h"
 #include "installer/dialogs/dlgcmp_CopyFile.h"
 #include "installer/dialogs/dlgcmp_GoodInstall.h"
+#include "installer/dialogs/dlgcmp_InstallFileGroups.h"
 #include "installer/dialogs/dlgcmp_InstallType.h"
 #include "installer/dialogs/dlgcmp_Readme.h"
 #include "installer/dialogs/dlgcmp_Reboot.h"
@@ -10,6 +11,7 @@
 #include "installer/dialogs/dlgcmp_Welcome.h"
 #include "installer/dialogs/ordlg_BadInstall.h"
 #include "installer/dialogs/ordlg_CopyFile.h"
+#include "installer/dialogs/ordlg_FileGroupSelect.h"
 #include "installer/dialogs/ordlg_GoodInstall.h"
 #include "installer/dialogs/ordlg_InstallType.h"
 #include "installer/dialogs/ordlg_License.h"
@@ -27,6 +29,8 @@ void InitializeWizardUnits()
     InitializeReadmeDialogUnit();
     InitializeInstallTypeFormUnit();
     InitializeInstallTypeDialogUnit();
+    InitializeFileGroupSelectFormUnit();
+    InitializeInstallFileGroupsDialogUnit();
     InitializeGoodInstallFormUnit();
     InitializeGoodInstallDialogUnit();
     InitializeBadInstallFormUnit();

@@ -99,7 +99,11 @@ TEST_F(ProcessTest, WinExecPassesArgumentsLiterallyWithoutAShell)
     unsetenv("OUT");
     ASSERT_GT(result, 31u);
     ASSERT_TRUE(WaitFor(out));
-    EXPECT_EQ(Slurp(out), "[/REGSERVER][two words][$(touch][" + c_ + "/pwned)][;]");
+    // The file exists before the program has written all of it.
+    const std::string expected = "[/REGSERVER][two words][$(touch][" + c_ + "/pwned)][;]";
+    for (int i = 0; i < 500 && Slurp(out) != expected; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(Slurp(out), expected);
     EXPECT_FALSE(fs::exists(c_ + "/pwned"));
 }
 

@@ -487,8 +487,16 @@ TEST_F(RegistryTest, KillingAWriterInsideABatchLeavesWholeUnitsSavedAsTheyGather
     std::mt19937 random(4321);
     int lastSeen = 0;
     int rounds = 0;
-    const auto end = Clock::now() + std::chrono::seconds(4);
-    while (Clock::now() < end) {
+    // At least four seconds of kills, and on a busy machine as long as it
+    // takes (up to two minutes) for 20 rounds whose batches got saved.
+    const auto start = Clock::now();
+    const auto enough = [&] {
+        const auto spent = Clock::now() - start;
+        if (spent > std::chrono::minutes(2))
+            return true;
+        return spent > std::chrono::seconds(4) && rounds > 20 && lastSeen > rounds;
+    };
+    while (!enough()) {
         int ready[2];
         ASSERT_EQ(pipe(ready), 0);
         const pid_t child = fork();
@@ -502,7 +510,8 @@ TEST_F(RegistryTest, KillingAWriterInsideABatchLeavesWholeUnitsSavedAsTheyGather
         while (read(ready[0], &byte, 1) < 0 && errno == EINTR) {
         }
         close(ready[0]);
-        usleep(5000 + random() % 60000);
+        // While no batch has been saved, later writers live longer.
+        usleep(5000 + random() % 60000 + (lastSeen == 0 ? std::min(rounds, 100) * 5000 : 0));
         kill(child, SIGKILL);
         int status = 0;
         waitpid(child, &status, 0);

@@ -1,4 +1,5 @@
 #include "controls/widgets/qxdbgrid.h"
+#include "controls/widgets/qxgrid_p.h"
 
 #include "controls/base/Qxcomdb.h"
 #include "controls/base/Qxcommon.h"
@@ -139,29 +140,6 @@ std::string Lower(std::string s)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
-
-struct TFlagGuard {
-    explicit TFlagGuard(bool &flag)
-        : flag_(flag)
-    {
-        flag_ = true;
-    }
-    ~TFlagGuard() { flag_ = false; }
-    bool &flag_;
-};
-
-// Shows another row of the link's window for a while.
-struct TRowGuard {
-    TRowGuard(TDataLink *link, int record)
-        : link_(link)
-        , saved_(link->ActiveRecord())
-    {
-        link_->SetActiveRecord(record);
-    }
-    ~TRowGuard() { link_->SetActiveRecord(saved_); }
-    TDataLink *link_;
-    int saved_;
-};
 
 // A picture read from the database. The bytes are untrusted: anything that
 // is no readable bitmap gives an empty one.
@@ -372,7 +350,7 @@ void TqxDBGrid::CheckDataSet()
 {
     if (checkingDataSet_ || !DataSource() || !DataSource()->DataSet())
         return;
-    TFlagGuard running(checkingDataSet_);
+    qxgrid::TFlagGuard running(checkingDataSet_);
     TDataSet *ds = DataSource()->DataSet();
     if (!qxIsLibraryDataSet(ds)) {
         MessageBox(nullptr, "qxGrid must use an Lumino compatible TDataSet.", "Information", MB_OK | MB_ICONINFORMATION);
@@ -469,7 +447,7 @@ void TqxDBGrid::UpdateSelectionCache()
     if (!link_->Active() || bookmarks_.empty() || !ds || ds->State() != dsBrowse)
         return;
     for (int r = 0; r < link_->RecordCount(); ++r) {
-        TRowGuard row(link_.get(), r);
+        qxgrid::TActiveRecordGuard row(link_.get(), r);
         if (IndexOfBookmark(ds->GetBookmark()) >= 0)
             selectionCache_[r] = "T";
     }
@@ -697,7 +675,7 @@ bool TqxDBGrid::DrawCustomCell(int col, int row, const TRect &rect, TGridDrawSta
     GetControlInfo(field->FieldName(), type, parameters);
     if (type != "Bitmap" && type != "ImageIndex" && type != "CheckBox")
         return false;
-    TRowGuard shown(link_.get(), row - titleOffset_);
+    qxgrid::TActiveRecordGuard shown(link_.get(), row - titleOffset_);
     TCanvas *canvas = Canvas();
     const bool highlight = HighlightCell(dataCol, row - titleOffset_, state);
     const bool focused = state.Contains(gdFocused) && IsActiveControl();

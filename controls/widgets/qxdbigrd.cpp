@@ -1,4 +1,5 @@
 #include "controls/widgets/qxdbigrd.h"
+#include "controls/widgets/qxgrid_p.h"
 
 #include "controls/base/Qxcomdb.h"
 #include "controls/base/Qxcommon.h"
@@ -24,30 +25,6 @@ namespace
 {
 
 constexpr int kMaxMapSize = 16380;
-
-// Sets a flag for a scope and clears it however the scope is left.
-struct TFlagGuard {
-    explicit TFlagGuard(bool &flag)
-        : flag_(flag)
-    {
-        flag_ = true;
-    }
-    ~TFlagGuard() { flag_ = false; }
-    bool &flag_;
-};
-
-// Shows another row of the link's window for a while.
-struct TActiveRecordGuard {
-    TActiveRecordGuard(TDataLink *link, int record)
-        : link_(link)
-        , saved_(link->ActiveRecord())
-    {
-        link_->SetActiveRecord(record);
-    }
-    ~TActiveRecordGuard() { link_->SetActiveRecord(saved_); }
-    TDataLink *link_;
-    int saved_;
-};
 
 bool IsDateTimeField(const TField *field)
 {
@@ -173,7 +150,7 @@ void TqxGridDataLink::RecordChanged(TField *field)
 
 void TqxGridDataLink::UpdateData()
 {
-    TFlagGuard writing(inUpdateData_);
+    qxgrid::TFlagGuard writing(inUpdateData_);
     grid_->UpdateData();
     modified_ = false;
 }
@@ -704,7 +681,7 @@ void TqxCustomDBGrid::LayoutChanged()
         return;
     // However the layout ends (a width that is no number raises), the
     // guard is down again, so the grid keeps laying itself out.
-    TFlagGuard guard(inLayout_);
+    qxgrid::TFlagGuard guard(inLayout_);
     titleOffset_ = options_.Contains(dgTitles) ? 1 : 0;
     indicatorOffset_ = options_.Contains(dgIndicator) ? 1 : 0;
     link_->ClearMapping();
@@ -779,7 +756,7 @@ void TqxCustomDBGrid::UpdateRowCount()
 {
     if (inRowCount_)
         return;
-    TFlagGuard guard(inRowCount_);
+    qxgrid::TFlagGuard guard(inRowCount_);
     if (RowCount() <= titleOffset_)
         SetRowCount(titleOffset_ + 1);
     SetFixedRows(titleOffset_);
@@ -1305,7 +1282,7 @@ void TqxCustomDBGrid::DrawCell(int col, int row, const TRect &rect, TGridDrawSta
     if (DrawCustomCell(col, row, rect, state))
         return;
     const int dataCol = col - indicatorOffset_;
-    TActiveRecordGuard shown(link_.get(), dataRow);
+    qxgrid::TActiveRecordGuard shown(link_.get(), dataRow);
     TField *field = GetColField(dataCol);
     std::string text;
     GetFieldText(dataCol, text);
@@ -1536,7 +1513,7 @@ void TqxCustomDBGrid::SelectField(int dataCol)
     if (!inColExit_) {
         const int before = Col();
         {
-            TFlagGuard exiting(inColExit_);
+            qxgrid::TFlagGuard exiting(inColExit_);
             ColExit();
         }
         if (Col() != before)
@@ -1834,7 +1811,7 @@ void TqxCustomDBGrid::MouseDown(TMouseButton button, TShiftState shift, int x, i
         } else {
             const int oldCol = Col(), oldRow = Row();
             {
-                TFlagGuard hold(holdCellChanged_);
+                qxgrid::TFlagGuard hold(holdCellChanged_);
                 if (cell.X >= FixedCols())
                     SelectField(cell.X - indicatorOffset_);
                 link_->DataSet()->MoveBy(cell.Y - Row());

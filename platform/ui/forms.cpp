@@ -478,8 +478,39 @@ TModalResult TCustomForm::ShowModal()
     QEventLoop loop;
     f->modalLoop = &loop;
     Application->d->loops.push_back(&loop);
+    // Whatever ends the modal state (a result, the form freed, or OnShow or
+    // a page refresh raising), the loop leaves the application's list and
+    // a form that still lives is back to modeless and hidden.
+    struct ModalState {
+        TCustomForm *form;
+        QEventLoop *loop;
+        std::weak_ptr<int> alive;
+        bool left = false;
+        void Leave()
+        {
+            left = true;
+            auto &loops = Application->d->loops;
+            loops.erase(std::remove(loops.begin(), loops.end(), loop), loops.end());
+            if (!alive.lock())
+                return;
+            form->f->modalLoop = nullptr;
+            form->f->modal = false;
+            form->Hide();
+            if (QWidget *w = TQtBoundary::Widget(form))
+                w->setWindowModality(Qt::NonModal);
+        }
+        ~ModalState()
+        {
+            if (left)
+                return;
+            try {
+                Leave();
+            } catch (...) {
+                HandleBoundaryException(form);
+            }
+        }
+    } state{ this, &loop, alive };
     Show();
-    TModalResult result = mrNone;
     while (alive.lock()) {
         if (f->modalResult == mrNone && !Application->Terminated())
             loop.exec();
@@ -493,16 +524,12 @@ TModalResult TCustomForm::ShowModal()
                 break;
         }
     }
-    auto &loops = Application->d->loops;
-    loops.erase(std::remove(loops.begin(), loops.end(), &loop), loops.end());
-    if (!alive.lock())
+    if (!alive.lock()) {
+        state.Leave();
         return mrCancel;
-    result = f->modalResult != mrNone ? f->modalResult : mrCancel;
-    f->modalLoop = nullptr;
-    f->modal = false;
-    Hide();
-    if (QWidget *w = TQtBoundary::Widget(this))
-        w->setWindowModality(Qt::NonModal);
+    }
+    TModalResult result = f->modalResult != mrNone ? f->modalResult : mrCancel;
+    state.Leave();
     return result;
 }
 

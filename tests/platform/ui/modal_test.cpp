@@ -52,6 +52,20 @@ TEST(ModalForms, CloseKeepsAResultSetBefore)
     EXPECT_EQ(f->ShowModal(), mrCancel) << "without a result, Close cancels";
 }
 
+TEST(ModalForms, AnOnShowThatRaisesLeavesTheFormModelessAndHidden)
+{
+    FormPtr form = MakeForm();
+    TTestForm *f = form.get();
+    f->OnShow = [](TObject *) { throw Exception("no page to show"); };
+    EXPECT_THROW(f->ShowModal(), Exception);
+    EXPECT_FALSE(f->IsModal());
+    EXPECT_FALSE(f->Visible());
+
+    // The same form goes modal again and its loop is the one that ends.
+    f->OnShow = [f](TObject *) { QueueCall([f] { f->SetModalResult(mrOk); }); };
+    EXPECT_EQ(f->ShowModal(), mrOk);
+}
+
 TEST(ModalForms, CloseBoxAsksOnCloseBeforeCancelling)
 {
     FormPtr form = MakeForm();

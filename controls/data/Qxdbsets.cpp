@@ -29,6 +29,18 @@ TqxStatementCursor::TqxStatementCursor() { Screen->SetCursor(crHourGlass); }
 TqxStatementCursor::~TqxStatementCursor() { Screen->SetCursor(crDefault); }
 
 TqxLookupTableList *IqxExtendedDataSet::LookupTables() { return &Extension().Tables; }
+TStrings *IqxExtendedDataSet::ControlType() const { return Extension().ControlType.get(); }
+void IqxExtendedDataSet::SetControlType(const TStrings *lines) { Extension().ControlType->Assign(*lines); }
+TStrings *IqxExtendedDataSet::LookupFields() const { return Extension().LookupFields.get(); }
+void IqxExtendedDataSet::SetLookupFields(const TStrings *lines) { Extension().LookupFields->Assign(*lines); }
+TStrings *IqxExtendedDataSet::LookupLinks() const { return Extension().LookupLinks.get(); }
+void IqxExtendedDataSet::SetLookupLinks(const TStrings *lines) { Extension().LookupLinks->Assign(*lines); }
+TStrings *IqxExtendedDataSet::PictureMasks() const { return Extension().PictureMasks.get(); }
+void IqxExtendedDataSet::SetPictureMasks(const TStrings *lines) { Extension().PictureMasks->Assign(*lines); }
+TqxOnFilterOptions IqxExtendedDataSet::OnFilterOptions() const { return Extension().Options; }
+void IqxExtendedDataSet::SetOnFilterOptions(TqxOnFilterOptions options) { Extension().SetOptions(options); }
+bool IqxExtendedDataSet::ValidateWithMask() const { return Extension().ValidateWithMask; }
+void IqxExtendedDataSet::SetValidateWithMask(bool validate) { Extension().ValidateWithMask = validate; }
 
 TqxDataSetExtension::TqxDataSetExtension(TBDEDataSet *dataSet, bool plainCallback)
     : DataSet(dataSet)

@@ -34,23 +34,14 @@ using TqxQBEFilterEvent = TEvent<TqxQBE *, bool &>;
 
 struct TqxDataSetExtension;
 
-// What the four classes share, reached through their dataset.
+// What the four classes share, reached through their dataset: the
+// extension lists and events each of them publishes.
 class IqxExtendedDataSet : public IqxLookupTableOwner
 {
 public:
     virtual TqxDataSetExtension &Extension() const = 0;
     TqxLookupTableList *LookupTables() override;
-};
 
-class TqxTable : public TTable, public IqxExtendedDataSet
-{
-public:
-    explicit TqxTable(TComponent *owner);
-    ~TqxTable() override;
-    static const TMetaClass Class;
-    const TMetaClass *ClassType() const override { return &Class; }
-
-    // Extension lists and events
     TStrings *ControlType() const;
     void SetControlType(const TStrings *lines);
     TStrings *LookupFields() const;
@@ -61,11 +52,21 @@ public:
     void SetPictureMasks(const TStrings *lines);
     TqxOnFilterOptions OnFilterOptions() const;
     void SetOnFilterOptions(TqxOnFilterOptions options);
-    TqxDataSetExtension &Extension() const override { return *x_; }
+    bool ValidateWithMask() const; // the query-by-example does not publish it
+    void SetValidateWithMask(bool validate);
     TDataSetNotifyEvent OnFilterEscape;
     TqxInvalidValueEvent OnInvalidValue;
-    bool ValidateWithMask() const;
-    void SetValidateWithMask(bool validate);
+};
+
+class TqxTable : public TTable, public IqxExtendedDataSet
+{
+public:
+    explicit TqxTable(TComponent *owner);
+    ~TqxTable() override;
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+
+    TqxDataSetExtension &Extension() const override { return *x_; }
     const TqxTableFilterEvent &OnFilter() const { return onFilter_; }
     void SetOnFilter(const TqxTableFilterEvent &handler);
 
@@ -124,22 +125,7 @@ public:
     static const TMetaClass Class;
     const TMetaClass *ClassType() const override { return &Class; }
 
-    // Extension lists and events
-    TStrings *ControlType() const;
-    void SetControlType(const TStrings *lines);
-    TStrings *LookupFields() const;
-    void SetLookupFields(const TStrings *lines);
-    TStrings *LookupLinks() const;
-    void SetLookupLinks(const TStrings *lines);
-    TStrings *PictureMasks() const;
-    void SetPictureMasks(const TStrings *lines);
-    TqxOnFilterOptions OnFilterOptions() const;
-    void SetOnFilterOptions(TqxOnFilterOptions options);
     TqxDataSetExtension &Extension() const override { return *x_; }
-    TDataSetNotifyEvent OnFilterEscape;
-    TqxInvalidValueEvent OnInvalidValue;
-    bool ValidateWithMask() const;
-    void SetValidateWithMask(bool validate);
     const TqxQueryFilterEvent &OnFilter() const { return onFilter_; }
     void SetOnFilter(const TqxQueryFilterEvent &handler);
 
@@ -167,22 +153,7 @@ public:
     static const TMetaClass Class;
     const TMetaClass *ClassType() const override { return &Class; }
 
-    // Extension lists and events
-    TStrings *ControlType() const;
-    void SetControlType(const TStrings *lines);
-    TStrings *LookupFields() const;
-    void SetLookupFields(const TStrings *lines);
-    TStrings *LookupLinks() const;
-    void SetLookupLinks(const TStrings *lines);
-    TStrings *PictureMasks() const;
-    void SetPictureMasks(const TStrings *lines);
-    TqxOnFilterOptions OnFilterOptions() const;
-    void SetOnFilterOptions(TqxOnFilterOptions options);
     TqxDataSetExtension &Extension() const override { return *x_; }
-    TDataSetNotifyEvent OnFilterEscape;
-    TqxInvalidValueEvent OnInvalidValue;
-    bool ValidateWithMask() const;
-    void SetValidateWithMask(bool validate);
     const TqxStoredProcFilterEvent &OnFilter() const { return onFilter_; }
     void SetOnFilter(const TqxStoredProcFilterEvent &handler);
 
@@ -211,20 +182,7 @@ public:
     static const TMetaClass Class;
     const TMetaClass *ClassType() const override { return &Class; }
 
-    // Extension lists and events
-    TStrings *ControlType() const;
-    void SetControlType(const TStrings *lines);
-    TStrings *LookupFields() const;
-    void SetLookupFields(const TStrings *lines);
-    TStrings *LookupLinks() const;
-    void SetLookupLinks(const TStrings *lines);
-    TStrings *PictureMasks() const;
-    void SetPictureMasks(const TStrings *lines);
-    TqxOnFilterOptions OnFilterOptions() const;
-    void SetOnFilterOptions(TqxOnFilterOptions options);
     TqxDataSetExtension &Extension() const override { return *x_; }
-    TDataSetNotifyEvent OnFilterEscape;
-    TqxInvalidValueEvent OnInvalidValue;
     const TqxQBEFilterEvent &OnFilter() const { return onFilter_; }
     void SetOnFilter(const TqxQBEFilterEvent &handler);
 

@@ -71,19 +71,6 @@ TqxQBE::~TqxQBE()
     }
 }
 
-// ---- TqxQBE: the shared part ----------------------------------------------------------
-
-TStrings *TqxQBE::ControlType() const { return x_->ControlType.get(); }
-void TqxQBE::SetControlType(const TStrings *lines) { x_->ControlType->Assign(*lines); }
-TStrings *TqxQBE::LookupFields() const { return x_->LookupFields.get(); }
-void TqxQBE::SetLookupFields(const TStrings *lines) { x_->LookupFields->Assign(*lines); }
-TStrings *TqxQBE::LookupLinks() const { return x_->LookupLinks.get(); }
-void TqxQBE::SetLookupLinks(const TStrings *lines) { x_->LookupLinks->Assign(*lines); }
-TStrings *TqxQBE::PictureMasks() const { return x_->PictureMasks.get(); }
-void TqxQBE::SetPictureMasks(const TStrings *lines) { x_->PictureMasks->Assign(*lines); }
-TqxOnFilterOptions TqxQBE::OnFilterOptions() const { return x_->Options; }
-void TqxQBE::SetOnFilterOptions(TqxOnFilterOptions options) { x_->SetOptions(options); }
-
 // ---- TqxQBE: filtering ------------------------------------------------------------------
 
 void TqxQBE::SetOnFilter(const TqxQBEFilterEvent &handler)

@@ -37,21 +37,6 @@ const TClassRegistrar<TqxStoredProc> psRegistrar({
 } // namespace
 // clang-format on
 
-// ---- TqxQuery: the shared part ----------------------------------------------------------
-
-TStrings *TqxQuery::ControlType() const { return x_->ControlType.get(); }
-void TqxQuery::SetControlType(const TStrings *lines) { x_->ControlType->Assign(*lines); }
-TStrings *TqxQuery::LookupFields() const { return x_->LookupFields.get(); }
-void TqxQuery::SetLookupFields(const TStrings *lines) { x_->LookupFields->Assign(*lines); }
-TStrings *TqxQuery::LookupLinks() const { return x_->LookupLinks.get(); }
-void TqxQuery::SetLookupLinks(const TStrings *lines) { x_->LookupLinks->Assign(*lines); }
-TStrings *TqxQuery::PictureMasks() const { return x_->PictureMasks.get(); }
-void TqxQuery::SetPictureMasks(const TStrings *lines) { x_->PictureMasks->Assign(*lines); }
-TqxOnFilterOptions TqxQuery::OnFilterOptions() const { return x_->Options; }
-void TqxQuery::SetOnFilterOptions(TqxOnFilterOptions options) { x_->SetOptions(options); }
-bool TqxQuery::ValidateWithMask() const { return x_->ValidateWithMask; }
-void TqxQuery::SetValidateWithMask(bool validate) { x_->ValidateWithMask = validate; }
-
 TqxQuery::TqxQuery(TComponent *owner)
     : TQuery(owner)
     , x_(std::make_unique<TqxDataSetExtension>(this, false))
@@ -116,21 +101,6 @@ void TqxQuery::DoBeforePost()
     if (x_->ValidateWithMask)
         x_->ValidateMasks();
 }
-
-// ---- TqxStoredProc: the shared part ----------------------------------------------------------
-
-TStrings *TqxStoredProc::ControlType() const { return x_->ControlType.get(); }
-void TqxStoredProc::SetControlType(const TStrings *lines) { x_->ControlType->Assign(*lines); }
-TStrings *TqxStoredProc::LookupFields() const { return x_->LookupFields.get(); }
-void TqxStoredProc::SetLookupFields(const TStrings *lines) { x_->LookupFields->Assign(*lines); }
-TStrings *TqxStoredProc::LookupLinks() const { return x_->LookupLinks.get(); }
-void TqxStoredProc::SetLookupLinks(const TStrings *lines) { x_->LookupLinks->Assign(*lines); }
-TStrings *TqxStoredProc::PictureMasks() const { return x_->PictureMasks.get(); }
-void TqxStoredProc::SetPictureMasks(const TStrings *lines) { x_->PictureMasks->Assign(*lines); }
-TqxOnFilterOptions TqxStoredProc::OnFilterOptions() const { return x_->Options; }
-void TqxStoredProc::SetOnFilterOptions(TqxOnFilterOptions options) { x_->SetOptions(options); }
-bool TqxStoredProc::ValidateWithMask() const { return x_->ValidateWithMask; }
-void TqxStoredProc::SetValidateWithMask(bool validate) { x_->ValidateWithMask = validate; }
 
 TqxStoredProc::TqxStoredProc(TComponent *owner)
     : TStoredProc(owner)

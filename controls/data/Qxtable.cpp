@@ -57,21 +57,6 @@ TqxTable::~TqxTable()
     x_->FreeLookupTables();
 }
 
-// ---- TqxTable: the shared part ----------------------------------------------------------
-
-TStrings *TqxTable::ControlType() const { return x_->ControlType.get(); }
-void TqxTable::SetControlType(const TStrings *lines) { x_->ControlType->Assign(*lines); }
-TStrings *TqxTable::LookupFields() const { return x_->LookupFields.get(); }
-void TqxTable::SetLookupFields(const TStrings *lines) { x_->LookupFields->Assign(*lines); }
-TStrings *TqxTable::LookupLinks() const { return x_->LookupLinks.get(); }
-void TqxTable::SetLookupLinks(const TStrings *lines) { x_->LookupLinks->Assign(*lines); }
-TStrings *TqxTable::PictureMasks() const { return x_->PictureMasks.get(); }
-void TqxTable::SetPictureMasks(const TStrings *lines) { x_->PictureMasks->Assign(*lines); }
-TqxOnFilterOptions TqxTable::OnFilterOptions() const { return x_->Options; }
-void TqxTable::SetOnFilterOptions(TqxOnFilterOptions options) { x_->SetOptions(options); }
-bool TqxTable::ValidateWithMask() const { return x_->ValidateWithMask; }
-void TqxTable::SetValidateWithMask(bool validate) { x_->ValidateWithMask = validate; }
-
 // ---- TqxTable: filters ------------------------------------------------------------------
 
 void TqxTable::SetOnFilter(const TqxTableFilterEvent &handler)

@@ -9,6 +9,7 @@
 #include "platform/ui/printers.h"
 #include "platform/ui/testing.h"
 #include "platform/ui/testing_environment.h"
+#include "tests/support/tools.h"
 
 #include <gtest/gtest.h>
 
@@ -439,22 +440,9 @@ TEST_F(QxRichEditTest, ClickingALinkAsksOnURLOpen)
 
 // ---- Printing --------------------------------------------------------------------------------------
 
-std::string RunCommand(const std::string &command)
-{
-    std::string output;
-    if (FILE *pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, n);
-        pclose(pipe);
-    }
-    return output;
-}
-
 TEST_F(QxRichEditTest, PrintsInsideTheMargins)
 {
-    if (std::system("command -v pdftotext >/dev/null 2>&1") != 0)
+    if (!HaveTool("pdftotext"))
         GTEST_SKIP() << "pdftotext is not installed (tools/bootstrap installs it)";
     std::string text;
     for (int i = 1; i <= 100; ++i)
@@ -470,12 +458,12 @@ TEST_F(QxRichEditTest, PrintsInsideTheMargins)
     edit->Print(edit->PrintJobName());
     Printer()->SetOutputFileName("");
     // With one-inch margins a letter page holds 9 inches: 100 rows need three pages.
-    std::string info = RunCommand("pdfinfo '" + pdf + "'");
+    std::string info = CommandOutput("pdfinfo '" + pdf + "'");
     size_t pagesAt = info.find("Pages:");
     ASSERT_NE(pagesAt, std::string::npos) << info;
     EXPECT_EQ(std::stoi(info.substr(pagesAt + 6)), 3);
     // The first word stands two inches (144 points) from the left and one from the top.
-    std::string boxes = RunCommand("pdftotext -bbox -f 1 -l 1 '" + pdf + "' -");
+    std::string boxes = CommandOutput("pdftotext -bbox -f 1 -l 1 '" + pdf + "' -");
     size_t word = boxes.find("<word xMin=\"");
     ASSERT_NE(word, std::string::npos) << boxes;
     double xMin = std::stod(boxes.substr(word + 12));

@@ -5,6 +5,7 @@
 #include "platform/ui/printers.h"
 #include "platform/ui/testing.h"
 #include "platform/ui/testing_environment.h"
+#include "tests/support/tools.h"
 
 #include <gtest/gtest.h>
 
@@ -402,22 +403,9 @@ TEST_F(RichEditTest, ChangeEventsFollowTheEventMask)
 
 // ---- Printing ----------------------------------------------------------------------------------
 
-std::string RunCommand(const std::string &command)
-{
-    std::string output;
-    if (FILE *pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, n);
-        pclose(pipe);
-    }
-    return output;
-}
-
 TEST_F(RichEditTest, PrintsThreePagesToPdfWithTheRightBreaks)
 {
-    if (std::system("command -v pdftotext >/dev/null 2>&1") != 0)
+    if (!HaveTool("pdftotext"))
         GTEST_SKIP() << "pdftotext is not installed (tools/bootstrap installs it)";
     // 150 numbered lines of 12 points on letter pages with no margins: about
     // 60 lines a page, so three pages.
@@ -435,11 +423,11 @@ TEST_F(RichEditTest, PrintsThreePagesToPdfWithTheRightBreaks)
     Printer()->SetOutputFileName("");
     ASSERT_TRUE(std::filesystem::exists(pdf));
 
-    std::string info = RunCommand("pdfinfo '" + pdf + "'");
+    std::string info = CommandOutput("pdfinfo '" + pdf + "'");
     size_t pagesAt = info.find("Pages:");
     ASSERT_NE(pagesAt, std::string::npos) << info;
     EXPECT_EQ(std::stoi(info.substr(pagesAt + 6)), 3) << info;
-    std::string all = RunCommand("pdftotext -layout '" + pdf + "' -");
+    std::string all = CommandOutput("pdftotext -layout '" + pdf + "' -");
     std::vector<std::string> pages;
     std::stringstream split(all);
     for (std::string page; std::getline(split, page, '\f');)

@@ -1,6 +1,7 @@
 #include "platform/rich/rtf.h"
 
 #include "platform/rtl/utf8.h"
+#include "tests/support/tools.h"
 
 #include <gtest/gtest.h>
 
@@ -350,27 +351,6 @@ TEST(RtfHostile, HugeNumbersAreClamped)
 
 // ---- Independent readers and writers ------------------------------------------------------------
 
-std::string RunTool(const std::string &command, const std::string &input)
-{
-    std::filesystem::path in = std::filesystem::temp_directory_path() / ("rtf-tool-" + std::to_string(getpid()));
-    std::ofstream(in, std::ios::binary) << input;
-    std::string output;
-    if (FILE *pipe = popen((command + " < " + in.string() + " 2>/dev/null").c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, n);
-        pclose(pipe);
-    }
-    std::filesystem::remove(in);
-    return output;
-}
-
-bool HaveTool(const char *name)
-{
-    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 std::string Squeeze(const std::string &text)
 {
     std::string out;
@@ -405,7 +385,7 @@ TEST(RtfIndependentReaders, PandocReadsOurTextBack)
 {
     if (!HaveTool("pandoc"))
         GTEST_SKIP() << "pandoc is not installed (tools/bootstrap installs it)";
-    std::string text = RunTool("pandoc -f rtf -t plain --wrap=none", WriteRtf(SampleDocument()));
+    std::string text = CommandOutput("pandoc -f rtf -t plain --wrap=none", WriteRtf(SampleDocument()));
     EXPECT_EQ(Squeeze(text), Squeeze("Café crème € 5 Привет and {braces} \\ too last line"));
 }
 
@@ -414,7 +394,7 @@ TEST(RtfIndependentReaders, UnrtfReadsOurTextBack)
     if (!HaveTool("unrtf"))
         GTEST_SKIP() << "unrtf is not installed (tools/bootstrap installs it)";
     // unrtf's plain text is Latin-1; its HTML carries every character.
-    std::string html = RunTool("unrtf --html --nopict", WriteRtf(SampleDocument()));
+    std::string html = CommandOutput("unrtf --html --nopict", WriteRtf(SampleDocument()));
     size_t body = html.find("<body>");
     ASSERT_NE(body, std::string::npos) << html;
     std::string text;
@@ -446,7 +426,7 @@ TEST(RtfIndependentReaders, PandocsRtfReadsIntoTheSameTextAndFormats)
 {
     if (!HaveTool("pandoc"))
         GTEST_SKIP() << "pandoc is not installed (tools/bootstrap installs it)";
-    std::string rtf = RunTool("pandoc -f markdown -t rtf -s",
+    std::string rtf = CommandOutput("pandoc -f markdown -t rtf -s",
         "Plain **bold** and *italic* caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\n\nSecond paragraph\n");
     ASSERT_TRUE(IsRtf(rtf)) << rtf;
     TRichDocument document = ReadRtf(rtf);

@@ -22,6 +22,11 @@ TqxValidityPictureSource validityPictures = nullptr;
 
 } // namespace
 
+TqxInvalidValueEvent qxGetInvalidValueEvent(const TObject *dataset)
+{
+    return GetEventProp<TDataSet *, TField *>(dataset, "OnInvalidValue");
+}
+
 TStrings *qxGetPictureMasksList(const TObject *c) { return ListProp(c, "PictureMasks"); }
 TStrings *qxGetControlTypeList(const TObject *c) { return ListProp(c, "ControlType"); }
 TStrings *qxGetLookupFieldsList(const TObject *c) { return ListProp(c, "LookupFields"); }

@@ -3,7 +3,11 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/rtl/events.h"
+
 class TComponent;
+class TDataSet;
+class TField;
 class TObject;
 class TStrings;
 class TMetaClass;
@@ -20,6 +24,8 @@ class TMetaClass;
 //   PictureMasks   FieldName TAB Mask TAB AutoFill TAB Use ("T" or "F")
 
 // Properties by name: null, empty or 0 when the class does not publish them.
+using TqxInvalidValueEvent = TEvent<TDataSet *, TField *>;
+TqxInvalidValueEvent qxGetInvalidValueEvent(const TObject *dataset);
 TStrings *qxGetPictureMasksList(const TObject *component);
 TStrings *qxGetControlTypeList(const TObject *component);
 TStrings *qxGetLookupFieldsList(const TObject *component);

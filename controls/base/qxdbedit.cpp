@@ -1,5 +1,8 @@
 #include "controls/base/qxdbedit.h"
 
+#include "controls/base/Qxcomdb.h"
+#include "controls/base/Qxcommon.h"
+#include "controls/base/Qxdatsrc.h"
 #include "controls/base/Qxdate.h"
 #include "controls/base/Qxpict.h"
 #include "controls/base/qxdrawing.h"
@@ -12,6 +15,8 @@
 #include "platform/ui/services.h"
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 
 const TMetaClass TqxDBPicture::Class { "TqxDBPicture", &TPersistent::Class };
 const TMetaClass TqxCustomMaskEdit::Class { "TqxCustomMaskEdit", &TCustomMaskEdit::Class };
@@ -39,6 +44,8 @@ using P = TPublish<TqxDBEdit>;
 const TClassRegistrar<TqxDBEdit> editRegistrar({
     //             name                 names               getter                          setter                            default     stored
     P::Boolean   ("AutoFillDate",                           &TqxDBEdit::AutoFillDate,       &TqxDBEdit::SetAutoFillDate,      true),
+    P::String    ("DataField",                              &TqxDBEdit::DataField,          &TqxDBEdit::SetDataField,         ""),
+    P::Component ("DataSource",                             &TqxDBEdit::DataSource,         &TqxDBEdit::SetDataSource),
     P::Persistent("Picture",                                &TqxDBEdit::Picture,            &TqxDBEdit::SetPicture,                       &TqxDBEdit::IsPictureStored),
     P::Boolean   ("ReadOnly",                               &TqxDBEdit::ReadOnly,           &TqxDBEdit::SetReadOnly,          false),
     P::Boolean   ("ShowVertScrollBar",                      &TqxDBEdit::ShowVertScrollBar,  &TqxDBEdit::SetShowVertScrollBar, false),
@@ -79,11 +86,90 @@ TqxDBPicture::TqxDBPicture(TqxCustomMaskEdit *edit)
 {
 }
 
+bool TqxDBPicture::Bound(TObject *&dataset, std::string &fieldName) const
+{
+    auto *edit = dynamic_cast<const TqxDBCustomEdit *>(edit_);
+    if (!edit || !edit->Bound())
+        return false;
+    dataset = edit->DataLink()->DataSet();
+    fieldName = edit->DataField();
+    return true;
+}
+
+std::string TqxDBPicture::PictureMask() const
+{
+    TObject *dataset;
+    std::string field;
+    if (!Bound(dataset, field))
+        return pictureMask_;
+    bool autoFill, use;
+    std::string mask;
+    qxGetPictureMaskEntry(dataset, field, true, autoFill, use, mask);
+    return mask;
+}
+
+void TqxDBPicture::SetPictureMask(const std::string &mask)
+{
+    TObject *dataset;
+    std::string field;
+    if (!Bound(dataset, field)) {
+        pictureMask_ = mask;
+        return;
+    }
+    // A picture the table itself defines wins over the list's.
+    bool autoFill, use;
+    std::string listed, withTable;
+    qxGetPictureMaskEntry(dataset, field, false, autoFill, use, listed);
+    qxGetPictureMaskEntry(dataset, field, true, autoFill, use, withTable);
+    if (withTable != listed && !withTable.empty()) {
+        MessageBox(nullptr, "Picture mask already defined in Paradox table. ", "Warning", MB_OK | MB_ICONWARNING);
+        return;
+    }
+    pictureMask_ = mask;
+    qxSetPictureMaskEntry(dataset, field, mask, true, false, false, true, autoFill_);
+}
+
+bool TqxDBPicture::AutoFill() const
+{
+    TObject *dataset;
+    std::string field;
+    if (!Bound(dataset, field))
+        return autoFill_;
+    bool autoFill, use;
+    std::string mask;
+    qxGetPictureMaskEntry(dataset, field, true, autoFill, use, mask);
+    return mask.empty() ? autoFill_ : autoFill;
+}
+
+void TqxDBPicture::SetAutoFill(bool autoFill)
+{
+    autoFill_ = autoFill;
+    TObject *dataset;
+    std::string field;
+    if (Bound(dataset, field))
+        qxSetPictureMaskEntry(dataset, field, "", false, true, false, true, autoFill);
+}
+
+bool TqxDBPicture::AllowInvalidExit() const
+{
+    TObject *dataset;
+    std::string field;
+    return !Bound(dataset, field) && allowInvalidExit_;
+}
+
+void TqxDBPicture::SetAllowInvalidExit(bool allow)
+{
+    TObject *dataset;
+    std::string field;
+    if (!Bound(dataset, field))
+        allowInvalidExit_ = allow;
+}
+
 void TqxDBPicture::Assign(const TPersistent *source)
 {
     if (auto *picture = dynamic_cast<const TqxDBPicture *>(source)) {
-        pictureMask_ = picture->pictureMask_;
-        autoFill_ = picture->autoFill_;
+        SetPictureMask(picture->PictureMask());
+        SetAutoFill(picture->AutoFill());
         return;
     }
     TPersistent::Assign(source);
@@ -133,6 +219,16 @@ bool TqxCustomMaskEdit::PictureActive() const
 {
     return m->usePictureMask && !m->picture.PictureMask().empty();
 }
+
+namespace
+{
+// Puts the record of a bound edit in edit (AutoEdit permitting).
+void EditLinkOf(TControl *edit)
+{
+    if (auto *link = reinterpret_cast<TFieldDataLink *>(edit->Perform(CM_GETDATALINK, 0, 0)))
+        link->Edit();
+}
+} // namespace
 
 bool TqxCustomMaskEdit::CheckText(const std::string &text)
 {
@@ -236,13 +332,19 @@ void TqxCustomMaskEdit::KeyPress(char32_t &key)
             key = 0;
         return;
     }
-    const bool readOnly = TCustomEdit::ReadOnly();
     if (key == VK_BACK) {
-        if (OnCheckValue && !readOnly) {
+        EditLinkOf(this);
+        if (OnCheckValue && !TCustomEdit::ReadOnly()) {
+            // What the window will make of the text: the selection goes, or
+            // else the character before the caret.
             std::u32string text = Chars(Text());
-            const int caret = SelStart();
-            if (caret > 0 && caret <= static_cast<int>(text.size()))
-                text.erase(static_cast<size_t>(caret - 1), 1);
+            const int length = static_cast<int>(text.size());
+            const int start = std::clamp(SelStart(), 0, length);
+            const int selected = std::clamp(SelLength(), 0, length - start);
+            if (selected > 0)
+                text.erase(static_cast<size_t>(start), static_cast<size_t>(selected));
+            else if (start > 0)
+                text.erase(static_cast<size_t>(start - 1), 1);
             CheckText(Utf8(text));
         }
         return;
@@ -266,15 +368,19 @@ void TqxCustomMaskEdit::KeyPress(char32_t &key)
         && static_cast<int>(proposed.size()) > oldLength)
         return;
 
-    TqxPictureValidator validator(m->picture.PictureMask(), m->picture.AutoFill());
+    const bool autoFill = m->picture.AutoFill();
+    TqxPictureValidator validator(m->picture.PictureMask(), autoFill);
     std::string filled = Utf8(proposed);
-    const TqxPicResult result = validator.MatchPicture(filled, m->picture.AutoFill());
+    const TqxPicResult result = validator.MatchPicture(filled, autoFill);
     bool passes = true;
+    bool readOnly = TCustomEdit::ReadOnly();
     switch (result) {
     case prComplete:
     case prAmbiguous:
     case prIncomplete:
     case prIncompNoFill: {
+        EditLinkOf(this);
+        readOnly = TCustomEdit::ReadOnly();
         const bool complete = result == prComplete || result == prAmbiguous;
         const int newLength = static_cast<int>(Utf8Length(filled));
         int caret;
@@ -358,14 +464,41 @@ bool TqxCustomMaskEdit::WantsKey(uint16_t key) const
 // ---- The library's edit -------------------------------------------------------------------
 
 struct TqxDBCustomEdit::Impl {
+    TFieldDataLink link;
     TAlignment alignment = taLeftJustify; // the field's; an unbound edit has none
     bool focused = false;
     int margin = 1; // new-style controls keep one pixel
     std::string savedText; // given back by Reset
     bool autoFillDate = true;
     TqxEditDataType unboundDataType = qxDefault;
-    bool readOnly = false;
+    bool busy = false; // a descendant rewrites the text
+    bool showingField = false; // the text being set is the field's, not the user's
+    int textOffset = 0; // where Paint starts the text inside the rectangle it hands DrawText
 };
+
+namespace
+{
+// Marks the text being set as the field's own, so that it is no edit of the user.
+class ShowingField
+{
+public:
+    explicit ShowingField(bool &flag)
+        : flag_(flag)
+        , old_(std::exchange(flag, true))
+    {
+    }
+    ~ShowingField() { flag_ = old_; }
+
+private:
+    bool &flag_;
+    bool old_;
+};
+
+bool IsExactly(const TField *field, const TMetaClass &cls)
+{
+    return field && field->ClassType() == &cls;
+}
+} // namespace
 
 TqxDBCustomEdit::TqxDBCustomEdit(TComponent *owner)
     : TqxCustomMaskEdit(owner)
@@ -374,17 +507,32 @@ TqxDBCustomEdit::TqxDBCustomEdit(TComponent *owner)
     // The window opens for editing only when ReadOnly says so (Loaded) or a
     // key is typed into an edit that is not read-only.
     TCustomEdit::SetReadOnly(true);
+    p->link.SetControl(this);
+    p->link.OnDataChange = [this](TObject *) { DataChange(); };
+    p->link.OnEditingChange = [this](TObject *) { EditingChange(); };
+    p->link.OnUpdateData = [this](TObject *) { UpdateData(); };
+    p->link.OnFocus = [this](TObject *) {
+        if (CanFocus())
+            SetFocus();
+    };
 }
 
-TqxDBCustomEdit::~TqxDBCustomEdit() = default;
+TqxDBCustomEdit::~TqxDBCustomEdit()
+{
+    // The link's handlers call into this edit; none may run while it goes.
+    p->link.OnDataChange.Clear();
+    p->link.OnEditingChange.Clear();
+    p->link.OnUpdateData.Clear();
+    p->link.SetDataSource(nullptr);
+}
 
 bool TqxDBCustomEdit::ReadOnly() const
 {
-    return p->readOnly;
+    return p->link.ReadOnly();
 }
 void TqxDBCustomEdit::SetReadOnly(bool readOnly)
 {
-    p->readOnly = readOnly;
+    p->link.SetReadOnly(readOnly);
     TCustomEdit::SetReadOnly(readOnly);
 }
 bool TqxDBCustomEdit::AutoFillDate() const
@@ -403,31 +551,105 @@ void TqxDBCustomEdit::SetUnboundDataType(TqxEditDataType type)
 {
     p->unboundDataType = type;
 }
+
+TqxDataSource *TqxDBCustomEdit::DataSource() const
+{
+    return dynamic_cast<TqxDataSource *>(p->link.DataSource());
+}
+void TqxDBCustomEdit::SetDataSource(TDataSource *source)
+{
+    if (source && source != p->link.DataSource())
+        TCustomEdit::SetReadOnly(true);
+    p->link.SetDataSource(source);
+    if (source)
+        source->FreeNotification(this);
+}
+std::string TqxDBCustomEdit::DataField() const
+{
+    return p->link.FieldName();
+}
+void TqxDBCustomEdit::SetDataField(const std::string &name)
+{
+    if (!ComponentState().Contains(csDesigning))
+        DropMaxLengthOfField();
+    p->link.SetFieldName(name);
+}
+TField *TqxDBCustomEdit::Field() const
+{
+    return p->link.Field();
+}
+TFieldDataLink *TqxDBCustomEdit::DataLink() const
+{
+    return &p->link;
+}
+bool TqxDBCustomEdit::Bound() const
+{
+    return p->link.DataSource() && p->link.DataSet() && !p->link.FieldName().empty();
+}
+
+// A MaxLength that came from the old field's size goes with the field.
+void TqxDBCustomEdit::DropMaxLengthOfField()
+{
+    const TField *field = p->link.Field();
+    if (field && field->DataType() == ftString && field->Size() == MaxLength())
+        SetMaxLength(0);
+}
+
 bool TqxDBCustomEdit::IsDateEdit() const
 {
+    if (const TField *field = p->link.Field())
+        return IsExactly(field, TDateField::Class);
     return p->unboundDataType == qxEdtDate;
 }
 bool TqxDBCustomEdit::IsTimeEdit() const
 {
+    if (const TField *field = p->link.Field())
+        return IsExactly(field, TTimeField::Class);
     return p->unboundDataType == qxEdtTime;
 }
 bool TqxDBCustomEdit::IsDateTimeEdit() const
 {
+    if (const TField *field = p->link.Field())
+        return IsExactly(field, TDateTimeField::Class);
     return p->unboundDataType == qxEdtDateTime;
+}
+bool TqxDBCustomEdit::IsMemoEdit() const
+{
+    const TField *field = p->link.Field();
+    return field && field->IsBlob() && field->DataType() == ftMemo;
 }
 bool TqxDBCustomEdit::IsPictureStored() const
 {
-    return !Picture()->PictureMask().empty();
+    return !Bound() && !Picture()->PictureMask().empty();
+}
+bool TqxDBCustomEdit::Busy() const
+{
+    return p->busy;
+}
+void TqxDBCustomEdit::SetBusy(bool busy)
+{
+    p->busy = busy;
+}
+bool TqxDBCustomEdit::EditFocused() const
+{
+    return p->focused;
 }
 
 void TqxDBCustomEdit::SetModifiedState(bool modified)
 {
+    if (modified && p->link.Field() && (p->link.ReadOnly() || p->link.Field()->ReadOnly()))
+        return;
+    if (modified)
+        p->link.Modified();
     SetModified(modified);
 }
 
 void TqxDBCustomEdit::Reset()
 {
-    SetText(p->savedText);
+    if (p->link.Field())
+        p->link.Reset();
+    else
+        SetText(p->savedText);
     SelectAll();
     SetModified(false);
     if (OnCheckValue)
@@ -437,8 +659,86 @@ void TqxDBCustomEdit::Reset()
 void TqxDBCustomEdit::Loaded()
 {
     TqxCustomMaskEdit::Loaded();
-    if (!p->readOnly)
+    if (!ComponentState().Contains(csDesigning))
+        DropMaxLengthOfField();
+    if (!p->link.DataSource() && !p->link.ReadOnly())
         TCustomEdit::SetReadOnly(false);
+}
+
+void TqxDBCustomEdit::Notification(TComponent *component, TOperation operation)
+{
+    TqxCustomMaskEdit::Notification(component, operation);
+    if (operation == opRemove && component && component == p->link.DataSource())
+        SetDataSource(nullptr);
+}
+
+void TqxDBCustomEdit::DataChange()
+{
+    ShowingField showing(p->showingField);
+    TField *field = p->link.Field();
+    if (!field) {
+        p->alignment = taLeftJustify;
+        if (IsMasked())
+            SetEditMask("");
+        SetText(ComponentState().Contains(csDesigning) ? Name() : std::string());
+        return;
+    }
+    if (p->alignment != field->Alignment()) {
+        SetText("");
+        p->alignment = field->Alignment();
+    }
+    // Setting a mask moves the caret; only a new one is set.
+    if (!PictureActive() && EditMask() != field->EditMask())
+        SetEditMask(field->EditMask());
+    if (!ComponentState().Contains(csDesigning) && field->DataType() == ftString && MaxLength() == 0)
+        SetMaxLength(field->Size());
+    if ((p->focused || IsMemoEdit()) && p->link.CanModify())
+        SetText(IsMemoEdit() ? field->AsString() : field->Text());
+    else
+        SetText(GetFieldDisplayText());
+    SetModified(false);
+}
+
+void TqxDBCustomEdit::EditingChange()
+{
+    TCustomEdit::SetReadOnly(!p->link.Editing());
+}
+
+void TqxDBCustomEdit::UpdateData()
+{
+    if (TCustomEdit::ReadOnly())
+        return;
+    TField *field = p->link.Field();
+    TDataSet *dataset = p->link.DataSet();
+    const std::string value = GetValueText();
+    if (PictureActive() && qxGetValidateWithMask(dataset) != 0) {
+        if (!CheckText(value)) {
+            if (TqxInvalidValueEvent onInvalid = qxGetInvalidValueEvent(dataset))
+                onInvalid(dataset, field);
+            else
+                throw EDBEditError("Invalid input value.  Use escape key to abandon changes");
+        }
+    } else {
+        ValidateEdit();
+    }
+    if (!Modified())
+        return;
+    if (IsMemoEdit()) {
+        field->SetAsString(Text());
+        return;
+    }
+    if (!p->link.Editing() && !qxIsCalcOrLookupField(field))
+        return;
+    if (field->DataType() == ftDateTime && PictureActive() && qxIsDateText(value)) {
+        // The picture asks for the date alone: its time of day, if the text
+        // has one, comes from the general conversion.
+        TDateTime date = 0, whole = 0;
+        qxTryScanDate(value, date);
+        TryStrToDateTime(value, whole);
+        field->SetAsDateTime(std::trunc(date) + (whole - std::trunc(whole)));
+        return;
+    }
+    field->SetText(value);
 }
 
 void TqxDBCustomEdit::CreateParams(TCreateParams &params)
@@ -462,6 +762,9 @@ void TqxDBCustomEdit::Dispatch(TMessage &message)
         return WMPaste(message);
     case WM_CUT:
         return WMCut(message);
+    case CM_GETDATALINK:
+        message.Result = reinterpret_cast<LRESULT>(&p->link);
+        return;
     default:
         return TqxCustomMaskEdit::Dispatch(message);
     }
@@ -469,7 +772,12 @@ void TqxDBCustomEdit::Dispatch(TMessage &message)
 
 bool TqxDBCustomEdit::EditCanModify()
 {
-    return true;
+    TField *field = p->link.Field();
+    if (!field)
+        return true;
+    if (p->link.Edit())
+        return true;
+    return !p->link.ReadOnly() && qxIsCalcOrLookupField(field) && !field->ReadOnly() && field->DataSet()->CanModify();
 }
 bool TqxDBCustomEdit::CanTypeText() const
 {
@@ -489,9 +797,9 @@ std::string TqxDBCustomEdit::GetValueText() const
     return Text();
 }
 
-void TqxDBCustomEdit::DrawText(TCanvas *canvas, const TRect &rect, const std::string &text, uint32_t)
+void TqxDBCustomEdit::DrawText(TCanvas *canvas, const TRect &rect, const std::string &text, uint32_t flags)
 {
-    canvas->TextRect(rect, rect.Left, rect.Top, text);
+    qxDrawCellText(canvas, rect, p->textOffset, 1, text, 0, flags);
 }
 
 bool TqxDBCustomEdit::GetShowButton() const
@@ -499,6 +807,15 @@ bool TqxDBCustomEdit::GetShowButton() const
     return false;
 }
 void TqxDBCustomEdit::SetShowButton(bool) { }
+std::string TqxDBCustomEdit::GetFieldDisplayText() const
+{
+    const TField *field = p->link.Field();
+    return field ? field->DisplayText() : std::string();
+}
+bool TqxDBCustomEdit::GetMappedDisplayText(const std::string &, std::string &) const
+{
+    return false;
+}
 int TqxDBCustomEdit::ButtonWidth() const
 {
     return 0;
@@ -508,24 +825,56 @@ int TqxDBCustomEdit::ButtonLeft() const
     return ClientWidth() - 1;
 }
 
+void TqxDBCustomEdit::KeyDown(uint16_t &key, TShiftState shift)
+{
+    TqxCustomMaskEdit::KeyDown(key, shift);
+    if (key == 0 || !p->link.Field())
+        return;
+    if (key == VK_DELETE || (key == VK_INSERT && shift.Contains(ssShift))) {
+        p->link.Edit();
+        SetModifiedState(true);
+    }
+}
+
 void TqxDBCustomEdit::KeyPress(char32_t &key)
 {
+    TField *field = p->link.Field();
     const bool typing = key >= 32 || key == VK_BACK;
     if (typing) {
-        if (p->readOnly) {
+        auto *source = p->link.DataSource();
+        const TDataSetState state = p->link.DataSet() ? p->link.DataSet()->State() : dsInactive;
+        if (TCustomEdit::ReadOnly() && source && !source->AutoEdit() && state != dsEdit && state != dsInsert) {
             key = 0;
             return;
         }
-        if (TCustomEdit::ReadOnly())
-            TCustomEdit::SetReadOnly(false);
+        if (!source) {
+            if (p->link.ReadOnly()) {
+                key = 0;
+                return;
+            }
+            if (TCustomEdit::ReadOnly())
+                TCustomEdit::SetReadOnly(false);
+        } else if (field && qxIsCalcOrLookupField(field) && !p->link.ReadOnly()) {
+            if (!field->DataSet()->CanModify()) {
+                key = 0;
+                return;
+            }
+            field->DataSet()->Edit();
+            if (TCustomEdit::ReadOnly())
+                TCustomEdit::SetReadOnly(false);
+        }
     }
 
     if (key == U' ' && p->autoFillDate && !KeyboardShiftState().Contains(ssCtrl)
-        && !(PictureActive() && Picture()->AutoFill()) && FillDateTime()) {
-        key = 0;
-        if (OnCheckValue)
-            CheckText(Text());
-        return;
+        && !(PictureActive() && Picture()->AutoFill())) {
+        if (IsDateEdit() || IsTimeEdit() || IsDateTimeEdit())
+            p->link.Edit();
+        if (FillDateTime()) {
+            key = 0;
+            if (OnCheckValue)
+                CheckText(Text());
+            return;
+        }
     }
 
     const char32_t before = key;
@@ -535,19 +884,29 @@ void TqxDBCustomEdit::KeyPress(char32_t &key)
             SetModifiedState(true);
         return;
     }
+    std::string mapped;
+    if (field && key >= 32 && !GetMappedDisplayText(field->AsString(), mapped) && !field->IsValidChar(key)) {
+        MessageBeep(0);
+        key = 0;
+        return;
+    }
 
     switch (key) {
     case VK_BACK:
     case 22:
     case 24:
-        if (!CanTypeText())
+        if (!CanTypeText()) {
             key = 0;
-        else
+        } else {
+            p->link.Edit();
             SetModifiedState(true);
+        }
         break;
     case VK_RETURN:
-        if (WantReturns())
+        if (WantReturns()) {
+            p->link.Edit();
             SetModifiedState(true);
+        }
         break;
     case VK_ESCAPE:
         Reset();
@@ -556,10 +915,12 @@ void TqxDBCustomEdit::KeyPress(char32_t &key)
         break;
     default:
         if (key >= 32) {
-            if (!CanTypeText())
+            if (!CanTypeText()) {
                 key = 0;
-            else
+            } else {
+                p->link.Edit();
                 SetModifiedState(true);
+            }
         }
         break;
     }
@@ -578,7 +939,7 @@ bool TqxDBCustomEdit::FillDateTime()
     const bool allSelected = SelStart() == 0 && SelLength() == length;
     if (!allSelected && (caret != length || SelLength() != 0))
         return false;
-    if (p->readOnly) {
+    if (p->link.ReadOnly() || (p->link.Field() && !p->link.Editing())) {
         MessageBeep(0);
         return true;
     }
@@ -703,24 +1064,35 @@ bool TqxDBCustomEdit::FillDateTime()
 
 void TqxDBCustomEdit::Change()
 {
-    SetModifiedState(true);
+    if (!p->link.DataSource() && !p->showingField)
+        SetModifiedState(true);
     TqxCustomMaskEdit::Change();
 }
 
 void TqxDBCustomEdit::DoEnter()
 {
-    SetModified(false);
+    if (!p->link.DataSource())
+        SetModified(false);
     TqxCustomMaskEdit::DoEnter();
+}
+
+// Focused, the edit shows the field's text to edit; else its display text.
+void TqxDBCustomEdit::SetFocusedFlag(bool focused)
+{
+    if (p->focused == focused)
+        return;
+    p->focused = focused;
+    if (p->alignment != taLeftJustify && !IsMasked())
+        Invalidate();
+    if (p->link.Field())
+        p->link.Reset();
 }
 
 void TqxDBCustomEdit::CMEnter(TMessage &message)
 {
-    if (!p->focused) {
-        p->focused = true;
-        if (p->alignment != taLeftJustify)
-            Invalidate();
-    }
-    p->savedText = Text();
+    SetFocusedFlag(true);
+    if (!p->link.DataSource())
+        p->savedText = Text();
     TqxCustomMaskEdit::CMEnter(message);
     if (!CanTypeText())
         Invalidate();
@@ -728,9 +1100,19 @@ void TqxDBCustomEdit::CMEnter(TMessage &message)
 
 void TqxDBCustomEdit::CMExit(TMessage &message)
 {
+    const bool modified = Modified();
+    try {
+        p->link.UpdateRecord();
+    } catch (...) {
+        SelectAll();
+        if (CanFocus())
+            SetFocus();
+        SetModified(modified);
+        throw;
+    }
     TqxCustomMaskEdit::CMExit(message);
     if (!InvalidExit()) {
-        p->focused = false;
+        SetFocusedFlag(false);
         SetSelStart(0);
     }
     if (!CanTypeText())
@@ -739,10 +1121,13 @@ void TqxDBCustomEdit::CMExit(TMessage &message)
 
 void TqxDBCustomEdit::WMPaste(TMessage &message)
 {
-    if (p->readOnly)
-        return;
-    if (TCustomEdit::ReadOnly())
-        TCustomEdit::SetReadOnly(false);
+    if (!p->link.DataSource()) {
+        if (p->link.ReadOnly())
+            return;
+        if (TCustomEdit::ReadOnly())
+            TCustomEdit::SetReadOnly(false);
+    }
+    p->link.Edit();
     const int oldCaret = SelStart();
     const int oldLength = GetTextLen();
     TqxCustomMaskEdit::Dispatch(message);
@@ -756,6 +1141,7 @@ void TqxDBCustomEdit::WMPaste(TMessage &message)
 
 void TqxDBCustomEdit::WMCut(TMessage &message)
 {
+    p->link.Edit();
     TqxCustomMaskEdit::Dispatch(message);
     SetModifiedState(true);
     if (OnCheckValue)
@@ -810,7 +1196,8 @@ void TqxDBCustomEdit::Paint()
         x = (GetShowButton() ? ButtonLeft() : textRect.Right) - width - m - 1;
     else if (p->alignment == taCenter)
         x = (textRect.Left + textRect.Right - width) / 2;
-    qxDrawCellText(canvas, textRect, x - textRect.Left, 1, text, 0, WordWrap() ? qxdcWordWrap : 0);
+    p->textOffset = x - textRect.Left;
+    DrawText(canvas, textRect, text, WordWrap() ? qxdcWordWrap : 0);
     if (highlighted)
         canvas->DrawFocusRect(textRect);
 }

@@ -4,6 +4,11 @@
 #include "platform/rtl/events.h"
 #include "platform/ui/mask.h"
 
+class TField;
+class TFieldDataLink;
+class TDataSource;
+class TqxDataSource;
+
 #include <memory>
 #include <string>
 
@@ -11,7 +16,8 @@
 // masks, an OnCheckValue event, date and time filled in on the space key, and
 // its own painting while it is not being edited. Unbound, ReadOnly decides
 // whether it can be edited at all: it starts read-only and opens only when
-// ReadOnly is false.
+// ReadOnly is false. Bound to a field, the window is editable only while its
+// link edits the record, and typing puts the link in edit.
 
 class TqxCustomMaskEdit;
 
@@ -20,7 +26,8 @@ enum TqxEditDataType { qxDefault, qxEdtDate, qxEdtTime, qxEdtDateTime };
 // Sender, and whether the text passes the picture.
 using TqxValidateEvent = TEvent<TObject *, bool>;
 
-// An edit's picture settings.
+// An edit's picture settings. While the edit is bound to a field they live
+// in the dataset's PictureMasks list, read and written there.
 class TqxDBPicture : public TPersistent
 {
 public:
@@ -29,15 +36,17 @@ public:
     const TMetaClass *ClassType() const override { return &Class; }
     void Assign(const TPersistent *source) override; // PictureMask and AutoFill only
 
-    const std::string &PictureMask() const { return pictureMask_; }
-    void SetPictureMask(const std::string &mask) { pictureMask_ = mask; }
-    bool AutoFill() const { return autoFill_; }
-    void SetAutoFill(bool autoFill) { autoFill_ = autoFill; }
-    bool AllowInvalidExit() const { return allowInvalidExit_; }
-    void SetAllowInvalidExit(bool allow) { allowInvalidExit_ = allow; }
+    std::string PictureMask() const;
+    void SetPictureMask(const std::string &mask);
+    bool AutoFill() const;
+    void SetAutoFill(bool autoFill);
+    bool AllowInvalidExit() const; // false while bound
+    void SetAllowInvalidExit(bool allow);
     TqxCustomMaskEdit *Edit() const { return edit_; }
 
 private:
+    // The dataset and field whose PictureMasks entry holds the settings.
+    bool Bound(TObject *&dataset, std::string &fieldName) const;
     std::string pictureMask_;
     bool autoFill_ = true;
     bool allowInvalidExit_ = false;
@@ -114,15 +123,35 @@ public:
     // Resources keep the picture of an unbound edit that has a mask.
     bool IsPictureStored() const;
 
-    // Kinds of value
+    // Data
+    TqxDataSource *DataSource() const; // null for a source of another class
+    void SetDataSource(TDataSource *source);
+    std::string DataField() const;
+    void SetDataField(const std::string &name);
+    TField *Field() const;
+    TFieldDataLink *DataLink() const;
+    bool Bound() const; // a data source, a dataset and a field name
+
+    // Kinds of value: by the field's class, or by UnboundDataType
     bool IsDateEdit() const;
     bool IsTimeEdit() const;
     bool IsDateTimeEdit() const;
+    bool IsMemoEdit() const;
 
 protected:
     void Loaded() override;
+    void Notification(TComponent *component, TOperation operation) override;
     void CreateParams(TCreateParams &params) override;
     void Dispatch(TMessage &message) override;
+    // The link's handlers; the combos show values their own way.
+    virtual void DataChange();
+    virtual void EditingChange();
+    virtual void UpdateData();
+    // Raised while a descendant rewrites the text, so that the link's
+    // changes do not reach it.
+    bool Busy() const;
+    void SetBusy(bool busy);
+    bool EditFocused() const;
     virtual bool EditCanModify();
     virtual bool CanTypeText() const;
     virtual TRect GetTextRect() const;
@@ -130,9 +159,13 @@ protected:
     virtual void DrawText(TCanvas *canvas, const TRect &rect, const std::string &text, uint32_t flags);
     virtual bool GetShowButton() const;
     virtual void SetShowButton(bool show);
+    virtual std::string GetFieldDisplayText() const;
+    // A display text for a stored value, for edits that map one to the other.
+    virtual bool GetMappedDisplayText(const std::string &value, std::string &displayText) const;
     virtual int ButtonWidth() const;
     virtual int ButtonLeft() const;
 
+    void KeyDown(uint16_t &key, TShiftState shift) override;
     void KeyPress(char32_t &key) override;
     void Change() override;
     void DoEnter() override;
@@ -149,6 +182,8 @@ private:
     struct Impl;
     std::unique_ptr<Impl> const p;
     bool FillDateTime();
+    void SetFocusedFlag(bool focused);
+    void DropMaxLengthOfField();
 };
 
 class TqxDBEdit : public TqxDBCustomEdit

@@ -321,6 +321,14 @@ std::string GetMethodName(const TObject *instance, const std::string &name)
     return NeedKind(instance, name, { pkEvent }).GetHandlerName(instance);
 }
 
+std::any GetEventValue(const TObject *instance, const std::string &name, const std::type_info &signature)
+{
+    const TPropInfo *prop = instance ? GetPropInfo(instance, name) : nullptr;
+    if (!prop || prop->Kind != pkEvent || !prop->EventSignature || *prop->EventSignature != signature || !prop->GetEvent)
+        return {};
+    return prop->GetEvent(instance);
+}
+
 const THandlerInfo *FindHandler(const TMetaClass &metaClass, const std::string &name)
 {
     for (const TMetaClass *c = &metaClass; c; c = c->ClassParent())

@@ -148,6 +148,7 @@ struct TPropInfo {
     const std::type_info *EventSignature = nullptr;
     std::function<std::string(const TObject *)> GetHandlerName;
     std::function<void(TObject *, const THandlerInfo *, TObject *root)> BindHandler;
+    std::function<std::any(const TObject *)> GetEvent; // a copy of the TEvent
 
     // Adds names by which an integer property may be given (colours).
     TPropInfo &&WithIdents(const TIdentMap &idents) &&
@@ -400,6 +401,7 @@ template <typename T> struct TPublish {
         p.EventSignature = &typeid(void(A...));
         p.GetHandlerName
             = [member](const TObject *o) { return (static_cast<const T *>(o)->*member).HandlerName(); };
+        p.GetEvent = [member](const TObject *o) { return std::any(static_cast<const T *>(o)->*member); };
         p.BindHandler = [member](TObject *o, const THandlerInfo *h, TObject *root) {
             TEvent<A...> &event = static_cast<T *>(o)->*member;
             if (!h)
@@ -490,6 +492,14 @@ TObject *GetObjectProp(
     const TObject *instance, const std::string &name); // strings, persistent, collection, component
 void SetObjectProp(TObject *instance, const std::string &name, TObject *value);
 std::string GetMethodName(const TObject *instance, const std::string &name); // an event's handler name
+// The event itself, when the instance publishes one of that name and
+// signature; an unassigned event otherwise.
+std::any GetEventValue(const TObject *instance, const std::string &name, const std::type_info &signature);
+template <typename... A> TEvent<A...> GetEventProp(const TObject *instance, const std::string &name)
+{
+    std::any value = GetEventValue(instance, name, typeid(void(A...)));
+    return value.has_value() ? std::any_cast<TEvent<A...>>(value) : TEvent<A...>();
+}
 
 // The names of an enumeration's values and a set's elements.
 std::string GetEnumName(const TPropInfo &prop, int64_t value); // "" when out of range

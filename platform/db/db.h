@@ -142,6 +142,10 @@ public:
     bool Required() const { return required_; }
     void SetRequired(bool required) { required_ = required; }
     bool CanModify() const;
+    // Whether the character may be typed into the field's text: numbers take
+    // digits and signs (and their decimal separator and exponent), the rest
+    // take anything.
+    bool IsValidChar(char32_t c) const;
     // Gives the focus to the control that shows this field.
     void FocusControl();
 

@@ -2,6 +2,7 @@
 #include "platform/db/db.h"
 
 #include "platform/classes/typinfo.h"
+#include "platform/rtl/formatsettings.h"
 #include "platform/rtl/sysutils.h"
 
 #include <algorithm>
@@ -284,6 +285,25 @@ void TField::SetLookupDataSet(TDataSet *dataSet)
     lookupDataSet_ = dataSet;
     if (dataSet)
         dataSet->FreeNotification(this);
+}
+
+bool TField::IsValidChar(char32_t c) const
+{
+    const bool digitOrSign = (c >= U'0' && c <= U'9') || c == U'+' || c == U'-';
+    switch (dataType_) {
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+        return digitOrSign;
+    case ftFloat:
+    case ftCurrency:
+        return digitOrSign || c == FormatSettings.DecimalSeparator || c == U'E' || c == U'e';
+    case ftBCD:
+        return digitOrSign || c == FormatSettings.DecimalSeparator;
+    default:
+        return true;
+    }
 }
 
 bool TField::CanModify() const

@@ -166,6 +166,36 @@ TEST_F(QxDBEdit, PictureFillsLiteralsAndChecksBackspace)
     EXPECT_TRUE(edit->CheckText("abc"));
 }
 
+TEST_F(QxDBEdit, TheBackspaceCheckSeesTheTextTheEditWillHave)
+{
+    edit->Picture()->SetPictureMask("##-##");
+    TypeText(edit, "1234");
+    ASSERT_EQ(edit->Text(), "12-34");
+
+    // A selection goes as a whole: "4" is left, which does not fill the picture.
+    checks.clear();
+    edit->SetSelStart(0);
+    edit->SetSelLength(4);
+    PressKey(edit, VK_BACK, U'\b');
+    EXPECT_EQ(edit->Text(), "4");
+    EXPECT_EQ(checks, (std::vector<bool> { false }));
+
+    // At the start nothing goes, and the text still passes.
+    edit->SetText("12-34");
+    checks.clear();
+    edit->SetSelStart(0);
+    PressKey(edit, VK_BACK, U'\b');
+    EXPECT_EQ(edit->Text(), "12-34");
+    EXPECT_EQ(checks, (std::vector<bool> { true }));
+
+    // Everything selected leaves an empty text, which passes.
+    checks.clear();
+    edit->SelectAll();
+    PressKey(edit, VK_BACK, U'\b');
+    EXPECT_EQ(edit->Text(), "");
+    EXPECT_EQ(checks, (std::vector<bool> { true }));
+}
+
 TEST_F(QxDBEdit, PasteAppliesThePictureAndCutMarksModified)
 {
     edit->Picture()->SetPictureMask("&&&");

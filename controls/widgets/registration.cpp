@@ -1,6 +1,7 @@
 #include "controls/widgets/registration.h"
 
 #include "controls/base/registration.h"
+#include "controls/widgets/qxdbcomb.h"
 #include "controls/widgets/qxdbdatetimepicker.h"
 #include "controls/widgets/qxdbgrid.h"
 #include "controls/widgets/qxmemo.h"
@@ -22,6 +23,10 @@ void RegisterControlsWidgetsClasses()
         // qxdbdatetimepicker
         &TqxCalendarOptions::Class, &TqxPopupCalendar::Class, &TqxDateComboButton::Class,
         &TqxDBCustomDateTimePicker::Class, &TqxDBDateTimePicker::Class,
+        // qxdotdot
+        &TqxComboDlgButton::Class, &TqxDBCustomCombo::Class,
+        // qxdbcomb
+        &TqxPopupListbox::Class, &TqxDBComboBox::Class,
         // qxriched
         &TqxPrintMargins::Class, &TqxCustomRichEdit::Class, &TqxDBRichEdit::Class, &TqxRulerPanel::Class,
         // qxTrackIcon

@@ -52,11 +52,6 @@ bool CurrentMatchesKeys(TTable *table, const std::vector<std::string> &keys)
 
 bool qxHasField(const TDataSet *dataset, const std::string &name) { return dataset && dataset->FindField(name); }
 
-bool qxIsCalcOrLookupField(const TField *field)
-{
-    return field->FieldKind() == fkCalculated || field->FieldKind() == fkLookup;
-}
-
 bool qxIsNonPhysicalField(const TField *field)
 {
     return qxIsCalcOrLookupField(field) || !dynamic_cast<const TBDEDataSet *>(field->DataSet());

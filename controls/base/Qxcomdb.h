@@ -13,7 +13,12 @@
 // (Qxcommon.h), so any dataset that publishes the same names takes part.
 
 bool qxHasField(const TDataSet *dataset, const std::string &name); // ignoring case
-bool qxIsCalcOrLookupField(const TField *field);
+// Inline, so that the bound edit can ask it without linking this unit (and the
+// engine behind it) into programs that only use the edit unbound.
+inline bool qxIsCalcOrLookupField(const TField *field)
+{
+    return field->FieldKind() == fkCalculated || field->FieldKind() == fkLookup;
+}
 bool qxIsNonPhysicalField(const TField *field); // calculated, lookup, or not of an engine dataset
 bool qxIsQueryModeTable(const TDataSet *dataset); // a TqxTable whose Query has lines
 // A blob field shown as rich text: its ControlType line says ";RichEdit", or

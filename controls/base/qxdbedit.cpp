@@ -2,7 +2,6 @@
 
 #include "controls/base/Qxcomdb.h"
 #include "controls/base/Qxcommon.h"
-#include "controls/base/Qxdatsrc.h"
 #include "controls/base/Qxdate.h"
 #include "controls/base/Qxpict.h"
 #include "controls/base/qxdrawing.h"
@@ -552,9 +551,12 @@ void TqxDBCustomEdit::SetUnboundDataType(TqxEditDataType type)
     p->unboundDataType = type;
 }
 
-TqxDataSource *TqxDBCustomEdit::DataSource() const
+// The library's data source lives with the datasets, which this library
+// cannot depend on: it is known by its class name.
+TDataSource *TqxDBCustomEdit::DataSource() const
 {
-    return dynamic_cast<TqxDataSource *>(p->link.DataSource());
+    TDataSource *source = p->link.DataSource();
+    return source && qxInheritsFromName(source->ClassType(), "TqxDataSource") ? source : nullptr;
 }
 void TqxDBCustomEdit::SetDataSource(TDataSource *source)
 {

@@ -7,7 +7,6 @@
 class TField;
 class TFieldDataLink;
 class TDataSource;
-class TqxDataSource;
 
 #include <memory>
 #include <string>
@@ -124,7 +123,7 @@ public:
     bool IsPictureStored() const;
 
     // Data
-    TqxDataSource *DataSource() const; // null for a source of another class
+    TDataSource *DataSource() const; // null unless it is a TqxDataSource
     void SetDataSource(TDataSource *source);
     std::string DataField() const;
     void SetDataField(const std::string &name);

@@ -1,6 +1,5 @@
 #include "controls/base/registration.h"
 
-#include "controls/base/Qxdatsrc.h"
 #include "controls/base/Qxintl.h"
 #include "controls/base/Qxtypes.h"
 #include "controls/base/qxdbedit.h"
@@ -9,7 +8,7 @@
 void RegisterControlsBaseClasses()
 {
     RegisterUiClasses();
-    RegisterClasses({ &TqxDataSource::Class, &TqxDBPicture::Class, &TqxCustomMaskEdit::Class, &TqxDBCustomEdit::Class, &TqxDBEdit::Class,
+    RegisterClasses({ &TqxDBPicture::Class, &TqxCustomMaskEdit::Class, &TqxDBCustomEdit::Class, &TqxDBEdit::Class,
         &TqxIntlTexts::Class, &TqxFilterDialogIntl::Class, &TqxDBRichEditIntl::Class, &TqxRichEditMenuLabels::Class,
         &TqxRichEditPopupMenuLabels::Class, &TqxRichEditParagraphDlg::Class, &TqxRichEditTabDlg::Class,
         &TqxMonthCalendarIntl::Class, &TqxSearchDialogIntl::Class, &TqxLocateDialogIntl::Class,

@@ -1,7 +1,6 @@
 #include "controls/widgets/qxdbcomb.h"
 
 #include "controls/base/Qxcommon.h"
-#include "controls/base/Qxdatsrc.h"
 #include "controls/base/Qxstr.h"
 #include "controls/widgets/qxwidgets_p.h"
 #include "platform/classes/typinfo.h"

@@ -748,13 +748,8 @@ private:
 
 void MakeMonthCalendar(TWinControl *control, const TCreateParams &params)
 {
-    const bool dropDown = params.WndParent == GetDesktopWindow();
-    auto *widget = new TMonthCalWidget(control, dropDown ? nullptr : TQtBoundary::ParentWidgetFor(control));
-    if (dropDown) {
-        // A window of its own that never takes the focus from the control it drops from.
-        widget->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
-        widget->setAttribute(Qt::WA_ShowWithoutActivating);
-    }
+    auto *widget = new TMonthCalWidget(control, TQtBoundary::ParentWidgetFor(control, params));
+    TQtBoundary::MakeDropDown(widget, params);
     widget->setAutoFillBackground(false);
     TQtBoundary::SetWidget(control, widget);
 }

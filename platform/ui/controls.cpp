@@ -1904,6 +1904,20 @@ QWidget *TQtBoundary::ParentWidgetFor(const TControl *control)
     return control->d->parent ? ClientWidget(control->d->parent) : nullptr;
 }
 
+QWidget *TQtBoundary::ParentWidgetFor(const TControl *control, const TCreateParams &params)
+{
+    return params.WndParent == GetDesktopWindow() ? nullptr : ParentWidgetFor(control);
+}
+
+bool TQtBoundary::MakeDropDown(QWidget *widget, const TCreateParams &params)
+{
+    if (params.WndParent != GetDesktopWindow())
+        return false;
+    widget->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+    widget->setAttribute(Qt::WA_ShowWithoutActivating);
+    return true;
+}
+
 uint16_t VirtualKeyOf(const QKeyEvent *event)
 {
     int key = event->key();

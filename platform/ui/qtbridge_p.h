@@ -66,6 +66,13 @@ struct TQtBoundary {
     static void SetWidget(TControl *control, QWidget *widget);
     static void SetClientWidget(TWinControl *control, QWidget *client);
     static QWidget *ParentWidgetFor(const TControl *control);
+    // A window whose CreateParams name the desktop as WndParent drops down from
+    // another control (a combo's list, a picker's calendar): its widget has no
+    // parent, and MakeDropDown turns it into a frameless window of its own that
+    // is shown without being activated and never takes the focus from the
+    // control it drops from. MakeDropDown answers whether params ask for one.
+    static QWidget *ParentWidgetFor(const TControl *control, const TCreateParams &params);
+    static bool MakeDropDown(QWidget *widget, const TCreateParams &params);
 
     static void KeyPress(TWidgetLink &link, QKeyEvent *event);
     static void KeyRelease(TWidgetLink &link, QKeyEvent *event);

@@ -1738,13 +1738,9 @@ void TCustomListBox::CreateParams(TCreateParams &params)
 
 void TCustomListBox::CreateWindowHandle(const TCreateParams &params)
 {
-    const bool dropDown = params.WndParent == GetDesktopWindow();
-    auto *view = new TBridge<QListView>(this, dropDown ? nullptr : TQtBoundary::ParentWidgetFor(this));
-    if (dropDown) {
-        view->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
-        view->setAttribute(Qt::WA_ShowWithoutActivating);
+    auto *view = new TBridge<QListView>(this, TQtBoundary::ParentWidgetFor(this, params));
+    if (TQtBoundary::MakeDropDown(view, params))
         view->setFocusPolicy(Qt::NoFocus);
-    }
     b->model = new TListBoxModel(b->items.get(), view);
     view->setModel(b->model);
     view->setItemDelegate(new TListBoxDelegate(this, view));

@@ -345,9 +345,9 @@ public:
 
 // ---- List boxes -------------------------------------------------------------------
 
-// A list box whose CreateParams name the desktop as WndParent is a window of
-// its own (a drop-down list): placed in screen coordinates, shown without
-// being activated, and never taking the focus from the control it drops from.
+// A list box whose CreateParams name the desktop as WndParent is a drop-down
+// list: a window of its own, placed in screen coordinates, shown without being
+// activated, and never taking the focus from the control it drops from.
 
 class TCustomListBox : public TWinControl
 {

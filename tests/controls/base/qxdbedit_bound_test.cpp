@@ -1,6 +1,6 @@
 // The library's edit on the fields of a real SQLite table, typed into as a
 // person types.
-#include "controls/base/Qxdatsrc.h"
+#include "controls/data/Qxdatsrc.h"
 #include "controls/base/qxdbedit.h"
 
 #include "platform/classes/typinfo.h"

@@ -2,7 +2,7 @@
 // the keys and the mouse a person uses.
 #include "controls/widgets/qxdbcomb.h"
 
-#include "controls/base/Qxdatsrc.h"
+#include "controls/data/Qxdatsrc.h"
 #include "platform/db/dbtables.h"
 #include "platform/rtl/formatsettings.h"
 #include "platform/ui/forms.h"

@@ -102,7 +102,7 @@ int ScrollBarWidth() { return 16; }
 
 // The grid's options that the picker reads, by their bit in TqxDBGridOptions.
 constexpr int dgAlwaysShowEditor = 1;
-constexpr int dgTabs = 9;
+constexpr int dgTabs = 7;
 
 } // namespace
 

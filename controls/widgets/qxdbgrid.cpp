@@ -6,6 +6,7 @@
 #include "controls/base/Qxcomui.h"
 #include "controls/base/Qxintl.h"
 #include "controls/base/qxdrawing.h"
+#include "controls/widgets/qxdbdatetimepicker.h"
 #include "controls/widgets/qxmemo.h"
 #include "platform/classes/typinfo.h"
 #include "platform/rich/rtf.h"
@@ -80,6 +81,7 @@ const TClassRegistrar<TqxDBGrid> gridRegistrar({
     PG::Event   ("OnMemoOpen",            &TqxDBGrid::OnMemoOpen),
     PG::Event   ("OnMemoClose",           &TqxDBGrid::OnMemoClose),
     PG::Event   ("OnMultiSelectRecord",   &TqxDBGrid::OnMultiSelectRecord),
+    PG::Event   ("OnCreateDateTimePicker", &TqxDBGrid::OnCreateDateTimePicker),
     PC::Event   ("OnLeftColChanged",      &TqxCustomDBGrid::OnLeftColChanged),
     PC::Event   ("OnRowChanged",          &TqxCustomDBGrid::OnRowChanged),
     PC::Event   ("OnCellChanged",         &TqxCustomDBGrid::OnCellChanged),
@@ -132,6 +134,12 @@ bool SameText(const std::string &a, const std::string &b)
         && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
                return std::tolower(x) == std::tolower(y);
            });
+}
+
+bool IsDateTimeField(const TField *field)
+{
+    TFieldType t = field->DataType();
+    return t == ftDate || t == ftTime || t == ftDateTime;
 }
 
 std::string Lower(std::string s)
@@ -281,7 +289,18 @@ TqxDBGrid::TqxDBGrid(TComponent *owner)
 {
 }
 
-TqxDBGrid::~TqxDBGrid() = default;
+TqxDBGrid::~TqxDBGrid()
+{
+    // The named edit controls belong to their form: they leave the grid
+    // before its window goes.
+    for (TWinControl *control : boundControls_) {
+        control->RemoveFreeNotification(this);
+        if (control->Parent() == this) {
+            control->Hide();
+            control->SetParent(nullptr);
+        }
+    }
+}
 
 void TqxDBGrid::SetFixedCols(int count)
 {
@@ -316,7 +335,9 @@ bool TqxDBGrid::IsCustomCell(int col, int row)
         return false;
     std::string type, parameters;
     GetControlInfo(field->FieldName(), type, parameters);
-    return type == "Bitmap" || type == "ImageIndex" || type == "CheckBox" || qxIsEditControlType(type);
+    if (type == "Bitmap" || type == "ImageIndex" || type == "CheckBox" || qxIsEditControlType(type))
+        return true;
+    return !editControlOptions_.Contains(ecoDisableDateTimePicker) && IsDateTimeField(field);
 }
 
 bool TqxDBGrid::IsSelectedCheckBoxColumn(int dataCol)
@@ -788,6 +809,13 @@ void TqxDBGrid::ShowMemoDialog()
 
 void TqxDBGrid::KeyDown(uint16_t &key, TShiftState shift)
 {
+    // Alt+Down opens a combo's list, a picker's calendar.
+    if (key == VK_DOWN && shift.Contains(ssAlt) && cellControl_ && cellControl_->Visible() && cellControl_->Parent() == this) {
+        cellControl_->SetFocus();
+        qxPostKeyWithModifier(cellControl_->Handle(), VK_DOWN, VK_MENU);
+        key = 0;
+        return;
+    }
     TqxCustomDBGrid::KeyDown(key, shift);
     if (key == 0 || !link_->Active())
         return;
@@ -805,6 +833,14 @@ void TqxDBGrid::KeyDown(uint16_t &key, TShiftState shift)
             ToggleCheckBox(Col(), Row());
             key = 0;
         }
+        return;
+    }
+    const bool visibleControl = cellControl_ && cellControl_->Visible() && cellControl_->Parent() == this;
+    if (visibleControl && (key == VK_F2 || qxIsCharKey(key)) && !memo) {
+        if (key == VK_F2)
+            cellControl_->SetFocus();
+        else
+            SendKeyToControl(key, shift);
         return;
     }
     if (memo && key == VK_F2) {
@@ -872,4 +908,305 @@ void TqxDBGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
             && hadAnchor && ds->BookmarkValid(anchorBefore))
             SelectRange(anchorBefore);
     }
+}
+
+// ---- Cell controls ----------------------------------------------------------------------------
+
+bool TqxDBGrid::EditingAllowed() const
+{
+    return options_.Contains(dgEditing) && !readOnly_;
+}
+
+TCustomForm *TqxDBGrid::OwnerForm() const
+{
+    if (editControlOptions_.Contains(ecoSearchOwnerForm))
+        for (TComponent *c = Owner(); c; c = c->Owner())
+            if (auto *form = dynamic_cast<TCustomForm *>(c))
+                return form;
+    return GetParentForm(this);
+}
+
+TCustomEdit *TqxDBGrid::FindEditControl(const std::string &name)
+{
+    if (name.empty())
+        return nullptr;
+    TComponent *found = nullptr;
+    if (size_t dot = name.find('.'); dot != std::string::npos) {
+        TDataSet *ds = link_->DataSet();
+        if (ds && ds->Owner())
+            found = ds->Owner()->FindComponent(name.substr(dot + 1));
+    } else if (TCustomForm *form = OwnerForm())
+        found = form->FindComponent(name);
+    return dynamic_cast<TCustomEdit *>(found);
+}
+
+TWinControl *TqxDBGrid::CellControlOf(int dataCol)
+{
+    TField *field = GetColField(dataCol);
+    if (!field)
+        return nullptr;
+    TStrings *lines = controlInfoInDataset_ ? qxGetControlTypeList(link_->DataSet()) : controlType_.get();
+    if (lines && !editControlOptions_.Contains(ecoDisableCustomControls)) {
+        for (int i = 0; i < lines->Count(); ++i) {
+            const std::string &line = lines->Strings(i);
+            if (qxItem(line, ';', 1) != field->FieldName() || !qxIsEditControlType(qxItem(line, ';', 2)))
+                continue;
+            TCustomEdit *control = FindEditControl(qxItem(line, ';', 3));
+            // A control of the record view form edits there, not in the grid.
+            TCustomForm *form = control ? GetParentForm(control) : nullptr;
+            if (control && !(form && form != GetParentForm(this) && qxInheritsFromName(form->ClassType(), "TqxRecordViewForm")))
+                return control;
+            break;
+        }
+    }
+    if (IsDateTimeField(field) && !editControlOptions_.Contains(ecoDisableDateTimePicker))
+        return picker_;
+    return nullptr;
+}
+
+void TqxDBGrid::AttachControl(TWinControl *control, TField *field)
+{
+    if (control->Parent() != this)
+        control->SetParent(this);
+    if (qxGetDataSourceProp(control) != DataSource())
+        qxSetDataSourceProp(control, DataSource());
+    if (!SameText(qxGetDataFieldProp(control), field->FieldName()))
+        qxSetDataFieldProp(control, field->FieldName());
+    control->SetCtl3D(false);
+    if (auto *edit = dynamic_cast<TCustomEdit *>(control))
+        edit->SetBorderStyle(bsNone);
+    if (std::find(boundControls_.begin(), boundControls_.end(), control) == boundControls_.end() && control != picker_) {
+        boundControls_.push_back(control);
+        control->FreeNotification(this);
+    }
+}
+
+void TqxDBGrid::BindCellControls()
+{
+    if ((controlsBound_ && !ComponentState().Contains(csDesigning)) || editControlOptions_.Contains(ecoDisableCustomControls))
+        return;
+    if (DataSource() && DataSource()->ComponentState().Contains(csDesigning))
+        return;
+    TStrings *lines = controlInfoInDataset_ ? qxGetControlTypeList(link_->DataSet()) : controlType_.get();
+    if (!lines)
+        return;
+    controlsBound_ = true;
+    for (int i = 0; i < lines->Count(); ++i) {
+        const std::string &line = lines->Strings(i);
+        const std::string type = qxItem(line, ';', 2);
+        if (qxItemCount(line, ';') < 2 || !(qxIsEditControlType(type) || type == "RichEdit"))
+            continue;
+        TCustomEdit *control = FindEditControl(qxItem(line, ';', 3));
+        if (!control)
+            continue;
+        control->Hide();
+        control->SetParent(this);
+        qxSetDataSourceProp(control, DataSource());
+        qxSetDataFieldProp(control, qxItem(line, ';', 1));
+        control->SetCtl3D(false);
+        control->SetFont(Font());
+        control->SetBorderStyle(bsNone);
+        if (std::find(boundControls_.begin(), boundControls_.end(), control) == boundControls_.end()) {
+            boundControls_.push_back(control);
+            control->FreeNotification(this);
+        }
+    }
+}
+
+void TqxDBGrid::Loaded()
+{
+    TqxCustomDBGrid::Loaded();
+    BindCellControls();
+}
+
+void TqxDBGrid::Notification(TComponent *component, TOperation operation)
+{
+    TqxCustomDBGrid::Notification(component, operation);
+    if (operation != opRemove)
+        return;
+    boundControls_.erase(std::remove(boundControls_.begin(), boundControls_.end(), component), boundControls_.end());
+    if (component == cellControl_)
+        cellControl_ = nullptr;
+    if (component == picker_)
+        picker_ = nullptr;
+}
+
+void TqxDBGrid::DoCreateDateTimePicker()
+{
+    OnCreateDateTimePicker(this, picker_);
+}
+
+void TqxDBGrid::ColEnter()
+{
+    TField *field = SelectedField();
+    if (field && !ComponentState().Contains(csDesigning)) {
+        TWinControl *control = CellControlOf(SelectedIndex());
+        if (control && control != picker_ && EditingAllowed()) {
+            AttachControl(control, field);
+        } else if (!control || control == picker_) {
+            if (IsDateTimeField(field) && !editControlOptions_.Contains(ecoDisableDateTimePicker)) {
+                if (!picker_) {
+                    picker_ = new TqxDBDateTimePicker(this);
+                    picker_->SetVisible(false);
+                    DoCreateDateTimePicker();
+                }
+                picker_->SetReadOnly(field->ReadOnly() || ColumnReadOnlyBySelected(SelectedIndex()));
+                picker_->Hide();
+                AttachControl(picker_, field);
+                picker_->Perform(WM_SIZE, 0, 0);
+            }
+        }
+    }
+    TqxCustomDBGrid::ColEnter();
+}
+
+void TqxDBGrid::ColExit()
+{
+    TCustomForm *form = GetParentForm(this);
+    TWinControl *active = form ? form->ActiveControl() : nullptr;
+    if (cellControl_ && (active == this || active == cellControl_))
+        HideControls();
+    TqxCustomDBGrid::ColExit();
+}
+
+void TqxDBGrid::HideControls()
+{
+    TWinControl *control = cellControl_;
+    if (!control || !control->Visible() || control->Parent() != this)
+        return;
+    // The focus goes back to the grid, so that keys keep reaching it.
+    if (control->Focused())
+        SetFocus();
+    control->Hide();
+    cellControlCol_ = cellControlRow_ = -1;
+}
+
+void TqxDBGrid::FlushEdit()
+{
+    TqxCustomDBGrid::FlushEdit();
+    if (cellControl_ && cellControl_->Visible())
+        cellControl_->Perform(CM_EXIT, 0, 0);
+}
+
+void TqxDBGrid::DoExit()
+{
+    // Only when the focus left the grid and what it holds.
+    TWinControl *focus = FindControl(GetFocus());
+    if (!focus || !ContainsControl(focus)) {
+        HideControls();
+        HideEditor();
+    }
+    TqxCustomDBGrid::DoExit();
+}
+
+void TqxDBGrid::TopLeftChanged()
+{
+    TqxCustomDBGrid::TopLeftChanged();
+    // The control follows its cell, or goes when the cell scrolled away.
+    if (cellControl_ && cellControl_->Visible() && cellControl_->Parent() == this) {
+        TRect r = CellRect(cellControlCol_, cellControlRow_);
+        if (r.IsEmpty())
+            HideControls();
+        else
+            cellControl_->SetBounds(r.Left, r.Top, r.Width(), r.Height());
+    }
+}
+
+bool TqxDBGrid::PlaceCellControl(int col, int row, const TRect &rect)
+{
+    if (col != Col() || row != Row() || row < titleOffset_ || col < indicatorOffset_ || !link_->Active()
+        || editControlOptions_.Contains(ecoDisableCustomControls) || !EditingAllowed())
+        return false;
+    TDataSet *ds = link_->DataSet();
+    if (!ds || ds->IsEmpty())
+        return false;
+    TWinControl *control = CellControlOf(col - indicatorOffset_);
+    if (!control)
+        return false;
+    if (ComponentState().Contains(csDesigning))
+        return false;
+    cellControl_ = control;
+    TCustomForm *form = GetParentForm(this);
+    TWinControl *active = form ? form->ActiveControl() : nullptr;
+    auto follow = [&] {
+        if (control->Left() != rect.Left || control->Top() != rect.Top || control->Width() != rect.Width()
+            || control->Height() != rect.Height())
+            control->SetBounds(rect.Left, rect.Top, rect.Width(), rect.Height());
+        cellControlCol_ = col;
+        cellControlRow_ = row;
+    };
+    // The user is typing in it: only its place follows the cell.
+    if (control->Parent() == this && active == control) {
+        follow();
+        return true;
+    }
+    if (!((Focused() || options_.Contains(dgAlwaysShowSelection)) && active == this))
+        return false;
+    if (control->Visible() && control->Parent() == this && cellControlCol_ == col && cellControlRow_ == row) {
+        control->Invalidate();
+        return true;
+    }
+    if (control->Parent() != this) {
+        control->SetParent(this);
+        control->SetCtl3D(false);
+        if (auto *edit = dynamic_cast<TCustomEdit *>(control))
+            edit->SetBorderStyle(bsNone);
+    }
+    follow();
+    control->Show();
+    // Set again each time: a control may have made its window anew.
+    TakeTabsOf(control);
+    if (options_.Contains(dgAlwaysShowEditor)) {
+        control->SetFocus();
+        control->Invalidate();
+    }
+    return true;
+}
+
+void TqxDBGrid::DrawCell(int col, int row, const TRect &rect, TGridDrawState state)
+{
+    if (PlaceCellControl(col, row, rect))
+        return;
+    TqxCustomDBGrid::DrawCell(col, row, rect, state);
+}
+
+void TqxDBGrid::SendKeyToControl(uint16_t key, TShiftState shift)
+{
+    TWinControl *control = cellControl_;
+    if (!control || !control->Visible())
+        return;
+    control->SetFocus();
+    if (!control->Focused())
+        return;
+    (void)shift;
+    // The control reads the key as held down, as a key of its own would be.
+    TKeyboardState saved, pressed;
+    GetKeyboardState(saved);
+    pressed = saved;
+    pressed[key & 0xFF] |= 0x80;
+    SetKeyboardState(pressed);
+    try {
+        control->Perform(WM_KEYDOWN, key, 0);
+    } catch (...) {
+        SetKeyboardState(saved);
+        throw;
+    }
+    SetKeyboardState(saved);
+}
+
+void TqxDBGrid::WMChar(TMessage &message)
+{
+    const auto key = static_cast<char32_t>(message.WParam);
+    // A control over the cell takes the typing; only Escape stays with the grid.
+    if (link_->Active() && EditingAllowed() && (key == 8 || key >= 32)
+        && (IsMemoCell(Col(), Row()) || IsCustomCell(Col(), Row()))) {
+        if (cellControl_ && cellControl_->Visible() && cellControl_->Parent() == this) {
+            cellControl_->SetFocus();
+            if (cellControl_->Focused())
+                cellControl_->Perform(WM_CHAR, key, 0);
+        }
+        message.Result = 1;
+        return;
+    }
+    TqxCustomDBGrid::WMChar(message);
 }

@@ -12,6 +12,9 @@
 class TqxDBGrid;
 class TqxMemoDlg;
 class TMemo;
+class TCustomEdit;
+class TCustomForm;
+class TqxDBCustomDateTimePicker;
 
 using TqxSelectRecordEvent = TEvent<TObject *, bool, bool &>;
 using TqxMemoCloseEvent = TEvent<TObject *, bool>;
@@ -19,6 +22,7 @@ class TqxMemoDialog;
 using TqxMemoOpenEvent = TEvent<TObject *, TqxMemoDialog *>;
 using TqxOnInitMemoDlgEvent = TEvent<TqxMemoDlg *>;
 using TqxMemoUserButtonEvent = TEvent<TqxMemoDlg *, TMemo *>;
+using TqxCreateDTPEvent = TEvent<TObject *, TqxDBCustomDateTimePicker *>;
 
 // Shows and edits a long text field in a modal dialog.
 class TqxMemoDialog : public TComponent
@@ -111,9 +115,20 @@ public:
     void ToggleCheckBox(int col, int row);
     void ShowMemoDialog();
 
+    // Cell controls: the edit control or date/time picker over the current
+    // cell, and the grid's own picker once a date cell needed it.
+    TWinControl *CellControl() const { return cellControl_; }
+    TqxDBCustomDateTimePicker *DateTimePicker() const { return picker_; }
+    // The control a data column edits in (null: the in-place editor or none).
+    TWinControl *CellControlOf(int dataCol);
+    // The edit control named in a control-type line: on the owner form, or,
+    // for "Owner.Name", among the components of the dataset's owner.
+    TCustomEdit *FindEditControl(const std::string &name);
+
     TqxSelectRecordEvent OnMultiSelectRecord;
     TqxMemoOpenEvent OnMemoOpen;
     TqxMemoCloseEvent OnMemoClose;
+    TqxCreateDTPEvent OnCreateDateTimePicker;
 
 protected:
     void SetColumnAttributes() override;
@@ -129,6 +144,28 @@ protected:
     void KeyDown(uint16_t &key, TShiftState shift) override;
     void KeyPress(char32_t &key) override;
     void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+    void DrawCell(int col, int row, const TRect &rect, TGridDrawState state) override;
+    void ColEnter() override;
+    void ColExit() override;
+    void HideControls() override;
+    void FlushEdit() override;
+    void DoExit() override;
+    void Loaded() override;
+    void Notification(TComponent *component, TOperation operation) override;
+    void TopLeftChanged() override;
+    void WMChar(TMessage &message) override;
+    virtual void DoCreateDateTimePicker();
+
+    bool EditingAllowed() const;
+    // The form whose components name the cell controls.
+    TCustomForm *OwnerForm() const;
+    // Puts each named edit control of the control-type lines into the grid, on its field.
+    void BindCellControls();
+    void AttachControl(TWinControl *control, TField *field);
+    // Places the cell control over the current cell; false when the cell
+    // is to be drawn as usual.
+    bool PlaceCellControl(int col, int row, const TRect &rect);
+    void SendKeyToControl(uint16_t key, TShiftState shift);
 
     void CheckDataSet();
     bool IsSelectedCheckBoxColumn(int dataCol);
@@ -146,4 +183,9 @@ private:
     TBookmark anchor_;
     bool anchorSet_ = false;
     bool checkingDataSet_ = false;
+    TqxDBCustomDateTimePicker *picker_ = nullptr;
+    TWinControl *cellControl_ = nullptr;
+    int cellControlCol_ = -1, cellControlRow_ = -1;
+    bool controlsBound_ = false;
+    std::vector<TWinControl *> boundControls_;
 };

@@ -20,6 +20,12 @@
 
 const TMetaClass TqxInplaceEdit::Class { "TqxInplaceEdit", &TInplaceEdit::Class };
 const TMetaClass TqxCustomDBGrid::Class { "TqxCustomDBGrid", &TCustomGrid::Class };
+const TMetaClass TqxIButton::Class { "TqxIButton", &TSpeedButton::Class };
+
+namespace
+{
+const TClassRegistrar<TqxIButton> indicatorButtonRegistrar({});
+} // namespace
 
 namespace
 {
@@ -55,6 +61,45 @@ bool SameText(const std::string &a, const std::string &b)
                return std::tolower(x) == std::tolower(y);
            });
 }
+
+// The record indicator's three bitmaps, shared by all grids: loaded by the
+// first grid and freed with the last.
+namespace IndicatorGlyphs {
+TBitmap *Arrow = nullptr;
+TBitmap *Edit = nullptr;
+TBitmap *Insert = nullptr;
+int Grids = 0;
+
+TBitmap *Load(const char *name)
+{
+    auto *bitmap = new TBitmap;
+    try {
+        bitmap->LoadFromResourceName(name);
+    } catch (const Exception &) {
+        // A program built without the grid's bitmaps draws no indicator.
+    }
+    return bitmap;
+}
+
+void Acquire()
+{
+    if (Grids++ == 0) {
+        Arrow = Load("QXDBGARROW");
+        Edit = Load("QXDBEDIT");
+        Insert = Load("QXDBINSERT");
+    }
+}
+
+void Release()
+{
+    if (--Grids == 0) {
+        delete Arrow;
+        delete Edit;
+        delete Insert;
+        Arrow = Edit = Insert = nullptr;
+    }
+}
+} // namespace IndicatorGlyphs
 
 } // namespace
 
@@ -322,6 +367,37 @@ void TqxInplaceEdit::WMPaste(TMessage &message)
         dbGrid_->CanEditModify();
 }
 
+// ---- TqxIButton -------------------------------------------------------------------------------
+
+TqxIButton::TqxIButton(TComponent *owner)
+    : TSpeedButton(owner)
+{
+}
+
+void TqxIButton::Loaded()
+{
+    TSpeedButton::Loaded();
+    if (auto *grid = dynamic_cast<TqxCustomDBGrid *>(Parent()))
+        grid->SetIndicatorButton(this);
+}
+
+void TqxIButton::SetBounds(int left, int top, int width, int height)
+{
+    auto *grid = dynamic_cast<TqxCustomDBGrid *>(Parent());
+    const bool placed = grid && grid->indicatorButton_ == this;
+    // It sits in the indicator title cell, never right of it or below.
+    if (placed) {
+        left = std::min(left, 0);
+        top = std::min(top, 0);
+    }
+    const bool resized = width != Width() || height != Height();
+    TSpeedButton::SetBounds(left, top, width, height);
+    if (placed && resized && !ComponentState().Contains(csLoading)) {
+        grid->indicatorWidth_ = Width() - 1;
+        grid->LayoutChanged();
+    }
+}
+
 // ---- TqxCustomDBGrid: construction and properties ------------------------------------------
 
 TqxCustomDBGrid::TqxCustomDBGrid(TComponent *owner)
@@ -344,10 +420,12 @@ TqxCustomDBGrid::TqxCustomDBGrid(TComponent *owner)
     titleFont_->OnChange = [this](TObject *) { LayoutChanged(); };
     SetOptions(options_);
     TCustomGrid::SetOptions(TCustomGrid::Options() + TGridOptions { goDrawFocusSelected });
+    IndicatorGlyphs::Acquire();
 }
 
 TqxCustomDBGrid::~TqxCustomDBGrid()
 {
+    IndicatorGlyphs::Release();
     titleFont_->OnChange.Clear();
     link_->SetDataSource(nullptr);
 }
@@ -378,7 +456,31 @@ void TqxCustomDBGrid::Notification(TComponent *component, TOperation operation)
         imageList_ = nullptr;
     if (component == reinterpret_cast<TComponent *>(titleImageList_))
         titleImageList_ = nullptr;
+    if (component == indicatorButton_) {
+        indicatorButton_ = nullptr;
+        indicatorWidth_ = 11;
+        LayoutChanged();
+    }
 }
+
+void TqxCustomDBGrid::SetIndicatorButton(TqxIButton *button)
+{
+    if (button == indicatorButton_)
+        return;
+    if (indicatorButton_)
+        indicatorButton_->RemoveFreeNotification(this);
+    indicatorButton_ = button;
+    if (button) {
+        button->FreeNotification(this);
+        if (button->Parent() != this)
+            button->SetParent(this);
+        button->SetBounds(std::min(button->Left(), 0), std::min(button->Top(), 0), button->Width(), button->Height());
+        indicatorWidth_ = button->Width() - 1;
+    } else
+        indicatorWidth_ = 11;
+    LayoutChanged();
+}
+
 
 void TqxCustomDBGrid::SetSelected(TStrings *lines)
 {
@@ -642,6 +744,12 @@ void TqxCustomDBGrid::UpdateRowHeights()
         int title = canvas->TextHeight("W") * titleLines_ + 4;
         if (!options_.Contains(dgRowLines))
             ++title;
+        buttonTop_ = 2;
+        if (options_.Contains(dgIndicator) && indicatorButton_) {
+            const int button = indicatorButton_->Height();
+            buttonTop_ = (std::max(title, button) - button) / 2 + 2;
+            title = std::max(title, button) + (options_.Contains(dgRowLines) ? -1 : 1);
+        }
         SetRowHeights(0, title);
     }
 }
@@ -1143,36 +1251,26 @@ void TqxCustomDBGrid::DrawIndicator(const TRect &rect)
     TCanvas *canvas = Canvas();
     TDataSet *ds = link_->DataSet();
     TDataSetState state = ds ? ds->State() : dsBrowse;
-    TColor ink = indicatorColor_ == icYellow ? clYellow : clBlack;
-    TColor oldPen = canvas->Pen()->Color();
-    canvas->Pen()->SetColor(ink);
-    const int cx = (rect.Left + rect.Right) / 2, cy = (rect.Top + rect.Bottom) / 2;
-    if (state == dsEdit) {
-        // An I-beam: the record is being edited.
-        canvas->MoveTo(cx, cy - 4);
-        canvas->LineTo(cx, cy + 5);
-        canvas->MoveTo(cx - 2, cy - 4);
-        canvas->LineTo(cx + 3, cy - 4);
-        canvas->MoveTo(cx - 2, cy + 4);
-        canvas->LineTo(cx + 3, cy + 4);
-    } else if (state == dsInsert) {
-        // An asterisk: a new record.
-        canvas->MoveTo(cx - 3, cy);
-        canvas->LineTo(cx + 4, cy);
-        canvas->MoveTo(cx, cy - 3);
-        canvas->LineTo(cx, cy + 4);
-        canvas->MoveTo(cx - 2, cy - 2);
-        canvas->LineTo(cx + 3, cy + 3);
-        canvas->MoveTo(cx + 2, cy - 2);
-        canvas->LineTo(cx - 3, cy + 3);
+    TBitmap *glyph = state == dsEdit ? IndicatorGlyphs::Edit : state == dsInsert ? IndicatorGlyphs::Insert : IndicatorGlyphs::Arrow;
+    if (!glyph || glyph->Empty())
+        return;
+    const int w = glyph->Width(), h = glyph->Height();
+    const int x = (rect.Right - w) / 2 + 1, y = (rect.Top + rect.Bottom - h) / 2;
+    if (indicatorColor_ == icYellow) {
+        // White takes the cell's colour, black becomes yellow.
+        TBitmap recoloured;
+        recoloured.SetSize(w, h);
+        const TColor back = canvas->Brush()->Color();
+        for (int py = 0; py < h; ++py)
+            for (int px = 0; px < w; ++px)
+                recoloured.Canvas()->SetPixels(px, py, glyph->Canvas()->Pixels(px, py) == clWhite ? back : clYellow);
+        canvas->SetCopyMode(cmSrcCopy);
+        canvas->CopyRect({ x, y, x + w, y + h }, recoloured.Canvas(), { 0, 0, w, h });
     } else {
-        // A solid arrow pointing at the current record.
-        for (int i = 0; i < 5; ++i) {
-            canvas->MoveTo(cx - 2 + i, cy - 4 + i);
-            canvas->LineTo(cx - 2 + i, cy + 5 - i);
-        }
+        canvas->SetCopyMode(cmSrcAnd);
+        canvas->CopyRect({ x, y, x + w, y + h }, glyph->Canvas(), { 0, 0, w, h });
     }
-    canvas->Pen()->SetColor(oldPen);
+    canvas->SetCopyMode(cmSrcCopy);
 }
 
 void TqxCustomDBGrid::DrawTitleCell(int col, const TRect &rect)
@@ -1956,8 +2054,9 @@ void TqxCustomDBGrid::WMVScroll(TMessage &message)
 
 void TqxCustomDBGrid::CMExit(TMessage &message)
 {
-    // The focus went to the grid's own editor: the grid has not been left.
-    if (TWinControl *focus = FindControl(GetFocus()); focus && (focus == this || focus == InplaceEditor())) {
+    // The focus went to the grid's own editor or a control over a cell: the
+    // grid has not been left.
+    if (TWinControl *focus = FindControl(GetFocus()); focus && (focus == this || ContainsControl(focus))) {
         TCustomGrid::CMExit(message);
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "controls/base/qxdbedit.h"
 #include "platform/db/db.h"
+#include "platform/ui/buttons.h"
 #include "platform/ui/grids.h"
 
 #include <memory>
@@ -151,6 +152,20 @@ private:
     void CheckValue(bool passes);
 };
 
+// A button in the grid's indicator title cell. Placed in a grid, it sets
+// the indicator column's width to its own width - 1 and follows its size.
+class TqxIButton : public TSpeedButton
+{
+public:
+    explicit TqxIButton(TComponent *owner);
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+    void SetBounds(int left, int top, int width, int height) override;
+
+protected:
+    void Loaded() override;
+};
+
 class TqxCustomDBGrid : public TCustomGrid
 {
 public:
@@ -224,6 +239,12 @@ public:
     TImageList *TitleImageList() const { return titleImageList_; }
     void SetTitleImageList(TImageList *list);
     int IndicatorWidth() const { return indicatorWidth_; }
+    // The button of the indicator title cell; streamed as the grid's child
+    // control, not as a property.
+    TqxIButton *IndicatorButton() const { return indicatorButton_; }
+    void SetIndicatorButton(TqxIButton *button);
+    // The button's offset from the top of the title row.
+    int IndicatorButtonTop() const { return buttonTop_; }
     int TitleOffset() const { return titleOffset_; }
     int IndicatorOffset() const { return indicatorOffset_; }
     int DefaultDataRowHeight() const { return DefaultRowHeight(); }
@@ -379,6 +400,9 @@ protected:
     int titleOffset_ = 1;
     int indicatorOffset_ = 1;
     int indicatorWidth_ = 11;
+    TqxIButton *indicatorButton_ = nullptr;
+    int buttonTop_ = 2;
+    friend class TqxIButton;
     std::string editText_;
     TBookmark lastBookmark_;
     bool haveLastBookmark_ = false;

@@ -36,4 +36,6 @@ void RegisterControlsWidgetsClasses()
         // qxdbigrd, qxdbgrid, qxmemo
         &TqxInplaceEdit::Class, &TqxCustomDBGrid::Class, &TqxDBGrid::Class, &TqxMemoDialog::Class, &TqxMemoDlg::Class,
     });
+    // qxdbigrd: the grid's indicator button
+    RegisterClasses({ &TqxIButton::Class });
 }

@@ -1024,6 +1024,16 @@ void TCustomGrid::Paint()
     }
 }
 
+void TCustomGrid::TakeTabsOf(TWinControl *control)
+{
+    HandleNeeded();
+    if (!control || !g->tabFilter)
+        return;
+    control->HandleNeeded();
+    if (QWidget *widget = TQtBoundary::Widget(control))
+        widget->installEventFilter(g->tabFilter);
+}
+
 // ---- Scroll bars -----------------------------------------------------------------------------
 
 void TCustomGrid::CreateWindowHandle(const TCreateParams &params)

@@ -208,6 +208,10 @@ protected:
     virtual void TimedScroll(int direction);
     void ScrollData(int dx, int dy);
 
+    // Tab and Shift+Tab typed in a control the grid placed over a cell
+    // reach that control as keys, as they reach the grid's own editor.
+    void TakeTabsOf(TWinControl *control);
+
     // The editor protocol
     virtual TInplaceEdit *CreateEditor();
     virtual bool CanEditAcceptKey(char32_t key);

@@ -11,10 +11,13 @@
 #include <vector>
 
 #include "controls/base/Qxintl.h"
+#include "controls/widgets/qxdbdatetimepicker.h"
 #include "controls/widgets/qxmemo.h"
+#include "platform/classes/filer.h"
 #include "platform/classes/typinfo.h"
 #include "platform/db/dbtables.h"
 #include "platform/rtl/datetime.h"
+#include "platform/rtl/formatsettings.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/imglist.h"
@@ -278,6 +281,8 @@ TEST_F(DBGrid, EditingACellFiresOnFieldChangedOncePerChangedValue)
 TEST_F(DBGrid, ADateWithTheMonthByNameIsStoredWithoutRaising)
 {
     AddRows(1);
+    // Without the picker the date is typed into the in-place editor.
+    grid->SetEditControlOptions({ ecoSearchOwnerForm, ecoDisableDateTimePicker });
     Open();
     GoToCell("Day");
     Type("J");
@@ -684,6 +689,182 @@ TEST_F(DBGrid, MemoCellsShowTheirMarkerAndF2OpensTheDialog)
     Key(VK_F2);
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(closedCancelled, 1);
+}
+
+// ---- The record indicator -------------------------------------------------------------------
+
+TEST_F(DBGrid, TheIndicatorShowsTheBitmapOfTheDatasetState)
+{
+    AddRows(3);
+    Open();
+    // Each pixel of the indicator cell is the glyph's black or the cell's colour.
+    auto matches = [&](const char *name, TColor ink, TColor back) {
+        TBitmap glyph;
+        glyph.LoadFromResourceName(name);
+        grid->Repaint();
+        ProcessPendingEvents();
+        const TRect cell = grid->CellRect(0, grid->Row());
+        const int x0 = (cell.Right - glyph.Width()) / 2 + 1, y0 = (cell.Top + cell.Bottom - glyph.Height()) / 2;
+        int wrong = 0;
+        for (int y = 0; y < glyph.Height(); ++y)
+            for (int x = 0; x < glyph.Width(); ++x) {
+                TColor want = glyph.Canvas()->Pixels(x, y) == clBlack ? ink : back;
+                wrong += PixelOf(grid, x0 + x, y0 + y) != want;
+            }
+        return wrong;
+    };
+    const TColor face = ColorToRGB(clBtnFace);
+    EXPECT_EQ(matches("QXDBGARROW", clBlack, face), 0) << "browse state: the arrow";
+    GoToCell("Name");
+    Type("x");
+    ASSERT_EQ(table->State(), dsEdit);
+    EXPECT_EQ(matches("QXDBEDIT", clBlack, face), 0) << "edit state";
+    EXPECT_GT(matches("QXDBGARROW", clBlack, face), 0) << "and no longer the arrow";
+    Key(VK_ESCAPE);
+    Key(VK_ESCAPE);
+    table->Append();
+    ProcessPendingEvents();
+    EXPECT_EQ(matches("QXDBINSERT", clBlack, face), 0) << "insert state";
+    table->Cancel();
+    grid->SetIndicatorColor(icYellow);
+    EXPECT_EQ(matches("QXDBGARROW", clYellow, face), 0) << "yellow on the cell's colour";
+}
+
+// ---- Cell controls --------------------------------------------------------------------------
+
+TEST_F(DBGrid, ADateCellIsEditedInTheGridsPickerAndTabHandsTheKeyBack)
+{
+    TFormatSettingsScope spanish { SpanishFormatSettings() };
+    AddRows(3);
+    db->Execute("UPDATE items SET Day = 36922"); // 2001-01-31
+    int created = 0;
+    grid->OnCreateDateTimePicker = [&](TObject *sender, TqxDBCustomDateTimePicker *picker) {
+        ++created;
+        EXPECT_EQ(sender, grid);
+        EXPECT_EQ(picker, grid->DateTimePicker());
+    };
+    Open();
+    EXPECT_EQ(grid->DateTimePicker(), nullptr) << "made on first need";
+    GoToCell("Day");
+    ProcessPendingEvents();
+    TqxDBCustomDateTimePicker *picker = grid->DateTimePicker();
+    ASSERT_NE(picker, nullptr);
+    EXPECT_EQ(created, 1);
+    EXPECT_EQ(picker->Parent(), grid);
+    EXPECT_EQ(grid->CellControl(), picker);
+    EXPECT_TRUE(picker->Visible());
+    const TRect cell = grid->CellRect(ColOf("Day"), grid->Row());
+    EXPECT_EQ(picker->BoundsRect(), cell) << "placed over the current cell";
+    EXPECT_EQ(picker->Text(), "31/01/2001");
+    EXPECT_FALSE(grid->InplaceEditor() && grid->InplaceEditor()->Visible()) << "no in-place editor over a date";
+
+    // Typing in the grid goes on in the picker, part by part.
+    Key('1', U'1');
+    EXPECT_EQ(FocusedControl(), picker);
+    Key('5', U'5');
+    EXPECT_EQ(picker->Text(), "15/01/2001");
+    EXPECT_EQ(table->State(), dsEdit);
+    // Tab goes back to the grid, which writes the value and moves on.
+    Key(VK_TAB, U'\t');
+    EXPECT_EQ(grid->SelectedField()->FieldName(), "Notes");
+    EXPECT_EQ(FocusedControl(), grid);
+    EXPECT_FALSE(picker->Visible());
+    table->Post();
+    EXPECT_EQ(F("Day")->AsDateTime(), EncodeDate(2001, 1, 15));
+
+    // On the next record the picker shows that record's date; Alt+Down drops its calendar.
+    Key(VK_TAB, U'\t', { ssShift });
+    Key(VK_DOWN);
+    ProcessPendingEvents();
+    EXPECT_EQ(F("Id")->AsInteger(), 2);
+    EXPECT_TRUE(picker->Visible());
+    EXPECT_EQ(picker->BoundsRect(), grid->CellRect(ColOf("Day"), grid->Row()));
+    EXPECT_EQ(picker->Text(), "31/01/2001");
+    Key(VK_DOWN, 0, { ssAlt });
+    ProcessPendingEvents();
+    EXPECT_TRUE(picker->DroppedDown());
+    EXPECT_EQ(created, 1) << "one picker for all date cells";
+    PressKey(picker, VK_ESCAPE);
+}
+
+TEST_F(DBGrid, APickerOverAReadOnlyColumnTakesNoTypingAndCanBeSwitchedOff)
+{
+    TFormatSettingsScope spanish { SpanishFormatSettings() };
+    AddRows(2);
+    db->Execute("UPDATE items SET Day = 36922");
+    grid->SetUseTFields(false);
+    grid->Selected()->Add("Name\t10\tName");
+    grid->Selected()->Add("Day\t10\tDay\tT");
+    Open();
+    GoToCell("Day");
+    ProcessPendingEvents();
+    TqxDBCustomDateTimePicker *picker = grid->DateTimePicker();
+    ASSERT_NE(picker, nullptr);
+    EXPECT_TRUE(picker->ReadOnly());
+    Key('1', U'1');
+    Key('2', U'2');
+    EXPECT_EQ(table->State(), dsBrowse);
+    EXPECT_EQ(F("Day")->AsDateTime(), EncodeDate(2001, 1, 31));
+
+    // Without the picker the date is a cell like any other.
+    Key(VK_ESCAPE);
+    GoToCell("Name");
+    grid->SetEditControlOptions({ ecoSearchOwnerForm, ecoDisableDateTimePicker });
+    grid->Selected()->SetStrings(1, "Day\t10\tDay");
+    grid->LayoutChanged();
+    GoToCell("Day");
+    ProcessPendingEvents();
+    EXPECT_FALSE(picker->Visible());
+    Key(VK_F2);
+    ASSERT_NE(grid->InplaceEditor(), nullptr);
+    EXPECT_TRUE(grid->InplaceEditor()->Visible());
+}
+
+TEST_F(DBGrid, AnIndicatorButtonFromAResourceSizesTheIndicatorColumn)
+{
+    AddRows(2);
+    auto host = std::make_unique<TForm>(nullptr);
+    ReadComponentText(host.get(), R"(object Host: TForm
+  Left = 0
+  Top = 0
+  Width = 500
+  Height = 300
+  object Grid: TqxDBGrid
+    Left = 8
+    Top = 8
+    Width = 480
+    Height = 260
+    object Corner: TqxIButton
+      Left = 5
+      Top = 3
+      Width = 20
+      Height = 40
+    end
+  end
+end
+)",
+        "host.dfm");
+    auto *loaded = dynamic_cast<TqxDBGrid *>(host->FindComponent("Grid"));
+    auto *button = dynamic_cast<TqxIButton *>(host->FindComponent("Corner"));
+    ASSERT_TRUE(loaded && button);
+    EXPECT_EQ(loaded->IndicatorButton(), button);
+    EXPECT_EQ(loaded->IndicatorWidth(), 19) << "the button's width - 1";
+    EXPECT_EQ(button->Left(), 0) << "a positive left or top is replaced by 0";
+    EXPECT_EQ(button->Top(), 0);
+    table->Open();
+    loaded->SetDataSource(source);
+    host->Show();
+    ProcessPendingEvents();
+    EXPECT_EQ(loaded->ColWidths(0), 19);
+    EXPECT_EQ(loaded->RowHeights(0), 40 - 1) << "the title row takes the taller button, less its line";
+
+    // A new size sets the column again; without the button the indicator is narrow.
+    button->SetBounds(0, 0, 31, 20);
+    EXPECT_EQ(loaded->ColWidths(0), 30);
+    EXPECT_LT(loaded->RowHeights(0), 39);
+    delete button;
+    EXPECT_EQ(loaded->IndicatorButton(), nullptr);
+    EXPECT_EQ(loaded->ColWidths(0), 11);
 }
 
 // ---- A picture of every cell kind -----------------------------------------------------------

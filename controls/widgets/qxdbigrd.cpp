@@ -163,11 +163,13 @@ void TqxGridDataLink::Reset()
 
 void TqxGridDataLink::ActiveChanged()
 {
+    grid_->recordCount_ = grid_->recNo_ = -1;
     grid_->LinkActive(Active());
 }
 
 void TqxGridDataLink::DataSetChanged()
 {
+    grid_->recordCount_ = grid_->recNo_ = -1;
     grid_->DataChanged();
     modified_ = false;
 }
@@ -179,11 +181,13 @@ void TqxGridDataLink::DataSetScrolled(int distance)
 
 void TqxGridDataLink::EditingChanged()
 {
+    grid_->recordCount_ = grid_->recNo_ = -1;
     grid_->EditingChanged();
 }
 
 void TqxGridDataLink::LayoutChanged()
 {
+    grid_->recordCount_ = grid_->recNo_ = -1;
     grid_->LayoutChanged();
 }
 
@@ -879,6 +883,8 @@ void TqxCustomDBGrid::UpdateRowCount()
             TopRowChanged();
         }
         visibleRows_ = visible;
+        if (visible != link_->BufferCount())
+            recNo_ = -1; // the window starts elsewhere now
         link_->SetBufferCount(visible);
         SetRowCount(std::max(1, link_->RecordCount()) + titleOffset_);
         UpdateActive();
@@ -980,6 +986,10 @@ void TqxCustomDBGrid::DataChanged()
 
 void TqxCustomDBGrid::Scroll(int distance)
 {
+    // The link's window moved by distance records and the active record
+    // within it as much as its row did: so did the record number.
+    if (recNo_ > 0)
+        recNo_ += distance + link_->ActiveRecord() - recNoActive_;
     if (!HandleAllocated())
         return;
     InvalidateRow(Row());
@@ -1981,12 +1991,27 @@ void TqxCustomDBGrid::UpdateScrollBar()
     int pos;
     if (ds->IsSequenced()) {
         SetVertScrollRange(0, 200);
+        // Counting the records of a large table, or those before the current
+        // one, takes long: the count is kept until the dataset changes, and
+        // the record number follows the scrolls (see Scroll).
+        if (ds->Bof() && ds->Eof())
+            recNo_ = -1;
+        else if (ds->Bof())
+            recNo_ = 1;
+        else if (ds->Eof())
+            recNo_ = recordCount_;
+        else if (recNo_ < 0)
+            recNo_ = ds->RecNo();
+        recNoActive_ = link_->ActiveRecord();
         if (ds->Bof())
             pos = 0;
         else if (ds->Eof())
             pos = 200;
-        else
-            pos = (ds->RecNo() - 1) * 200 / (std::max(ds->RecordCount(), 2) - 1);
+        else {
+            if (recordCount_ < 0)
+                recordCount_ = ds->RecordCount();
+            pos = std::clamp((recNo_ - 1) * 200 / (std::max(recordCount_, 2) - 1), 0, 200);
+        }
     } else {
         SetVertScrollRange(0, 4);
         pos = ds->Bof() ? 0 : ds->Eof() ? 4 : 2;

@@ -425,4 +425,9 @@ protected:
     bool fieldChangedFired_ = false;
     int visibleRows_ = 0;
     int vertPos_ = -1;
+    // For the scroll bar: the dataset's record count and the current record's
+    // number (-1: ask the dataset again), and the link's active record then.
+    int recordCount_ = -1;
+    int recNo_ = -1;
+    int recNoActive_ = 0;
 };

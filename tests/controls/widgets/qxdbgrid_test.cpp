@@ -39,6 +39,18 @@ public:
     const TMetaClass *ClassType() const override { return &Class; }
     TStrings *ControlType() const { return controlType_.get(); }
     TStrings *PictureMasks() const { return masks_.get(); }
+    int RecordCount() override
+    {
+        ++Counted;
+        return TTable::RecordCount();
+    }
+    int RecNo() override
+    {
+        ++Numbered;
+        return TTable::RecNo();
+    }
+    int Counted = 0; // how often the records were counted
+    int Numbered = 0; // and the current record's number asked
 
 private:
     std::unique_ptr<TStringList> controlType_ = std::make_unique<TStringList>();
@@ -58,6 +70,7 @@ public:
     using TqxDBGrid::IsSelectedRow;
     using TqxDBGrid::LayoutChanged;
     using TqxCustomDBGrid::WMVScroll;
+    using TqxCustomDBGrid::VertScrollPos;
 };
 
 std::string BitmapBytes(int w, int h, TColor color)
@@ -689,6 +702,62 @@ TEST_F(DBGrid, MemoCellsShowTheirMarkerAndF2OpensTheDialog)
     Key(VK_F2);
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(closedCancelled, 1);
+}
+
+TEST_F(DBGrid, TheScrollBarCountsTheRecordsAgainOnlyWhenTheDatasetChanged)
+{
+    AddRows(101);
+    Open();
+    grid->Perform(WM_VSCROLL, MakeLParam(SB_THUMBPOSITION, 100), 0);
+    ASSERT_EQ(F("Id")->AsInteger(), 51);
+    EXPECT_EQ(grid->VertScrollPos(), 100);
+    const int counted = table->Counted;
+    Key(VK_NEXT);
+    Key(VK_PRIOR);
+    Key(VK_DOWN);
+    Key(VK_UP);
+    EXPECT_EQ(table->Counted, counted) << "moving through the records does not count them again";
+    EXPECT_EQ(grid->VertScrollPos(), 100);
+    // Half the records go: record 51 is now the last one.
+    db->Execute("DELETE FROM items WHERE Id > 51");
+    table->Refresh();
+    Key(VK_UP);
+    Key(VK_DOWN);
+    EXPECT_EQ(F("Id")->AsInteger(), 51);
+    EXPECT_EQ(grid->VertScrollPos(), 200) << "the count is taken again after the change";
+}
+
+TEST_F(DBGrid, TheScrollBarFollowsEveryWayOfMovingWithoutAskingTheRecordNumber)
+{
+    AddRows(300);
+    grid->SetKeyOptions({});
+    Open();
+    std::srand(23);
+    const struct {
+        uint16_t key;
+        TShiftState shift;
+    } moves[] = { { VK_NEXT, {} }, { VK_PRIOR, {} }, { VK_DOWN, {} }, { VK_UP, {} }, { VK_NEXT, { ssCtrl } },
+        { VK_PRIOR, { ssCtrl } }, { VK_END, { ssCtrl } }, { VK_HOME, { ssCtrl } } };
+    int asked = 0, jumps = 0;
+    for (int step = 0; step < 160; ++step) {
+        const int pick = std::rand() % 20;
+        const int before = table->Numbered;
+        if (pick < 12)
+            Key(moves[pick % 4].key, 0, moves[pick % 4].shift);
+        else if (pick < 18)
+            Key(moves[4 + pick % 2].key, 0, moves[4 + pick % 2].shift);
+        else if (pick == 18)
+            ++jumps, Key(moves[6 + std::rand() % 2].key, 0, moves[6 + std::rand() % 2].shift);
+        else
+            ++jumps, grid->SetHeight(120 + std::rand() % 200); // another number of rows
+        ProcessPendingEvents();
+        asked += table->Numbered - before;
+        const int expected = table->Bof() ? 0
+            : table->Eof()                ? 200
+                                          : (table->RecNo() - 1) * 200 / (table->RecordCount() - 1);
+        ASSERT_EQ(grid->VertScrollPos(), expected) << "step " << step << ", record " << F("Id")->AsInteger();
+    }
+    EXPECT_LE(asked, jumps + 1) << "the number is asked again only after a jump or a new window";
 }
 
 // ---- The record indicator -------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include "installer/dialogs/registration.h"
 
 #include "installer/dialogs/dlgcmp_BadInstall.h"
+#include "installer/dialogs/dlgcmp_ChangeDisk.h"
 #include "installer/dialogs/dlgcmp_CopyFile.h"
 #include "installer/dialogs/dlgcmp_GoodInstall.h"
 #include "installer/dialogs/dlgcmp_InstallStatus.h"
@@ -11,6 +12,7 @@
 #include "installer/dialogs/dlgcmp_TBaseDlg.h"
 #include "installer/dialogs/dlgcmp_Welcome.h"
 #include "installer/dialogs/ordlg_BadInstall.h"
+#include "installer/dialogs/ordlg_ChangeDisk.h"
 #include "installer/dialogs/ordlg_CopyFile.h"
 #include "installer/dialogs/ordlg_FileGroupSelect.h"
 #include "installer/dialogs/ordlg_GoodInstall.h"
@@ -20,6 +22,7 @@
 #include "installer/dialogs/ordlg_Readme.h"
 #include "installer/dialogs/ordlg_Reboot.h"
 #include "installer/dialogs/ordlg_SelectFolder.h"
+#include "installer/dialogs/ordlg_SelectLanguage.h"
 #include "installer/dialogs/ordlg_Welcome.h"
 #include "installer/engine/registration.h"
 
@@ -38,5 +41,7 @@ void RegisterInstallerDialogsClasses()
         // setup type and components
         &TInstallTypeForm::Class, &TInstallTypeDlg::Class, &TFileGroupSelectForm::Class,
         &TInstallFileGroupsDlg::Class,
+        // next disk and language
+        &TChangeDiskForm::Class, &TChangeDiskDlg::Class, &TSelectLanguageForm::Class,
     });
 }

@@ -47,6 +47,14 @@ const char *const Lines[][2] = {
         "escribir un nombre nuevo o elegir una de la lista de carpetas e&xistentes." },
     { "42;&Program Folder", "42;&Carpeta de programas" },
     { "43;E&xisting Folders", "43;Carpetas e&xistentes" },
+    { "44;Setup needs the next disk", "44;La instalación necesita el siguiente disco" },
+    { "45;Please insert disk number %d", "45;Por favor inserte el disco número %d" },
+    { "46;If the files on this disk can be found in another location, for example, in another drive, enter its "
+      "full path or click the Browse button to select its path.",
+        "46;Si los archivos de este disco están en otro lugar, por ejemplo en otra unidad, escriba su ruta "
+        "completa o presione Examinar para elegirla." },
+    { "47;Path:", "47;Ruta:" },
+    { "49;Proceed", "49;Seguir" },
     { "52;Several components could not be installed on your system because they were in use. For the "
       "installation to proceed, you will need to reboot your computer. If you decide not to reboot now, the "
       "software will probably not work until you do reboot.",
@@ -57,6 +65,7 @@ const char *const Lines[][2] = {
     { "54;No, I would not like to reboot windows", "54;No, no deseo reiniciar Windows ahora" },
     { "60;This software has not been properly installed and will not work correctly if you try to use it.",
         "60;El software no se instaló correctamente y no funcionará bien si intenta usarlo." },
+    { "62;Select a language", "62;Seleccione un idioma" },
     { "72;Finish", "72;Finalizar" },
     { "90;Please type the name of the program folder.",
         "90;Por favor escriba el nombre de la carpeta de programas." },

@@ -190,6 +190,45 @@ TEST_F(LanguagePage, APartialLanguageTranslatesWhatItHas)
             "Suivant > < Précédent", "Presione Siguiente para continuar con la instalación.", "french"));
 }
 
+// An install object whose texts cannot change: it writes down what the
+// screen looks like while the switch runs, then fails.
+class TUntranslatable : public TInstallObject
+{
+public:
+    using TInstallObject::TInstallObject;
+    int RegisteredType() const override { return rtDialog; }
+    void LanguageChanged(TKvraLanguage) override
+    {
+        auto *page = dynamic_cast<TSelectLanguageForm *>(ShownPage());
+        During = std::string(Screen->Cursor() == crHourGlass ? "hourglass" : "no hourglass")
+            + (page && !page->LanguageGrid->Enabled() ? ", grid off" : ", grid on");
+        throw Exception("Sin textos");
+    }
+    std::string During;
+};
+
+TEST_F(LanguagePage, AFailedSwitchIsReportedAndLeavesTheGridUsable)
+{
+    Load();
+    auto *probe = new TUntranslatable(form_.get());
+    probe->SetContainer(install_);
+    std::vector<std::string> seen;
+    EXPECT_EQ(Run({ [&] {
+                       TStringGrid *grid = Page()->LanguageGrid;
+                       grid->SetFocus();
+                       Screen->SetCursor(crDefault); // whatever an earlier test left
+                       ClickCell(0, 0);
+                       seen.push_back(probe->During);
+                       seen.push_back(boxes_.Count() ? boxes_.Last().Text : "no message");
+                       seen.push_back(std::string(grid->Enabled() ? "grid on" : "grid off")
+                           + (Screen->Cursor() == crDefault ? ", cursor back" : ", hourglass left")
+                           + (grid->Focused() ? ", focused" : ", focus lost"));
+                   },
+                  [] { ShownFrame()->SetModalResult(mrCancel); } }),
+        "abort");
+    EXPECT_THAT(seen, ElementsAre("hourglass, grid off", "Sin textos.", "grid on, cursor back, focused"));
+}
+
 TEST_F(LanguagePage, FlagsAreDrawnWithTheirOliveLeftOut)
 {
     Load();

@@ -146,6 +146,10 @@ TEST_F(LanguagePage, AClickSwitchesEveryOpenPageAndAKeySwitchesBack)
                        seen.push_back(copyTexts());
                        seen.push_back(
                            GlobalTranslator()->TranslateIntoLanguage() == klEnglish ? "english" : "?");
+                       // The next page comes in English too; Previous goes back.
+                       ClickControl(Page()->ProceedBtn);
+                       seen.push_back(ShownFrame()->Caption());
+                       ClickControl(PageOf<TWelcomeForm>()->BackBtn);
                    },
                   [&] {
                       // To Spanish by keyboard: down to the second row, a key there.
@@ -165,7 +169,7 @@ TEST_F(LanguagePage, AClickSwitchesEveryOpenPageAndAKeySwitchesBack)
         ElementsAre(spanish, "Copiando los archivos de instalación | Progreso del archivo",
             "Select a language | Click Next to continue with the installation. | Please read the following "
             "License Agreement. | &Program Folder | Select folder in start menu | Next > | Cancel",
-            "Copying installation files | File progress", "english", spanish,
+            "Copying installation files | File progress", "english", "Welcome", spanish,
             "Copiando los archivos de instalación | Progreso del archivo"));
 }
 

@@ -177,7 +177,19 @@ bool ForceDirectories(const std::string &directory)
     struct stat st;
     if (stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         return true; // as a rule it is there already: one look instead of one per folder
-    for (size_t end = host.find('/', 1);; end = host.find('/', end + 1)) {
+    // Made from the deepest folder that is there, so that a new folder costs
+    // a look or two and not one per folder of its path.
+    size_t start = 0; // the length of the part that is there
+    for (size_t slash = host.rfind('/'); slash != std::string::npos && slash > 0;
+         slash = host.rfind('/', slash - 1)) {
+        if (stat(host.substr(0, slash).c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode))
+                return false;
+            start = slash;
+            break;
+        }
+    }
+    for (size_t end = host.find('/', start + 1);; end = host.find('/', end + 1)) {
         const std::string part = host.substr(0, end);
         if (mkdir(part.c_str(), 0777) != 0
             && (errno != EEXIST || stat(part.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include "platform/rtl/strings.h"
@@ -142,6 +143,8 @@ THive::~THive()
     } catch (const Exception &) {
         // nothing is left to report to
     }
+    if (generationMap_)
+        ::munmap(const_cast<uint64_t *>(generationMap_), sizeof *generationMap_);
     if (generationFd_ >= 0)
         ::close(generationFd_);
 }
@@ -155,10 +158,39 @@ bool SameFile(const struct stat &a, const struct stat &b)
 }
 } // namespace
 
+// The lock file's counter. It is mapped once the file holds it, so reading it
+// costs no system call: a save's write to the file shows in the mapping.
+bool THive::ReadGeneration(uint64_t &generation)
+{
+    if (generationMap_) {
+        generation = __atomic_load_n(generationMap_, __ATOMIC_ACQUIRE);
+        return true;
+    }
+    if (generationFd_ < 0)
+        generationFd_ = ::open(lockName_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (generationFd_ < 0)
+        return false;
+    struct stat st {
+    };
+    // Beyond the end of the file a mapping faults: until the first save
+    // writes the counter, it is read.
+    if (::fstat(generationFd_, &st) == 0 && st.st_size >= static_cast<off_t>(sizeof generation)) {
+        void *map = ::mmap(nullptr, sizeof generation, PROT_READ, MAP_SHARED, generationFd_, 0);
+        if (map != MAP_FAILED) {
+            generationMap_ = static_cast<const uint64_t *>(map);
+            generation = __atomic_load_n(generationMap_, __ATOMIC_ACQUIRE);
+            return true;
+        }
+    }
+    return ::pread(generationFd_, &generation, sizeof generation, 0)
+        == static_cast<ssize_t>(sizeof generation);
+}
+
 // Whether tree_ still stands on the file, found without the lock: a save
 // renames its file into place and then bumps the lock file's counter, so a
 // save that has ended shows in either, and one under way has not happened
-// yet for this reader. Two system calls instead of the lock's five.
+// yet for this reader. One system call (the file's stat) instead of the
+// lock's five.
 bool THive::Unchanged()
 {
     if (!tree_)
@@ -172,13 +204,8 @@ bool THive::Unchanged()
     }
     if (!SameFile(now, identity_))
         return false;
-    if (generationFd_ < 0)
-        generationFd_ = ::open(lockName_.c_str(), O_RDONLY | O_CLOEXEC);
     uint64_t generation = 0;
-    if (generationFd_ < 0
-        || ::pread(generationFd_, &generation, sizeof generation, 0) != static_cast<ssize_t>(sizeof generation))
-        return false;
-    return generation == generation_;
+    return ReadGeneration(generation) && generation == generation_;
 }
 
 // The file is read again only when it is not the one last read: a program of
@@ -519,6 +546,25 @@ struct TRegistry::Impl {
             throw ERegistryException(Format("Failed to set data for '%s'", name));
     }
 };
+
+bool ReadRegistryValue(HKEY root, const std::string &key, const std::string &name, TRegValue &value)
+{
+    THive *hive = RootHive(root);
+    if (!hive)
+        return false;
+    std::vector<std::string> path = RootPrefix(root);
+    for (std::string &part : SplitKeyPath(key))
+        path.push_back(std::move(part));
+    bool found = false;
+    hive->Read([&](const TRegKeyNode &rootNode) {
+        if (const TRegKeyNode *node = Walk(rootNode, path))
+            if (const TRegValue *v = node->Value(name)) {
+                value = *v;
+                found = true;
+            }
+    });
+    return found;
+}
 
 TRegistry::TRegistry()
     : d(std::make_unique<Impl>())

@@ -89,6 +89,11 @@ private:
     std::unique_ptr<Impl> const d;
 };
 
+// The value name of key, a path from root's top, in one look at the hive
+// (TRegistry's OpenKey, ValueExists and a read take one each): false when the
+// key or the value is missing or root cannot be opened.
+bool ReadRegistryValue(HKEY root, const std::string &key, const std::string &name, TRegValue &value);
+
 // Keeps this process's registry changes in memory while it lives, for work
 // that makes thousands of them (each would otherwise save its whole hive
 // file). This process sees them at once; other programs when they are saved:

@@ -72,11 +72,13 @@ private:
     }; // of the file tree_ was read from; st_ino 0 when it did not exist
     uint64_t generation_ = 0; // the lock file's counter when tree_ was read
     int generationFd_ = -1; // the lock file, open to read its counter
+    const uint64_t *generationMap_ = nullptr; // the counter mapped, once the file holds it
     std::vector<TRegChange> pending_; // made on tree_, not saved yet
     TClock::time_point pendingSince_ {};
 
     void Refresh(const TFileLock &lock);
     bool Unchanged();
+    bool ReadGeneration(uint64_t &generation);
     void RefreshShared();
     void RemoveDebris();
     void Save(TFileLock &lock);

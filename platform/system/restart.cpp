@@ -289,8 +289,8 @@ std::vector<TPendingMove> PendingMoves()
 std::vector<std::string> CancelPendingMoves(const std::string &newFileName)
 {
     std::vector<std::string> sources;
-    // No list, nothing to take back: no lock either.
-    if (!Exists(MovesFile()))
+    // No list, nothing to take back: no lock either, nor a folder made.
+    if (!Exists(Machine().Root() + "/restart/pending-moves"))
         return sources;
     TFileLock lock(LockFile(), true);
     const std::string target = MapPath(newFileName);

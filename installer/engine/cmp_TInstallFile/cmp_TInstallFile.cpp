@@ -1124,8 +1124,23 @@ void AppendEntry(const std::string &key, const std::string &value)
 {
     TRegistryBatch record;
     const int n = StrToIntDef(Trim(RegReadString(rkLocalMachine, key, "Entries", "0")), 0) + 1;
-    RegWriteString(rkLocalMachine, key, "File" + IntToStr(n), value);
-    RegWriteString(rkLocalMachine, key, "Entries", IntToStr(n));
+    // One key opened for both values: each open and each write looks at the hive.
+    std::string failed = "File" + IntToStr(n), failedValue = value;
+    try {
+        TRegistry reg;
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        if (reg.OpenKey(key, true)) {
+            reg.WriteString(failed, value);
+            failed = "Entries";
+            failedValue = IntToStr(n);
+            reg.WriteString(failed, failedValue);
+            failed.clear();
+        }
+    } catch (const Exception &) {
+    }
+    if (!failed.empty())
+        throw EIRCannotWriteValue(TranslateFormat(
+            "Cannot install into registry. Key: %s Ident: %s Value %s", key, failed, failedValue));
     try {
         record.Commit();
     } catch (const ERegistryException &) {

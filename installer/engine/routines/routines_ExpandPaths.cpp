@@ -14,7 +14,9 @@ namespace
 const char *const ShellFolders = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char *const CurrentVersion = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
-std::string ShellFolder(const std::string &name, const std::string &fallback)
+// The fallbacks are worked out only when the registry has no answer: they
+// look at the disk, and a destination is looked up several times per file.
+std::string ShellFolder(const std::string &name, const std::function<std::string()> &fallback)
 {
     return RemoveTrailingBackslash(RegReadString(rkCurrentUser, ShellFolders, name, fallback));
 }
@@ -39,31 +41,31 @@ std::string CurrentDrive()
 
 std::string GetStartMenuDir()
 {
-    return ShellFolder("Start Menu", GetWindowsDir() + "\\Startmen");
+    return ShellFolder("Start Menu", [] { return GetWindowsDir() + "\\Startmen"; });
 }
 std::string GetProgramsMenuDir()
 {
-    return ShellFolder("Programs", GetStartMenuDir() + "\\Programs");
+    return ShellFolder("Programs", [] { return GetStartMenuDir() + "\\Programs"; });
 }
 std::string GetDesktopDir()
 {
-    return ShellFolder("Desktop", GetWindowsDir() + "\\Desktop");
+    return ShellFolder("Desktop", [] { return GetWindowsDir() + "\\Desktop"; });
 }
 std::string GetStartupDir()
 {
-    return ShellFolder("Startup", GetWindowsDir() + "\\Startup");
+    return ShellFolder("Startup", [] { return GetWindowsDir() + "\\Startup"; });
 }
 
 std::string GetProgramFilesDir()
 {
-    return RemoveTrailingBackslash(
-        RegReadString(rkLocalMachine, CurrentVersion, "ProgramFilesDir", CurrentDrive() + "\\Program Files"));
+    return RemoveTrailingBackslash(RegReadString(rkLocalMachine, CurrentVersion, "ProgramFilesDir",
+        [] { return CurrentDrive() + "\\Program Files"; }));
 }
 
 std::string GetCommonFilesDir()
 {
-    return RemoveTrailingBackslash(RegReadString(
-        rkLocalMachine, CurrentVersion, "CommonFilesDir", CurrentDrive() + "\\Program Files\\Common Files"));
+    return RemoveTrailingBackslash(RegReadString(rkLocalMachine, CurrentVersion, "CommonFilesDir",
+        [] { return CurrentDrive() + "\\Program Files\\Common Files"; }));
 }
 
 std::string ExpandMetaVariables(const std::string &text, TInstallContainer *obj)

@@ -14,19 +14,25 @@ void SetRoot(TRegistry &reg, TRootKey root)
         reg.SetRootKey(RootHandles[root]);
 }
 
+HKEY RootHandle(TRootKey root)
+{
+    return root >= rkClassesRoot && root <= rkUsers ? RootHandles[root] : HKEY_CURRENT_USER;
+}
+
 // Reading routines give their fallback for any failure, a damaged registry
-// file included.
-template <typename T, typename Read>
-T ReadOr(TRootKey root, const std::string &key, const std::string &name, T fallback, Read read)
+// file included. One look at the hive each.
+bool ReadValue(TRootKey root, const std::string &key, const std::string &name, TRegValue &value)
 {
     try {
-        TRegistry reg;
-        SetRoot(reg, root);
-        if (reg.OpenKey(key, false) && reg.ValueExists(name))
-            return read(reg, name);
+        return ReadRegistryValue(RootHandle(root), key, name, value);
     } catch (const Exception &) {
+        return false;
     }
-    return fallback;
+}
+
+bool IsString(const TRegValue &value)
+{
+    return value.Type == REG_SZ || value.Type == REG_EXPAND_SZ;
 }
 
 } // namespace
@@ -67,14 +73,26 @@ void RegWriteInteger(TRootKey root, const std::string &key, const std::string &n
 std::string RegReadString(
     TRootKey root, const std::string &key, const std::string &name, const std::string &fallback)
 {
-    return ReadOr(
-        root, key, name, fallback, [](TRegistry &reg, const std::string &n) { return reg.ReadString(n); });
+    TRegValue value;
+    return ReadValue(root, key, name, value) && IsString(value) ? value.Data : fallback;
+}
+
+std::string RegReadString(TRootKey root, const std::string &key, const std::string &name,
+    const std::function<std::string()> &fallback)
+{
+    TRegValue value;
+    return ReadValue(root, key, name, value) && IsString(value) ? value.Data : fallback();
 }
 
 int RegReadInteger(TRootKey root, const std::string &key, const std::string &name, int fallback)
 {
-    return ReadOr(
-        root, key, name, fallback, [](TRegistry &reg, const std::string &n) { return reg.ReadInteger(n); });
+    TRegValue value;
+    if (!ReadValue(root, key, name, value) || value.Type != REG_DWORD || value.Data.size() != 4)
+        return fallback;
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | static_cast<uint8_t>(value.Data[static_cast<size_t>(i)]);
+    return static_cast<int>(v);
 }
 
 void RegDeleteKeyTree(TRootKey root, const std::string &key)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/system/registry.h"
@@ -29,6 +30,9 @@ void RegWriteInteger(TRootKey root, const std::string &key, const std::string &n
 // gives fallback too.
 std::string RegReadString(
     TRootKey root, const std::string &key, const std::string &name, const std::string &fallback);
+// The same, with the fallback worked out only when it is needed.
+std::string RegReadString(TRootKey root, const std::string &key, const std::string &name,
+    const std::function<std::string()> &fallback);
 int RegReadInteger(TRootKey root, const std::string &key, const std::string &name, int fallback);
 
 // Deletes key with everything below it, or a value of it; nothing when they

@@ -245,6 +245,9 @@ TEST_F(FilesTest, ForceDirectoriesCreatesEveryMissingLevel)
     Touch("plain");
     EXPECT_FALSE(ForceDirectories(dir + "/plain/below")) << "a file in the way";
     EXPECT_FALSE(DirectoryExists(dir + "/plain/below"));
+    EXPECT_FALSE(ForceDirectories(dir + "/plain/below/deeper")) << "a file in the way further up";
+    EXPECT_TRUE(ForceDirectories(dir + "/one/two/four/five"));
+    EXPECT_TRUE(DirectoryExists(dir + "/one/two/four/five"));
 
     try {
         ForceDirectories("");

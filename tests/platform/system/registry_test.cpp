@@ -4,11 +4,13 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -212,6 +214,55 @@ TEST_F(RegistryTest, ChangesByAnotherProgramAreSeen)
     EXPECT_EQ(reg_.ReadString("V"), "theirs");
 }
 
+// A change that leaves the file's inode, size and times as they were shows
+// only in the lock file's counter, which every save of the machine bumps.
+TEST_F(RegistryTest, ASaveThatLeavesTheFileLookingTheSameIsSeen)
+{
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\Quiet", true));
+    const std::string file = HiveFile("HKEY_LOCAL_MACHINE");
+    for (const char *value : { "aaaa", "bbbb", "cccc" }) {
+        reg_.WriteString("V", "zzzz");
+        EXPECT_EQ(reg_.ReadString("V"), "zzzz");
+        std::string text = ReadWholeFile(file);
+        const size_t at = text.find("\"V\"=\"zzzz\"");
+        ASSERT_NE(at, std::string::npos);
+        text.replace(at + 5, 4, value);
+        struct stat before {
+        };
+        ASSERT_EQ(stat(file.c_str(), &before), 0);
+        {
+            TFileLock lock(file + ".lock", true);
+            std::ofstream(file, std::ios::binary | std::ios::in | std::ios::out) << text;
+            const timespec times[2] = { before.st_atim, before.st_mtim };
+            ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+            lock.SetGeneration(lock.Generation() + 1);
+        }
+        struct stat after {
+        };
+        ASSERT_EQ(stat(file.c_str(), &after), 0);
+        ASSERT_TRUE(after.st_ino == before.st_ino && after.st_size == before.st_size
+            && after.st_mtim.tv_nsec == before.st_mtim.tv_nsec);
+        EXPECT_EQ(reg_.ReadString("V"), value);
+    }
+}
+
+TEST_F(RegistryTest, AValueIsReadInOneLookFromAnyRootKey)
+{
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\Classes\\.one", true));
+    reg_.WriteString("", "OneFile");
+    reg_.WriteInteger("Count", 7);
+    TRegValue value;
+    ASSERT_TRUE(ReadRegistryValue(HKEY_CLASSES_ROOT, "\\.ONE", "", value));
+    EXPECT_EQ(value.Type, static_cast<uint32_t>(REG_SZ));
+    EXPECT_EQ(value.Data, "OneFile");
+    ASSERT_TRUE(ReadRegistryValue(HKEY_LOCAL_MACHINE, "Software\\Classes\\.one", "count", value));
+    EXPECT_EQ(value.Type, static_cast<uint32_t>(REG_DWORD));
+    EXPECT_FALSE(ReadRegistryValue(HKEY_LOCAL_MACHINE, "\\Software\\Classes\\.one", "Missing", value));
+    EXPECT_FALSE(ReadRegistryValue(HKEY_LOCAL_MACHINE, "\\Software\\Classes\\.two", "", value));
+    EXPECT_FALSE(ReadRegistryValue(HKEY_CURRENT_USER, "\\Software\\Classes\\.one", "", value));
+    EXPECT_FALSE(ReadRegistryValue(HKEY_DYN_DATA, "\\Anything", "", value));
+}
+
 struct Corruption {
     const char *Name;
     const char *Find;
@@ -263,7 +314,8 @@ INSTANTIATE_TEST_SUITE_P(Faults, DamagedHive,
 std::string ArbitraryBytes(std::mt19937 &random)
 {
     static const std::vector<std::string> pieces { std::string(1, '\0'), "\x01", "\r\n", "\"", "\\", "=",
-        "\xff", "\xc3", "\xe2\x82", "\xed\xb2\x80", "\xef\xbf\xbd", "\xf0\x9f\x98\x80", "ñ", "Año", "a", " " };
+        "\xff", "\xc3", "\xe2\x82", "\xed\xb2\x80", "\xef\xbf\xbd", "\xf0\x9f\x98\x80", "ñ", "Año", "a",
+        " " };
     std::string out;
     const size_t length = random() % 40;
     for (size_t i = 0; i < length; ++i) {
@@ -330,7 +382,8 @@ TEST_F(RegistryTest, EveryByteOfAStringComesBackInAnotherProgram)
         else
             reg_.WriteString(name, bytes);
         ASSERT_EQ(Hex(reg_.ReadString(name)), Hex(bytes)) << name;
-        expected += name + "\t" + std::to_string(expand ? rdExpandString : rdString) + "\t" + Hex(bytes) + "\n";
+        expected
+            += name + "\t" + std::to_string(expand ? rdExpandString : rdString) + "\t" + Hex(bytes) + "\n";
     }
     const std::string seen = ReadInAnotherProgram(root_, "\\Software\\Bytes");
     // Line by line, so that a failure names the values that differ.
@@ -507,8 +560,7 @@ TEST_F(RegistryTest, KillingAWriterInsideABatchLeavesWholeUnitsSavedAsTheyGather
         }
         close(ready[1]);
         char byte = 0;
-        while (read(ready[0], &byte, 1) < 0 && errno == EINTR) {
-        }
+        while (read(ready[0], &byte, 1) < 0 && errno == EINTR) { }
         close(ready[0]);
         // While no batch has been saved, later writers live longer.
         usleep(5000 + random() % 60000 + (lastSeen == 0 ? std::min(rounds, 100) * 5000 : 0));

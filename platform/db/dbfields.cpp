@@ -28,6 +28,10 @@ const TMetaClass TMemoField::Class { "TMemoField", &TBlobField::Class };
 const TMetaClass TGraphicField::Class { "TGraphicField", &TBlobField::Class };
 const TMetaClass TBlobStream::Class { "TBlobStream", &TStream::Class };
 
+// Here with the fields rather than with the engine: TField::IsBlob asks it, and
+// a program with bound controls but no database must not link SQLite for it.
+bool IsBlobType(TFieldType type) { return type >= ftBlob && type <= ftTypedBinary; }
+
 // clang-format off
 namespace {
 

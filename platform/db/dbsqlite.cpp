@@ -1377,8 +1377,6 @@ std::unique_ptr<TEngineCursor> SqliteStatement::Execute()
 
 } // namespace
 
-bool IsBlobType(TFieldType type) { return type >= ftBlob && type <= ftTypedBinary; }
-
 std::unique_ptr<TEngineDatabase> TEngineDatabase::Open(const std::string &fileName, bool readOnly, bool create)
 {
     std::string host = MapPath(fileName);

@@ -360,6 +360,15 @@ TEST_F(BoundEdit, ALookupFieldShowsTheLookedUpValueAsRecordsMove)
     EXPECT_EQ(city->Text(), "Quito");
 }
 
+class TDerivedDataSource : public TqxDataSource
+{
+public:
+    using TqxDataSource::TqxDataSource;
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+};
+const TMetaClass TDerivedDataSource::Class { "TDerivedDataSource", &TqxDataSource::Class };
+
 TEST_F(BoundEdit, OnlyTheLibrarysDataSourceIsShownAsTheDataSource)
 {
     people->Open();
@@ -371,6 +380,13 @@ TEST_F(BoundEdit, OnlyTheLibrarysDataSourceIsShownAsTheDataSource)
     EXPECT_EQ(name->Text(), "Ana") << "it still shows the field";
     name->SetDataSource(nullptr);
     EXPECT_EQ(name->Text(), "");
+
+    // The class is known by name, its descendants included.
+    TDerivedDataSource derived(nullptr);
+    derived.SetDataSet(people);
+    name->SetDataSource(&derived);
+    EXPECT_EQ(name->DataSource(), &derived);
+    name->SetDataSource(nullptr);
 }
 
 TEST_F(BoundEdit, FreeingTheDataSourceUnbindsTheEdit)

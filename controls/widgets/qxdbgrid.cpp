@@ -843,6 +843,14 @@ void TqxDBGrid::KeyDown(uint16_t &key, TShiftState shift)
             SendKeyToControl(key, shift);
         return;
     }
+    if (key == VK_F2 && type == "RichEdit") {
+        if (TCustomEdit *rich = FindEditControl(qxItem(parameters, ';', 1))) {
+            key = 0;
+            rich->Perform(WM_KEYDOWN, VK_F2, 0);
+            InvalidateCell(Col(), Row());
+            return;
+        }
+    }
     if (memo && key == VK_F2) {
         key = 0;
         ShowMemoDialog();
@@ -873,7 +881,13 @@ void TqxDBGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y)
     const int dataCol = cell.X - indicatorOffset_;
     const bool doubleClick = shift.Contains(ssDouble);
     if (doubleClick) {
-        if (IsMemoCell(Col(), Row()))
+        std::string type, parameters;
+        if (TField *field = SelectedField())
+            GetControlInfo(field->FieldName(), type, parameters);
+        TCustomEdit *rich = type == "RichEdit" ? FindEditControl(qxItem(parameters, ';', 1)) : nullptr;
+        if (rich)
+            rich->Perform(WM_KEYDOWN, VK_F2, 0);
+        else if (IsMemoCell(Col(), Row()))
             ShowMemoDialog();
         else if (!editControlOptions_.Contains(ecoCheckboxSingleClick))
             ToggleCheckBox(cell.X, cell.Y);

@@ -13,6 +13,7 @@
 #include "controls/base/Qxintl.h"
 #include "controls/widgets/qxdbdatetimepicker.h"
 #include "controls/widgets/qxmemo.h"
+#include "controls/widgets/qxriched.h"
 #include "platform/classes/filer.h"
 #include "platform/classes/typinfo.h"
 #include "platform/db/dbtables.h"
@@ -934,6 +935,61 @@ end
     delete button;
     EXPECT_EQ(loaded->IndicatorButton(), nullptr);
     EXPECT_EQ(loaded->ColWidths(0), 11);
+}
+
+TEST_F(DBGrid, ARichEditNamedForACellIsBoundWhenLoadedAndTakesF2AndDoubleClicks)
+{
+    AddRows(2);
+    auto host = std::make_unique<TForm>(nullptr);
+    ReadComponentText(host.get(), R"(object Host: TForm
+  Left = 0
+  Top = 0
+  Width = 600
+  Height = 300
+  object Grid: TqxDBGrid
+    Left = 8
+    Top = 8
+    Width = 580
+    Height = 260
+    ControlInfoInDataset = False
+    ControlType.Strings = (
+      'Notes;RichEdit;NotesEdit'
+      'Name;CustomEdit;NoSuchEdit')
+  end
+  object NotesEdit: TqxDBRichEdit
+    Left = 8
+    Top = 270
+    Width = 200
+    Height = 20
+    PopupOptions = []
+  end
+end
+)",
+        "host.dfm");
+    auto *loaded = dynamic_cast<TqxDBGrid *>(host->FindComponent("Grid"));
+    auto *rich = dynamic_cast<TqxDBRichEdit *>(host->FindComponent("NotesEdit"));
+    ASSERT_TRUE(loaded && rich);
+    EXPECT_EQ(rich->Parent(), loaded) << "bound into the grid once loaded";
+    EXPECT_FALSE(rich->Visible());
+    EXPECT_EQ(rich->DataField(), "Notes");
+    EXPECT_EQ(rich->BorderStyle(), bsNone);
+
+    table->Open();
+    loaded->SetDataSource(source);
+    host->Show();
+    host->SetActiveControl(loaded);
+    ProcessPendingEvents();
+    int f2 = 0;
+    rich->OnKeyDown = [&](TObject *, uint16_t &key, TShiftState) { f2 += key == VK_F2; };
+    // Were the memo dialog to open instead, it would find nothing to show.
+    loaded->SetMemoAttributes(loaded->MemoAttributes() + TqxMemoAttributes { mDisableDialog });
+    ASSERT_EQ(loaded->Columns(5)->FieldName(), "Notes");
+    const TRect cell = loaded->CellRect(5 + loaded->IndicatorOffset(), 1);
+    ClickControl(loaded, (cell.Left + cell.Right) / 2, (cell.Top + cell.Bottom) / 2);
+    PressKey(loaded, VK_F2);
+    EXPECT_EQ(f2, 1);
+    DoubleClickControl(loaded, (cell.Left + cell.Right) / 2, (cell.Top + cell.Bottom) / 2);
+    EXPECT_EQ(f2, 2);
 }
 
 // ---- A picture of every cell kind -----------------------------------------------------------

@@ -827,8 +827,72 @@ int TqxDBCustomEdit::ButtonLeft() const
     return ClientWidth() - 1;
 }
 
+namespace
+{
+
+// The library's grid when the edit sits in one as a cell control; known by
+// its class name, as the grid lives in a library above this one.
+TWinControl *GridOf(const TControl *edit)
+{
+    TWinControl *parent = edit->Parent();
+    return parent && qxInheritsFromName(parent->ClassType(), "TqxCustomDBGrid") ? parent : nullptr;
+}
+
+// The grid's options, by their bit in TqxDBGridOptions.
+constexpr int dgAlwaysShowEditor = 1;
+constexpr int dgTabs = 7;
+bool GridOption(const TWinControl *grid, int bit)
+{
+    return GetPropInfo(grid, "Options") && (GetOrdProp(grid, "Options") >> bit) & 1;
+}
+
+} // namespace
+
+// Inside the grid, the keys that move between cells and records are the
+// grid's: it takes the focus and handles them.
+bool TqxDBCustomEdit::KeyToGrid(uint16_t &key, TShiftState shift)
+{
+    TWinControl *grid = GridOf(this);
+    if (!grid)
+        return false;
+    const int length = static_cast<int>(Utf8Length(Text()));
+    const bool wholeText = SelLength() == length;
+    if (IsMemoEdit() && !wholeText)
+        return false;
+    const bool ctrl = shift.Contains(ssCtrl), always = GridOption(grid, dgAlwaysShowEditor);
+    const int caret = SelStart();
+    bool toGrid = false;
+    switch (key) {
+    case VK_ESCAPE: toGrid = !Modified(); break;
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_UP:
+    case VK_DOWN: toGrid = !shift.Contains(ssAlt); break;
+    case VK_HOME:
+    case VK_LEFT: toGrid = always && (ctrl || caret == 0); break;
+    case VK_END:
+    case VK_RIGHT: toGrid = always && (ctrl || caret + SelLength() >= length || wholeText); break;
+    case VK_INSERT: toGrid = always && !shift.Contains(ssShift); break;
+    case VK_DELETE: toGrid = always && ctrl; break;
+    case VK_RETURN: toGrid = !WantReturns() || ctrl; break;
+    case VK_TAB: toGrid = GridOption(grid, dgTabs); break;
+    default: break;
+    }
+    if (!CanTypeText() && (key == VK_HOME || key == VK_END || key == VK_LEFT || key == VK_RIGHT))
+        toGrid = true;
+    if (!toGrid)
+        return false;
+    grid->SetFocus();
+    if (grid->Focused())
+        grid->Perform(WM_KEYDOWN, key, 0);
+    key = 0;
+    return true;
+}
+
 void TqxDBCustomEdit::KeyDown(uint16_t &key, TShiftState shift)
 {
+    if (KeyToGrid(key, shift))
+        return;
     TqxCustomMaskEdit::KeyDown(key, shift);
     if (key == 0 || !p->link.Field())
         return;
@@ -908,12 +972,19 @@ void TqxDBCustomEdit::KeyPress(char32_t &key)
         if (WantReturns()) {
             p->link.Edit();
             SetModifiedState(true);
-        }
+        } else if (GridOf(this))
+            key = 0;
+        break;
+    case VK_TAB:
+        if (GridOf(this))
+            key = 0;
         break;
     case VK_ESCAPE:
         Reset();
         Invalidate();
         key = 0;
+        if (TWinControl *grid = GridOf(this))
+            grid->SetFocus();
         break;
     default:
         if (key >= 32) {
@@ -1076,6 +1147,8 @@ void TqxDBCustomEdit::DoEnter()
     if (!p->link.DataSource())
         SetModified(false);
     TqxCustomMaskEdit::DoEnter();
+    if (GridOf(this))
+        SelectAll();
 }
 
 // Focused, the edit shows the field's text to edit; else its display text.

@@ -130,6 +130,12 @@ public:
     TField *Field() const;
     TFieldDataLink *DataLink() const;
     bool Bound() const; // a data source, a dataset and a field name
+    // What the edit shows for a stored value when it maps values to texts
+    // (the grid draws its cells so).
+    bool MappedDisplayText(const std::string &value, std::string &displayText) const
+    {
+        return GetMappedDisplayText(value, displayText);
+    }
 
     // Kinds of value: by the field's class, or by UnboundDataType
     bool IsDateEdit() const;
@@ -165,6 +171,7 @@ protected:
     virtual int ButtonLeft() const;
 
     void KeyDown(uint16_t &key, TShiftState shift) override;
+    bool KeyToGrid(uint16_t &key, TShiftState shift);
     void KeyPress(char32_t &key) override;
     void Change() override;
     void DoEnter() override;

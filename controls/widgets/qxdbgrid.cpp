@@ -445,6 +445,15 @@ void TqxDBGrid::GetFieldText(int dataCol, std::string &text)
         }
         return;
     }
+    // A combo with an item map shows the item of the stored value.
+    if (auto *edit = dynamic_cast<TqxDBCustomEdit *>(NamedEditControl(field))) {
+        std::string mapped;
+        if (edit->MappedDisplayText(field->AsString(), mapped)) {
+            text = mapped;
+            textMapped_ = true;
+            return;
+        }
+    }
     TqxCustomDBGrid::GetFieldText(dataCol, text);
 }
 
@@ -810,7 +819,7 @@ void TqxDBGrid::ShowMemoDialog()
 void TqxDBGrid::KeyDown(uint16_t &key, TShiftState shift)
 {
     // Alt+Down opens a combo's list, a picker's calendar.
-    if (key == VK_DOWN && shift.Contains(ssAlt) && cellControl_ && cellControl_->Visible() && cellControl_->Parent() == this) {
+    if (key == VK_DOWN && shift.Contains(ssAlt) && link_->Active() && ShowCellControl()) {
         cellControl_->SetFocus();
         qxPostKeyWithModifier(cellControl_->Handle(), VK_DOWN, VK_MENU);
         key = 0;
@@ -835,8 +844,7 @@ void TqxDBGrid::KeyDown(uint16_t &key, TShiftState shift)
         }
         return;
     }
-    const bool visibleControl = cellControl_ && cellControl_->Visible() && cellControl_->Parent() == this;
-    if (visibleControl && (key == VK_F2 || qxIsCharKey(key)) && !memo) {
+    if ((key == VK_F2 || qxIsCharKey(key)) && !memo && ShowCellControl()) {
         if (key == VK_F2)
             cellControl_->SetFocus();
         else
@@ -954,24 +962,29 @@ TCustomEdit *TqxDBGrid::FindEditControl(const std::string &name)
     return dynamic_cast<TCustomEdit *>(found);
 }
 
+TCustomEdit *TqxDBGrid::NamedEditControl(const TField *field)
+{
+    TStrings *lines = controlInfoInDataset_ ? qxGetControlTypeList(link_->DataSet()) : controlType_.get();
+    if (!lines || !field || editControlOptions_.Contains(ecoDisableCustomControls))
+        return nullptr;
+    for (int i = 0; i < lines->Count(); ++i) {
+        const std::string &line = lines->Strings(i);
+        if (qxItem(line, ';', 1) == field->FieldName() && qxIsEditControlType(qxItem(line, ';', 2)))
+            return FindEditControl(qxItem(line, ';', 3));
+    }
+    return nullptr;
+}
+
 TWinControl *TqxDBGrid::CellControlOf(int dataCol)
 {
     TField *field = GetColField(dataCol);
     if (!field)
         return nullptr;
-    TStrings *lines = controlInfoInDataset_ ? qxGetControlTypeList(link_->DataSet()) : controlType_.get();
-    if (lines && !editControlOptions_.Contains(ecoDisableCustomControls)) {
-        for (int i = 0; i < lines->Count(); ++i) {
-            const std::string &line = lines->Strings(i);
-            if (qxItem(line, ';', 1) != field->FieldName() || !qxIsEditControlType(qxItem(line, ';', 2)))
-                continue;
-            TCustomEdit *control = FindEditControl(qxItem(line, ';', 3));
-            // A control of the record view form edits there, not in the grid.
-            TCustomForm *form = control ? GetParentForm(control) : nullptr;
-            if (control && !(form && form != GetParentForm(this) && qxInheritsFromName(form->ClassType(), "TqxRecordViewForm")))
-                return control;
-            break;
-        }
+    if (TCustomEdit *control = NamedEditControl(field)) {
+        // A control of the record view form edits there, not in the grid.
+        TCustomForm *form = GetParentForm(control);
+        if (!(form && form != GetParentForm(this) && qxInheritsFromName(form->ClassType(), "TqxRecordViewForm")))
+            return control;
     }
     if (IsDateTimeField(field) && !editControlOptions_.Contains(ecoDisableDateTimePicker))
         return picker_;
@@ -1184,6 +1197,16 @@ void TqxDBGrid::DrawCell(int col, int row, const TRect &rect, TGridDrawState sta
     TqxCustomDBGrid::DrawCell(col, row, rect, state);
 }
 
+bool TqxDBGrid::ShowCellControl()
+{
+    if (!cellControl_ || !cellControl_->Visible() || cellControl_->Parent() != this) {
+        // Keys typed ahead can come before the paint that shows the control.
+        if (!CellControlOf(SelectedIndex()) || !PlaceCellControl(Col(), Row(), CellRect(Col(), Row())))
+            return false;
+    }
+    return cellControl_ && cellControl_->Visible() && cellControl_->Parent() == this;
+}
+
 void TqxDBGrid::SendKeyToControl(uint16_t key, TShiftState shift)
 {
     TWinControl *control = cellControl_;
@@ -1214,7 +1237,7 @@ void TqxDBGrid::WMChar(TMessage &message)
     // A control over the cell takes the typing; only Escape stays with the grid.
     if (link_->Active() && EditingAllowed() && (key == 8 || key >= 32)
         && (IsMemoCell(Col(), Row()) || IsCustomCell(Col(), Row()))) {
-        if (cellControl_ && cellControl_->Visible() && cellControl_->Parent() == this) {
+        if (ShowCellControl()) {
             cellControl_->SetFocus();
             if (cellControl_->Focused())
                 cellControl_->Perform(WM_CHAR, key, 0);

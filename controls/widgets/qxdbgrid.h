@@ -124,6 +124,8 @@ public:
     // The edit control named in a control-type line: on the owner form, or,
     // for "Owner.Name", among the components of the dataset's owner.
     TCustomEdit *FindEditControl(const std::string &name);
+    // The control named in the first edit-type control-type line of a field.
+    TCustomEdit *NamedEditControl(const TField *field);
 
     TqxSelectRecordEvent OnMultiSelectRecord;
     TqxMemoOpenEvent OnMemoOpen;
@@ -166,6 +168,8 @@ protected:
     // is to be drawn as usual.
     bool PlaceCellControl(int col, int row, const TRect &rect);
     void SendKeyToControl(uint16_t key, TShiftState shift);
+    // Shows the current cell's control now if it has not been shown yet.
+    bool ShowCellControl();
 
     void CheckDataSet();
     bool IsSelectedCheckBoxColumn(int dataCol);

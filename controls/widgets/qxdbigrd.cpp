@@ -1393,6 +1393,7 @@ void TqxCustomDBGrid::DrawCell(int col, int row, const TRect &rect, TGridDrawSta
     qxgrid::TActiveRecordGuard shown(link_.get(), dataRow);
     TField *field = GetColField(dataCol);
     std::string text;
+    textMapped_ = false;
     GetFieldText(dataCol, text);
     bool highlight = HighlightCell(dataCol, dataRow, state);
     if (highlight) {
@@ -1400,7 +1401,7 @@ void TqxCustomDBGrid::DrawCell(int col, int row, const TRect &rect, TGridDrawSta
         canvas->Font()->SetColor(clHighlightText);
     }
     OnCalcCellColors(this, field, state, highlight, canvas->Font(), canvas->Brush());
-    int alignment = field ? static_cast<int>(field->Alignment()) : 0;
+    int alignment = field && !textMapped_ ? static_cast<int>(field->Alignment()) : 0;
     if (dbDefaultDrawing_) {
         uint32_t flags = 0;
         const int dy = options_.Contains(dgRowLines) ? 2 : 1;
@@ -1610,6 +1611,11 @@ void TqxCustomDBGrid::SelectField(int dataCol)
         && !editor->Picture()->AllowInvalidExit() && !editor->CellEditorValid(editor->Text())) {
         editor->SelectAll();
         link_->SetModified();
+        // The dataset may say what happens to a value its picture refuses.
+        if (TqxInvalidValueEvent handler = qxGetInvalidValueEvent(link_->DataSet())) {
+            handler(link_->DataSet(), SelectedField());
+            return;
+        }
         MessageBeep(0);
         throw EInvalidOperation("Invalid input value.  Use escape key to abandon changes");
     }

@@ -427,6 +427,7 @@ protected:
     int vertPos_ = -1;
     // For the scroll bar: the dataset's record count and the current record's
     // number (-1: ask the dataset again), and the link's active record then.
+    bool textMapped_ = false; // GetFieldText gave a cell control's text: drawn left-aligned
     int recordCount_ = -1;
     int recNo_ = -1;
     int recNoActive_ = 0;

@@ -10,7 +10,10 @@
 #include <unistd.h>
 #include <vector>
 
+#include "controls/base/Qxcommon.h"
 #include "controls/base/Qxintl.h"
+#include "controls/base/qxdbedit.h"
+#include "controls/widgets/qxdbcomb.h"
 #include "controls/widgets/qxdbdatetimepicker.h"
 #include "controls/widgets/qxmemo.h"
 #include "controls/widgets/qxriched.h"
@@ -50,6 +53,7 @@ public:
         ++Numbered;
         return TTable::RecNo();
     }
+    TqxInvalidValueEvent OnInvalidValue;
     int Counted = 0; // how often the records were counted
     int Numbered = 0; // and the current record's number asked
 
@@ -61,6 +65,7 @@ const TMetaClass TListedTable::Class { "TListedTable", &TTable::Class };
 const TClassRegistrar<TListedTable> listedRegistrar({
     TPublish<TListedTable>::Strings("ControlType", &TListedTable::ControlType),
     TPublish<TListedTable>::Strings("PictureMasks", &TListedTable::PictureMasks),
+    TPublish<TListedTable>::Event("OnInvalidValue", &TListedTable::OnInvalidValue),
 });
 
 // The grid with the protected parts the tests look at.
@@ -72,6 +77,7 @@ public:
     using TqxDBGrid::LayoutChanged;
     using TqxCustomDBGrid::WMVScroll;
     using TqxCustomDBGrid::VertScrollPos;
+    using TqxDBGrid::GetFieldText;
 };
 
 std::string BitmapBytes(int w, int h, TColor color)
@@ -992,6 +998,117 @@ end
     EXPECT_EQ(f2, 2);
 }
 
+TEST_F(DBGrid, ANamedEditControlEditsItsCellAndHandsMovesBackToTheGrid)
+{
+    AddRows(3);
+    auto *edit = new TqxDBEdit(form.get());
+    edit->SetName("NameEdit");
+    edit->SetParent(form.get());
+    edit->SetBounds(8, 320, 100, 24);
+    auto *button = new TButton(form.get());
+    button->SetName("NotAnEdit");
+    table->ControlType()->Add("Name;CustomEdit;NameEdit");
+    table->ControlType()->Add("Amount;CustomEdit;Somewhere.NotAnEdit");
+    Open();
+    EXPECT_EQ(grid->FindEditControl("NotAnEdit"), nullptr) << "only an edit counts";
+    EXPECT_EQ(grid->FindEditControl("Data.NameEdit"), edit) << "among the components of the dataset's owner";
+
+    GoToCell("Name");
+    ProcessPendingEvents();
+    EXPECT_EQ(grid->CellControl(), edit);
+    EXPECT_EQ(edit->Parent(), grid);
+    EXPECT_EQ(edit->DataField(), "Name");
+    EXPECT_EQ(edit->BorderStyle(), bsNone);
+    EXPECT_TRUE(edit->Visible());
+    EXPECT_EQ(edit->BoundsRect(), grid->CellRect(ColOf("Name"), grid->Row()));
+    EXPECT_FALSE(grid->InplaceEditor() && grid->InplaceEditor()->Visible());
+
+    // The first key typed in the grid goes on in the edit, which took the focus.
+    Key('Z', U'Z', { ssShift });
+    EXPECT_EQ(FocusedControl(), edit);
+    Type("ed");
+    EXPECT_EQ(edit->Text(), "Zed");
+    // Escape gives the field's text back and the focus to the grid.
+    Key(VK_ESCAPE, 27);
+    EXPECT_EQ(edit->Text(), "Name 1");
+    EXPECT_EQ(FocusedControl(), grid);
+
+    // Tab in the edit is the grid's: the value is written and the next column entered.
+    Type("Q");
+    EXPECT_EQ(FocusedControl(), edit);
+    Key(VK_TAB, U'\t');
+    EXPECT_EQ(FocusedControl(), grid);
+    EXPECT_EQ(grid->SelectedField()->FieldName(), "Amount");
+    EXPECT_FALSE(edit->Visible());
+    EXPECT_EQ(F("Name")->AsString(), "Q");
+    // Down from the edit moves the record, as in the grid.
+    Key(VK_TAB, U'\t', { ssShift });
+    Type("R");
+    Key(VK_DOWN);
+    EXPECT_EQ(FocusedControl(), grid);
+    EXPECT_EQ(F("Id")->AsInteger(), 2);
+    table->First();
+    EXPECT_EQ(F("Name")->AsString(), "R");
+}
+
+TEST_F(DBGrid, AComboWithAnItemMapShowsItsItemsAndDropsDownOnAltDown)
+{
+    AddRows(3);
+    db->Execute("UPDATE items SET Done = 'Y' WHERE Id = 2");
+    auto *combo = new TqxDBComboBox(form.get());
+    combo->SetName("DoneCombo");
+    combo->SetParent(form.get());
+    combo->SetBounds(8, 320, 100, 24);
+    combo->SetMapList(true);
+    combo->Items()->Add("Yes\tY");
+    combo->Items()->Add("No\tN");
+    combo->SetStyle(csDropDownList);
+    table->ControlType()->Add("Done;Combo;DoneCombo");
+    Open();
+    std::string text;
+    grid->GetFieldText(ColOf("Done") - grid->IndicatorOffset(), text);
+    EXPECT_EQ(text, "No") << "the item of the stored value";
+    table->Next();
+    grid->GetFieldText(ColOf("Done") - grid->IndicatorOffset(), text);
+    EXPECT_EQ(text, "Yes");
+    table->First();
+
+    GoToCell("Done");
+    ProcessPendingEvents();
+    ASSERT_EQ(grid->CellControl(), combo);
+    EXPECT_TRUE(combo->Visible());
+    Key(VK_DOWN, 0, { ssAlt });
+    ProcessPendingEvents();
+    EXPECT_TRUE(combo->IsDroppedDown()) << "Alt+Down opens the list";
+    PressKey(combo, VK_ESCAPE, 27);
+    ProcessPendingEvents();
+    EXPECT_FALSE(combo->IsDroppedDown());
+}
+
+TEST_F(DBGrid, TheDatasetsOnInvalidValueTakesAPictureRefusalInsteadOfTheError)
+{
+    AddRows(1);
+    table->PictureMasks()->Add("Name\t###\tT\tT");
+    std::vector<std::string> refused;
+    table->OnInvalidValue = [&](TDataSet *ds, TField *field) {
+        EXPECT_EQ(ds, table);
+        refused.push_back(field->FieldName());
+    };
+    Open();
+    GoToCell("Name");
+    Key(VK_F2);
+    auto *editor = dynamic_cast<TqxInplaceEdit *>(grid->InplaceEditor());
+    ASSERT_NE(editor, nullptr);
+    editor->SetText("");
+    TypeText(editor, "1");
+    BeepCounter beeps;
+    EXPECT_NO_THROW(grid->SelectField(2));
+    EXPECT_EQ(refused, std::vector<std::string>({ "Name" }));
+    EXPECT_EQ(beeps.Count(), 0) << "the handler decides, the grid does not beep";
+    EXPECT_EQ(grid->SelectedField()->FieldName(), "Name") << "the cell stays";
+    EXPECT_EQ(editor->SelText(), "1");
+}
+
 // ---- A picture of every cell kind -----------------------------------------------------------
 
 TEST_F(DBGrid, ScreenshotOfEveryCellKind)
@@ -1035,6 +1152,37 @@ TEST_F(DBGrid, ScreenshotOfEveryCellKind)
     ClickControl(grid, r3.X, r3.Y, { ssCtrl });
     ClickControl(grid, r5.X, r5.Y, { ssCtrl });
     std::string path = std::string(ORVEX_BINARY_DIR) + "/screenshots/controls_widgets_dbgrid.png";
+    EXPECT_GT(SaveScreenshot(form.get(), path), 1000);
+}
+
+TEST_F(DBGrid, ScreenshotOfTheCellControls)
+{
+    TFormatSettingsScope spanish { SpanishFormatSettings() };
+    AddRows(12);
+    db->Execute("UPDATE items SET Day = 36922 + Id");
+    db->Execute("UPDATE items SET Done = 'Y' WHERE Id % 3 = 0");
+    auto *combo = new TqxDBComboBox(form.get());
+    combo->SetName("DoneCombo");
+    combo->SetParent(form.get());
+    combo->SetBounds(8, 320, 100, 24);
+    combo->SetMapList(true);
+    combo->Items()->Add("Yes\tY");
+    combo->Items()->Add("No\tN");
+    table->ControlType()->Add("Done;Combo;DoneCombo");
+    Open();
+    grid->SetColWidths(ColOf("Done"), 50);
+    Key(VK_DOWN);
+    Key(VK_DOWN);
+    GoToCell("Done");
+    ProcessPendingEvents();
+    EXPECT_TRUE(combo->Visible());
+    std::string comboPath = std::string(ORVEX_BINARY_DIR) + "/screenshots/controls_widgets_dbgrid_combo.png";
+    EXPECT_GT(SaveScreenshot(form.get(), comboPath), 1000);
+    GoToCell("Day");
+    ProcessPendingEvents();
+    ASSERT_NE(grid->DateTimePicker(), nullptr);
+    EXPECT_TRUE(grid->DateTimePicker()->Visible());
+    std::string path = std::string(ORVEX_BINARY_DIR) + "/screenshots/controls_widgets_dbgrid_cells.png";
     EXPECT_GT(SaveScreenshot(form.get(), path), 1000);
 }
 

@@ -880,6 +880,16 @@ bool TqxDBCustomEdit::KeyToGrid(uint16_t &key, TShiftState shift)
     }
     if (!CanTypeText() && (key == VK_HOME || key == VK_END || key == VK_LEFT || key == VK_RIGHT))
         toGrid = true;
+    if (key == VK_F2) {
+        // The grid's handler may take F2; else it puts the caret at the end.
+        if (TKeyEvent handler = GetEventProp<TObject *, uint16_t &, TShiftState>(grid, "OnKeyDown"))
+            handler(grid, key, shift);
+        if (key == VK_F2) {
+            SetSelStart(length);
+            SetSelLength(0);
+        }
+        return key == 0;
+    }
     if (!toGrid)
         return false;
     grid->SetFocus();

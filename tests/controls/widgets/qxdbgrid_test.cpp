@@ -1032,6 +1032,18 @@ TEST_F(DBGrid, ANamedEditControlEditsItsCellAndHandsMovesBackToTheGrid)
     Key(VK_ESCAPE, 27);
     EXPECT_EQ(edit->Text(), "Name 1");
     EXPECT_EQ(FocusedControl(), grid);
+    // F2 goes on in the edit; there a second F2 puts the caret at the end.
+    Key(VK_F2);
+    EXPECT_EQ(FocusedControl(), edit);
+    Key(VK_F2);
+    EXPECT_EQ(edit->SelStart(), 6);
+    EXPECT_EQ(edit->SelLength(), 0);
+    {
+        ScriptedMessageBoxes boxes;
+        boxes.Answer(IDYES);
+        Key(VK_ESCAPE, 27); // unmodified: the grid's key
+    }
+    EXPECT_EQ(FocusedControl(), grid);
 
     // Tab in the edit is the grid's: the value is written and the next column entered.
     Type("Q");

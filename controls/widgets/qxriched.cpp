@@ -1,6 +1,7 @@
 #include "controls/widgets/qxriched.h"
 
 #include "controls/widgets/qxriched_p.h"
+#include "controls/widgets/qxrich.h"
 #include "controls/widgets/qxrchdlg.h"
 #include "controls/widgets/qxrichtb.h"
 #include "controls/base/Qxintl.h"
@@ -157,10 +158,28 @@ TqxCustomRichEdit::TqxCustomRichEdit(TComponent *owner)
         on(11, [this] { SetBullets(!q->items[11]->Checked()); });
         on(12, [this] { ExecuteParagraphDialog(); });
         on(13, [this] { ExecuteTabDialog(); });
-        on(15, [this] { BeginFind(), FindNextMatch(); });
-        on(16, [this] { BeginFind(), ReplaceMatch(); });
+        on(15, [this] { ExecuteFindDialog(); });
+        on(16, [this] { ExecuteReplaceDialog(); });
         on(18, [this] { InsertObjectDialog(); });
         q->popup->OnPopup = [this](TObject *) { PreparePopup(); };
+        q->findDialog = new TFindDialog(this);
+        q->findDialog->SetOptions(TFindOptions { frHideUpDown, frReplace, frReplaceAll });
+        q->replaceDialog = new TReplaceDialog(this);
+        q->replaceDialog->SetOptions(TFindOptions { frHideUpDown });
+        for (TFindDialog *dialog : { q->findDialog, static_cast<TFindDialog *>(q->replaceDialog) }) {
+            dialog->OnFind = [this, dialog](TObject *) {
+                TakeFindOptions(dialog);
+                FindNextMatch();
+            };
+            dialog->OnClose = [this](TObject *) { EndFind(); };
+        }
+        q->replaceDialog->OnReplace = [this](TObject *) {
+            TakeFindOptions(q->replaceDialog);
+            q->replaceText = q->replaceDialog->ReplaceText();
+            ReplaceMatch();
+        };
+        q->fontDialog = new TFontDialog(this);
+        q->fontDialog->SetDevice(fdBoth);
     }
     q->screenPixelsPerInch = Screen->PixelsPerInch();
     q->callback = TComPtr<IRichEditOleCallback>(new TRichEditOleCallback(this));
@@ -1411,7 +1430,81 @@ bool TqxCustomRichEdit::InsertObjectDialog()
 }
 bool TqxCustomRichEdit::Execute()
 {
-    return false;
+    return qxExecuteRichEditForm(this);
+}
+
+TFindDialog *TqxCustomRichEdit::FindDialog() const
+{
+    return q->findDialog;
+}
+TReplaceDialog *TqxCustomRichEdit::ReplaceDialog() const
+{
+    return q->replaceDialog;
+}
+TFontDialog *TqxCustomRichEdit::FontDialog() const
+{
+    return q->fontDialog;
+}
+
+void TqxCustomRichEdit::TakeFindOptions(TFindDialog *dialog)
+{
+    q->lastFindText = dialog->FindText();
+    TFindOptions options = dialog->Options();
+    TqxFindOptions find;
+    if (options.Contains(frMatchCase))
+        find.Include(qfoMatchCase);
+    if (options.Contains(frWholeWord))
+        find.Include(qfoWholeWord);
+    if (options.Contains(frReplaceAll))
+        find.Include(qfoReplaceAll);
+    q->findOptions = find;
+}
+
+void TqxCustomRichEdit::OpenFindDialog(TFindDialog *dialog)
+{
+    if (!dialog)
+        return;
+    std::string previous = q->lastFindText;
+    BeginFind();
+    std::string selected = SelText();
+    dialog->SetFindText(
+        !selected.empty() && selected.find('\r') == std::string::npos ? selected : previous);
+    q->lastFindText = previous;
+    dialog->Execute();
+}
+
+void TqxCustomRichEdit::ExecuteFindDialog()
+{
+    OpenFindDialog(q->findDialog);
+}
+
+void TqxCustomRichEdit::ExecuteReplaceDialog()
+{
+    OpenFindDialog(q->replaceDialog);
+}
+
+bool TqxCustomRichEdit::ExecuteFontDialog()
+{
+    if (!q->fontDialog)
+        return false;
+    TFont *font = q->fontDialog->Font();
+    TTextAttributes *attributes = SelAttributes();
+    font->SetName(attributes->Name());
+    font->SetStyle(attributes->Style());
+    font->SetColor(attributes->Color());
+    font->SetSize(attributes->Size());
+    font->SetPitch(attributes->Pitch());
+    TFontDialogOptions options = q->fontDialog->Options();
+    if (q->editWidth == rewPrinterSize)
+        options.Include(fdWysiwyg);
+    else
+        options.Exclude(fdWysiwyg);
+    q->fontDialog->SetOptions(options);
+    if (!q->fontDialog->Execute())
+        return false;
+    PrepareModify();
+    SetSelectionFont(font->Name(), font->Size(), font->Color(), font->Style());
+    return true;
 }
 bool TqxCustomRichEdit::ExecuteParagraphDialog()
 {

@@ -17,6 +17,9 @@
 // descendant binds it to a field.
 
 class TDataSource;
+class TFindDialog;
+class TFontDialog;
+class TReplaceDialog;
 class TField;
 class TFieldDataLink;
 class TMenuItem;
@@ -210,6 +213,10 @@ public:
     void BeginFind();
     // Ends it as closing the dialog does.
     void EndFind();
+    // The dialogs the control shows (null at design time).
+    TFindDialog *FindDialog() const;
+    TReplaceDialog *ReplaceDialog() const;
+    TFontDialog *FontDialog() const;
 
     // The virtual operations descendants give meaning
     virtual void PrepareModify();
@@ -221,6 +228,9 @@ public:
     virtual void StreamInContent(TStream &stream, bool firstChunkOnly, bool selection);
     virtual bool InsertObjectDialog();
     virtual bool Execute();
+    virtual void ExecuteFindDialog();
+    virtual void ExecuteReplaceDialog();
+    virtual bool ExecuteFontDialog();
     virtual bool ExecuteParagraphDialog();
     virtual bool ExecuteTabDialog();
     virtual void FindNextMatch();
@@ -265,6 +275,11 @@ public:
 protected:
     std::unique_ptr<QxImpl> const q;
     friend class TqxRichEditStrings;
+
+private:
+    // The find text and options a find or replace dialog holds become the search's.
+    void TakeFindOptions(TFindDialog *dialog);
+    void OpenFindDialog(TFindDialog *dialog);
 };
 
 // The rich edit on a dataset field: a blob is shown and stored as RTF (or
@@ -353,6 +368,8 @@ public:
     // Follows the paragraph, or the printer page
     void PlaceMarkers();
     void SetWidthFromPrinter();
+    // A new width with the drawing rectangle and the markers' limits to match.
+    void SetRulerWidth(int width);
     // What the end of a drag of one of the markers does.
     void ApplyMarker(TqxTrackIcon *marker);
 

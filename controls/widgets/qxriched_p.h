@@ -3,6 +3,7 @@
 // Not public API: the rich edit's private side, shared by the files of its unit.
 
 #include "controls/widgets/qxriched.h"
+#include "platform/ui/dialogs.h"
 #include "platform/ui/menus.h"
 
 #include <memory>
@@ -22,6 +23,9 @@ struct TqxCustomRichEdit::QxImpl {
     TqxFindOptions findOptions;
     bool replacing = false; // FindNextMatch runs for ReplaceMatch
     std::optional<bool> savedHideSelection;
+    TFindDialog *findDialog = nullptr;
+    TReplaceDialog *replaceDialog = nullptr;
+    TFontDialog *fontDialog = nullptr;
     // Popup menu
     TPopupMenu *popup = nullptr;
     TMenuItem *items[kPopupItemCount] = {};

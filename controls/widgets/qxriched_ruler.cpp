@@ -130,7 +130,12 @@ void TqxRulerPanel::SetWidthFromPrinter()
 {
     if (!r->edit)
         return;
-    SetWidth(static_cast<int>(std::trunc(r->Ppi() * (RulerImpl::PageInches() - r->MarginInches()))) + 12);
+    SetRulerWidth(static_cast<int>(std::trunc(r->Ppi() * (RulerImpl::PageInches() - r->MarginInches()))) + 12);
+}
+
+void TqxRulerPanel::SetRulerWidth(int width)
+{
+    SetWidth(width);
     r->rect = Rect(6, 4, Width() - 6, Height() - 4);
     for (TqxTrackIcon *marker : { r->left, r->right, r->first })
         if (marker)

@@ -9,6 +9,7 @@
 #include "controls/widgets/qxTrackIcon.h"
 #include "controls/widgets/qxrchdlg.h"
 #include "controls/widgets/qxrichtb.h"
+#include "controls/widgets/qxrich.h"
 #include "controls/widgets/qxriched.h"
 #include "platform/classes/registration.h"
 #include "platform/rich/registration.h"
@@ -33,6 +34,8 @@ void RegisterControlsWidgetsClasses()
         &TqxTrackIcon::Class,
         // qxrchdlg, qxrichtb
         &TqxRichParagraphDialog::Class, &TqxRichTabDialog::Class,
+        // qxrich
+        &TqxRichEditForm::Class, &TqxPageSetupDialog::Class,
         // qxdbigrd, qxdbgrid, qxmemo
         &TqxInplaceEdit::Class, &TqxCustomDBGrid::Class, &TqxDBGrid::Class, &TqxMemoDialog::Class, &TqxMemoDlg::Class,
     });

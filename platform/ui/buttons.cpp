@@ -52,9 +52,18 @@ QIcon IconOf(TBitmap *glyph, int numGlyphs)
 {
     if (!glyph || glyph->Empty())
         return QIcon();
-    QImage image = TGraphicAccess::Image(*glyph);
+    QImage image = TGraphicAccess::Image(*glyph).convertToFormat(QImage::Format_ARGB32);
     if (numGlyphs > 1)
         image = image.copy(0, 0, image.width() / numGlyphs, image.height());
+    // The colour of the bottom-left pixel is the glyph's background, as the
+    // class library draws button glyphs.
+    QRgb background = image.pixel(0, image.height() - 1);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if (line[x] == background)
+                line[x] = qRgba(0, 0, 0, 0);
+    }
     return QIcon(QPixmap::fromImage(image));
 }
 

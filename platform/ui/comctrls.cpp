@@ -2421,3 +2421,166 @@ void TProgressBar::ApplyRange()
         bar->setValue(position_);
     }
 }
+
+// ---- Status bar --------------------------------------------------------------------------
+
+const TMetaClass TStatusPanel::Class { "TStatusPanel", &TCollectionItem::Class };
+const TMetaClass TStatusPanels::Class { "TStatusPanels", &TCollection::Class };
+const TMetaClass TStatusBar::Class { "TStatusBar", &TCustomControl::Class };
+
+// clang-format off
+namespace {
+const TEnumNames PanelBevelNames = {"pbNone", "pbLowered", "pbRaised"};
+const TEnumNames PanelAlignmentNames = {"taLeftJustify", "taRightJustify", "taCenter"};
+using PSP = TPublish<TStatusPanel>;
+const TClassRegistrar<TStatusPanel> statusPanelRegistrar({
+    //           name          getter                    setter                      default
+    PSP::Enum   ("Alignment",  PanelAlignmentNames,
+                               &TStatusPanel::Alignment, &TStatusPanel::SetAlignment, taLeftJustify),
+    PSP::Enum   ("Bevel",      PanelBevelNames,
+                               &TStatusPanel::Bevel,     &TStatusPanel::SetBevel,     pbLowered),
+    PSP::String ("Text",       &TStatusPanel::Text,      &TStatusPanel::SetText,      ""),
+    PSP::Integer("Width",      &TStatusPanel::Width,     &TStatusPanel::SetWidth,     50),
+});
+using PSB = TPublish<TStatusBar>;
+const TClassRegistrar<TStatusBar> statusBarRegistrar({
+    PSB::Collection("Panels",  &TStatusBar::Panels,      &TStatusBar::SetPanels),
+    PSB::Boolean("SimplePanel", &TStatusBar::SimplePanel, &TStatusBar::SetSimplePanel, false),
+    PSB::String ("SimpleText", &TStatusBar::SimpleText,  &TStatusBar::SetSimpleText, ""),
+    PSB::Boolean("SizeGrip",   &TStatusBar::SizeGrip,    &TStatusBar::SetSizeGrip,    true),
+});
+} // namespace
+// clang-format on
+
+TStatusPanel::TStatusPanel(TCollection *collection)
+    : TCollectionItem(collection)
+{
+}
+
+void TStatusPanel::Assign(const TPersistent *source)
+{
+    if (const auto *other = dynamic_cast<const TStatusPanel *>(source)) {
+        text_ = other->text_;
+        width_ = other->width_;
+        bevel_ = other->bevel_;
+        alignment_ = other->alignment_;
+        Changed(false);
+        return;
+    }
+    TCollectionItem::Assign(source);
+}
+
+void TStatusPanel::SetText(const std::string &text)
+{
+    if (text == text_)
+        return;
+    text_ = text;
+    Changed(false);
+}
+void TStatusPanel::SetWidth(int width)
+{
+    width_ = width;
+    Changed(true);
+}
+void TStatusPanel::SetBevel(TStatusPanelBevel bevel)
+{
+    bevel_ = bevel;
+    Changed(false);
+}
+void TStatusPanel::SetAlignment(TAlignment alignment)
+{
+    alignment_ = alignment;
+    Changed(false);
+}
+
+TStatusPanels::TStatusPanels(TStatusBar *statusBar)
+    : TCollection(TStatusPanel::Class, statusBar)
+    , statusBar_(statusBar)
+{
+}
+
+void TStatusPanels::Update(TCollectionItem *)
+{
+    statusBar_->Invalidate();
+}
+
+TStatusBar::TStatusBar(TComponent *owner)
+    : TCustomControl(owner)
+    , panels_(std::make_unique<TStatusPanels>(this))
+{
+    SetBounds(0, 0, 150, 19);
+    SetAlign(alBottom);
+}
+
+TStatusBar::~TStatusBar() = default;
+
+TStatusPanels *TStatusBar::Panels() const
+{
+    return panels_.get();
+}
+void TStatusBar::SetPanels(TStatusPanels *panels)
+{
+    panels_->Assign(panels);
+}
+void TStatusBar::SetSimplePanel(bool simple)
+{
+    simplePanel_ = simple;
+    Invalidate();
+}
+void TStatusBar::SetSimpleText(const std::string &text)
+{
+    simpleText_ = text;
+    Invalidate();
+}
+void TStatusBar::SetSizeGrip(bool sizeGrip)
+{
+    sizeGrip_ = sizeGrip;
+    Invalidate();
+}
+
+TRect TStatusBar::PanelRect(int index) const
+{
+    int left = 0;
+    for (int i = 0; i < panels_->Count(); ++i) {
+        TStatusPanel *panel = panels_->Items(i);
+        bool last = i == panels_->Count() - 1;
+        int right = panel->Width() < 0 || last ? std::max(left + std::max(panel->Width(), 0), Width())
+                                               : left + panel->Width();
+        if (i == index)
+            return Rect(left, 2, right, Height());
+        left = right + 2;
+    }
+    return Rect(0, 0, 0, 0);
+}
+
+void TStatusBar::Paint()
+{
+    TCanvas *canvas = Canvas();
+    canvas->Brush()->SetColor(clBtnFace);
+    canvas->FillRect(Rect(0, 0, Width(), Height()));
+    canvas->Font()->Assign(Font());
+    auto drawText = [canvas](const std::string &text, TRect rect, TAlignment alignment) {
+        canvas->Brush()->SetStyle(bsClear);
+        uint32_t format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
+        format |= alignment == taCenter ? DT_CENTER : alignment == taRightJustify ? DT_RIGHT : DT_LEFT;
+        rect.Left += 2, rect.Right -= 2;
+        DrawText(canvas, text, rect, format);
+        canvas->Brush()->SetStyle(bsSolid);
+    };
+    if (simplePanel_ || panels_->Count() == 0) {
+        TRect rect = Rect(0, 2, Width(), Height());
+        if (simplePanel_)
+            drawText(simpleText_, rect, taLeftJustify);
+        return;
+    }
+    for (int i = 0; i < panels_->Count(); ++i) {
+        TStatusPanel *panel = panels_->Items(i);
+        TRect rect = PanelRect(i);
+        if (panel->Bevel() != pbNone) {
+            TRect frame = rect;
+            Frame3D(canvas, frame, panel->Bevel() == pbLowered ? clBtnShadow : clBtnHighlight,
+                panel->Bevel() == pbLowered ? clBtnHighlight : clBtnShadow, 1);
+        }
+        drawText(panel->Text(), rect, panel->Alignment());
+    }
+}

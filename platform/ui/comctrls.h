@@ -658,3 +658,81 @@ private:
     int position_ = 0;
     int step_ = 10;
 };
+
+// ---- Status bar --------------------------------------------------------------------------
+
+enum TStatusPanelBevel { pbNone, pbLowered, pbRaised };
+
+class TStatusBar;
+
+// One field of a status bar; a Width of -1 takes what is left.
+class TStatusPanel : public TCollectionItem
+{
+public:
+    explicit TStatusPanel(TCollection *collection);
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+    void Assign(const TPersistent *source) override;
+
+    std::string Text() const { return text_; }
+    void SetText(const std::string &text);
+    int Width() const { return width_; }
+    void SetWidth(int width);
+    TStatusPanelBevel Bevel() const { return bevel_; }
+    void SetBevel(TStatusPanelBevel bevel);
+    TAlignment Alignment() const { return alignment_; }
+    void SetAlignment(TAlignment alignment);
+
+private:
+    std::string text_;
+    int width_ = 50;
+    TStatusPanelBevel bevel_ = pbLowered;
+    TAlignment alignment_ = taLeftJustify;
+};
+
+class TStatusPanels : public TCollection
+{
+public:
+    explicit TStatusPanels(TStatusBar *statusBar);
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+    TStatusPanel *Add() { return static_cast<TStatusPanel *>(TCollection::Add()); }
+    TStatusPanel *Items(int index) const { return static_cast<TStatusPanel *>(TCollection::Items(index)); }
+
+protected:
+    void Update(TCollectionItem *item) override;
+
+private:
+    TStatusBar *statusBar_;
+};
+
+// The bar at the bottom of a form: its panels side by side, or with
+// SimplePanel one text over the whole width.
+class TStatusBar : public TCustomControl
+{
+public:
+    explicit TStatusBar(TComponent *owner);
+    ~TStatusBar() override;
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+
+    TStatusPanels *Panels() const;
+    void SetPanels(TStatusPanels *panels);
+    bool SimplePanel() const { return simplePanel_; }
+    void SetSimplePanel(bool simple);
+    std::string SimpleText() const { return simpleText_; }
+    void SetSimpleText(const std::string &text);
+    bool SizeGrip() const { return sizeGrip_; }
+    void SetSizeGrip(bool sizeGrip);
+    // Where panel index is drawn (client coordinates).
+    TRect PanelRect(int index) const;
+
+protected:
+    void Paint() override;
+
+private:
+    std::unique_ptr<TStatusPanels> panels_;
+    bool simplePanel_ = false;
+    std::string simpleText_;
+    bool sizeGrip_ = true;
+};

@@ -496,7 +496,19 @@ void TControl::SetHint(const std::string &hint)
 {
     d->hint = hint;
     if (d->widget)
-        d->widget->setToolTip(ShowHintNow() ? QString::fromStdString(hint) : QString());
+        d->widget->setToolTip(ShowHintNow() ? QString::fromStdString(GetShortHint(hint)) : QString());
+}
+
+std::string GetShortHint(const std::string &hint)
+{
+    size_t bar = hint.find('|');
+    return bar == std::string::npos ? hint : hint.substr(0, bar);
+}
+
+std::string GetLongHint(const std::string &hint)
+{
+    size_t bar = hint.find('|');
+    return bar == std::string::npos ? hint : hint.substr(bar + 1);
 }
 bool TControl::ShowHint() const
 {
@@ -1854,6 +1866,11 @@ void SetKeyboardState(const TKeyboardState &state)
 
 int16_t GetKeyState(int virtualKey)
 {
+    // The low bit tells a lock key's state, as on Windows.
+    int16_t toggle = (virtualKey == VK_CAPITAL || virtualKey == VK_NUMLOCK || virtualKey == VK_SCROLL)
+            && KeyLocks()->LockOn(virtualKey)
+        ? 1
+        : 0;
     switch (virtualKey) {
     case VK_SHIFT:
         return currentShift.Contains(ssShift) ? int16_t(-128) : int16_t(0);
@@ -1866,7 +1883,7 @@ int16_t GetKeyState(int virtualKey)
     case VK_RBUTTON:
         return currentShift.Contains(ssRight) ? int16_t(-128) : int16_t(0);
     default:
-        return keysDown.count(virtualKey) ? int16_t(-128) : int16_t(0);
+        return static_cast<int16_t>((keysDown.count(virtualKey) ? int16_t(-128) : int16_t(0)) | toggle);
     }
 }
 
@@ -2025,6 +2042,8 @@ void TQtBoundary::KeyPress(TWidgetLink &link, QKeyEvent *event)
     currentShift = ShiftStateOf(event->modifiers(), QApplication::mouseButtons());
     uint16_t vk = VirtualKeyOf(event);
     keysDown.insert(vk);
+    if (!event->isAutoRepeat())
+        KeyLocks()->KeyPressed(vk);
     TMessage down { WM_KEYDOWN, vk, event->isAutoRepeat() ? LPARAM(0x40000001) : LPARAM(1), 0 };
     link.control->WndProc(down);
     if (!link.control || down.Result != 0)
@@ -2118,6 +2137,8 @@ void TQtBoundary::Hover(TWidgetLink &link, bool enter)
 {
     TMessage message { enter ? CM_MOUSEENTER : CM_MOUSELEAVE, 0, 0, 0 };
     link.control->WndProc(message);
+    if (link.control)
+        Application->SetHint(enter ? GetLongHint(link.control->Hint()) : std::string());
 }
 
 void TQtBoundary::Activated(TWidgetLink &link, bool active)

@@ -69,6 +69,11 @@ using TKeyboardState = std::array<uint8_t, 256>;
 void GetKeyboardState(TKeyboardState &state);
 void SetKeyboardState(const TKeyboardState &state);
 
+// A hint "Short | Long": the part before the bar shows beside the control,
+// the part after it in a status line. Without a bar both are the whole hint.
+std::string GetShortHint(const std::string &hint);
+std::string GetLongHint(const std::string &hint);
+
 // How a window is made: style bits and the parent window.
 struct TCreateParams {
     std::string Caption;

@@ -12,6 +12,7 @@
 
 const TMetaClass TCustomPanel::Class { "TCustomPanel", &TCustomControl::Class };
 const TMetaClass TPanel::Class { "TPanel", &TCustomPanel::Class };
+const TMetaClass TBevel::Class { "TBevel", &TGraphicControl::Class };
 const TMetaClass TImage::Class { "TImage", &TGraphicControl::Class };
 const TMetaClass TCustomRadioGroup::Class { "TCustomRadioGroup", &TWinControl::Class };
 const TMetaClass TRadioGroup::Class { "TRadioGroup", &TCustomRadioGroup::Class };
@@ -39,6 +40,17 @@ const TClassRegistrar<TPanel> panelRegistrar({
     PP::Enum    ("BorderStyle", BorderStyleNames,
                                 &TCustomPanel::BorderStyle,  &TCustomPanel::SetBorderStyle, bsNone),
     PP::Boolean ("FullRepaint", &TCustomPanel::FullRepaint,  &TCustomPanel::SetFullRepaint, true),
+});
+
+const TEnumNames BevelShapeNames = {"bsBox", "bsFrame", "bsTopLine", "bsBottomLine", "bsLeftLine",
+    "bsRightLine", "bsSpacer"};
+const TEnumNames BevelStyleNames = {"bsLowered", "bsRaised"};
+using PB = TPublish<TBevel>;
+const TClassRegistrar<TBevel> bevelRegistrar({
+    PB::Enum    ("Shape",       BevelShapeNames,
+                                &TBevel::Shape,              &TBevel::SetShape,            bsBox),
+    PB::Enum    ("Style",       BevelStyleNames,
+                                &TBevel::Style,              &TBevel::SetStyle,            bsLowered),
 });
 
 using PI = TPublish<TImage>;
@@ -157,6 +169,68 @@ void TCustomPanel::Paint()
 TPanel::TPanel(TComponent *owner)
     : TCustomPanel(owner)
 {
+}
+
+// ---- Bevels ------------------------------------------------------------------------------
+
+TBevel::TBevel(TComponent *owner)
+    : TGraphicControl(owner)
+{
+    SetBounds(0, 0, 50, 50);
+}
+
+void TBevel::SetShape(TBevelShape shape)
+{
+    shape_ = shape;
+    Invalidate();
+}
+
+void TBevel::SetStyle(TBevelStyle style)
+{
+    style_ = style;
+    Invalidate();
+}
+
+void TBevel::Paint()
+{
+    TCanvas *canvas = Canvas();
+    TColor first = style_ == bsLowered ? clBtnShadow : clBtnHighlight;
+    TColor second = style_ == bsLowered ? clBtnHighlight : clBtnShadow;
+    int w = Width(), h = Height();
+    auto line = [canvas](TColor color, int x1, int y1, int x2, int y2) {
+        canvas->Pen()->SetColor(color);
+        canvas->Pen()->SetWidth(1);
+        canvas->MoveTo(x1, y1);
+        canvas->LineTo(x2, y2);
+    };
+    switch (shape_) {
+    case bsBox: {
+        TRect rect = Rect(0, 0, w, h);
+        Frame3D(canvas, rect, first, second, 1);
+        break;
+    }
+    case bsFrame: {
+        TRect outer = Rect(0, 0, w - 1, h - 1);
+        TRect inner = Rect(1, 1, w, h);
+        Frame3D(canvas, inner, second, second, 1);
+        Frame3D(canvas, outer, first, first, 1);
+        break;
+    }
+    case bsTopLine:
+        line(first, 0, 0, w, 0), line(second, 0, 1, w, 1);
+        break;
+    case bsBottomLine:
+        line(first, 0, h - 2, w, h - 2), line(second, 0, h - 1, w, h - 1);
+        break;
+    case bsLeftLine:
+        line(first, 0, 0, 0, h), line(second, 1, 0, 1, h);
+        break;
+    case bsRightLine:
+        line(first, w - 2, 0, w - 2, h), line(second, w - 1, 0, w - 1, h);
+        break;
+    case bsSpacer:
+        break;
+    }
 }
 
 // ---- Images ------------------------------------------------------------------------------

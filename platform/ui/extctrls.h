@@ -54,6 +54,30 @@ public:
     const TMetaClass *ClassType() const override { return &Class; }
 };
 
+// A 3-D line or frame drawn over its parent, without a window.
+enum TBevelShape { bsBox, bsFrame, bsTopLine, bsBottomLine, bsLeftLine, bsRightLine, bsSpacer };
+enum TBevelStyle { bsLowered, bsRaised };
+
+class TBevel : public TGraphicControl
+{
+public:
+    explicit TBevel(TComponent *owner);
+    static const TMetaClass Class;
+    const TMetaClass *ClassType() const override { return &Class; }
+
+    TBevelShape Shape() const { return shape_; }
+    void SetShape(TBevelShape shape);
+    TBevelStyle Style() const { return style_; }
+    void SetStyle(TBevelStyle style);
+
+protected:
+    void Paint() override;
+
+private:
+    TBevelShape shape_ = bsBox;
+    TBevelStyle style_ = bsLowered;
+};
+
 class TImage : public TGraphicControl
 {
 public:

@@ -2,6 +2,7 @@
 
 #include "platform/classes/filer.h"
 #include "platform/classes/typinfo.h"
+#include "platform/rtl/strings.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/ui/graphics_p.h"
 #include "platform/ui/menus.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QPointer>
@@ -205,11 +207,13 @@ struct TApplication::Impl {
     TCustomForm *mainForm = nullptr;
     bool terminated = false;
     bool showHint = true;
+    std::string hint;
     std::vector<QEventLoop *> loops;
 };
 
 struct TScreen::Impl {
     TCursor cursor = crDefault;
+    std::unique_ptr<TStringList> fonts; // read once, on first use
     std::vector<TCustomForm *> forms;
 };
 
@@ -553,7 +557,8 @@ void TCustomForm::WindowClose()
         return;
     }
     f->closeAgreed = true;
-    SetModalResult(mrCancel);
+    // OnCloseQuery may have chosen the result itself (a save on closing).
+    SetModalResult(f->modalResult == mrNone ? mrCancel : f->modalResult);
 }
 
 void TCustomForm::KeepOverMainForm()
@@ -1120,6 +1125,17 @@ void TApplication::SetShowHint(bool showHint)
 {
     d->showHint = showHint;
 }
+std::string TApplication::Hint() const
+{
+    return d->hint;
+}
+void TApplication::SetHint(const std::string &hint)
+{
+    if (hint == d->hint)
+        return;
+    d->hint = hint;
+    OnHint(this);
+}
 
 void TApplication::HandleException(TObject *sender)
 {
@@ -1248,4 +1264,14 @@ int TScreen::Width() const
 int TScreen::Height() const
 {
     return GetSystemMetrics(SM_CYSCREEN);
+}
+
+TStrings *TScreen::Fonts() const
+{
+    if (!d->fonts) {
+        d->fonts = std::make_unique<TStringList>();
+        for (const QString &family : QFontDatabase::families())
+            d->fonts->Add(family.toStdString());
+    }
+    return d->fonts.get();
 }

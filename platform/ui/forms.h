@@ -213,6 +213,11 @@ public:
     std::string ExeName() const;
     bool ShowHint() const;
     void SetShowHint(bool showHint);
+    // The long part of the hint of what the mouse is over (a control or a
+    // menu item); OnHint runs when it changes.
+    std::string Hint() const;
+    void SetHint(const std::string &hint);
+    TNotifyEvent OnHint;
 
     // Errors: HandleException must be called inside a catch block; it gives
     // the exception to OnException, or shows it in the default error box.
@@ -250,6 +255,8 @@ public:
     int Width() const;
     int Height() const;
     int PixelsPerInch() const { return 96; }
+    // The font families installed on the machine.
+    TStrings *Fonts() const;
 
 private:
     struct Impl;

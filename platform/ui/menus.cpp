@@ -2,6 +2,8 @@
 
 #include "platform/classes/typinfo.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/ui/forms.h"
+#include "platform/ui/graphics_p.h"
 #include "platform/ui/qtbridge_p.h"
 
 #include <QAction>
@@ -13,6 +15,8 @@
 #include <QHBoxLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QWidgetAction>
 #include <QPointer>
 
@@ -45,6 +49,8 @@ const TClassRegistrar<TMenuItem> menuItemRegistrar({
     P::Enum   ("Break",      BreakNames,
                              &TMenuItem::Break,      &TMenuItem::SetBreak,    mbNone),
     P::Event  ("OnClick",    &TMenuItem::OnClick),
+    P::Event  ("OnDrawItem", &TMenuItem::OnDrawItem),
+    P::Event  ("OnMeasureItem", &TMenuItem::OnMeasureItem),
 });
 
 const TClassRegistrar<TMainMenu> mainMenuRegistrar({});
@@ -430,6 +436,63 @@ void FillColumns(QMenu *menu, const std::vector<TMenuItem *> &items)
     menu->addAction(action);
 }
 
+// An owner-drawn item: a widget in the menu that asks the item for its size
+// and its painting, and chooses it on a click (or Enter, through the action).
+class TOwnerDrawnItem : public QWidget
+{
+public:
+    TOwnerDrawnItem(TMenuItem *item, QMenu *menu, QWidgetAction *action)
+        : QWidget(menu)
+        , item_(item)
+        , menu_(menu)
+        , action_(action)
+    {
+        setMouseTracking(true);
+        setAttribute(Qt::WA_Hover);
+        TCanvas canvas;
+        QImage scratch(1, 1, QImage::Format_ARGB32);
+        QPainter painter(&scratch);
+        painter.setFont(menu->font());
+        TCanvasBinding binding(canvas, &painter);
+        int width = 80, height = QFontMetrics(menu->font()).height() + 4;
+        GuardedCall(item, [&] { item->OnMeasureItem(item, &canvas, width, height); });
+        size_ = QSize(width, height);
+    }
+    QSize sizeHint() const override { return size_; }
+    QSize minimumSizeHint() const override { return size_; }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        if (!item_)
+            return;
+        QPainter painter(this);
+        painter.setFont(menu_->font());
+        TCanvas canvas;
+        TCanvasBinding binding(canvas, &painter);
+        bool selected = menu_->activeAction() == action_ || underMouse();
+        TRect rect = Rect(0, 0, width(), height());
+        GuardedCall(item_, [&] { item_->OnDrawItem(item_, &canvas, rect, selected); });
+    }
+    void enterEvent(QEnterEvent *) override
+    {
+        menu_->setActiveAction(action_);
+        update();
+    }
+    void leaveEvent(QEvent *) override { update(); }
+    void mouseReleaseEvent(QMouseEvent *event) override
+    {
+        if (event->button() == Qt::LeftButton && item_ && item_->Enabled())
+            action_->trigger();
+    }
+
+private:
+    TMenuItem *item_;
+    QMenu *menu_;
+    QWidgetAction *action_;
+    QSize size_;
+};
+
 } // namespace
 
 void TMenuItem::FillMenu(QMenu *menu)
@@ -437,16 +500,27 @@ void TMenuItem::FillMenu(QMenu *menu)
     if (std::any_of(d->items.begin(), d->items.end(), [](TMenuItem *item) { return item->d->menuBreak != mbNone; }))
         return FillColumns(menu, d->items);
     QActionGroup *radio = nullptr;
+    // Hidden items are filled in too, hidden, so that showing one later works.
     for (TMenuItem *item : d->items) {
-        if (!item->d->visible)
-            continue;
         QAction *action;
         if (item->IsLine()) {
             action = menu->addSeparator();
         } else if (!item->d->items.empty()) {
             QMenu *sub = menu->addMenu(QString::fromStdString(item->d->caption));
             item->FillMenu(sub);
+            item->ClickWhenOpened(sub);
             action = sub->menuAction();
+        } else if (item->OnDrawItem) {
+            auto *widgetAction = new QWidgetAction(menu);
+            widgetAction->setDefaultWidget(new TOwnerDrawnItem(item, menu, widgetAction));
+            menu->addAction(widgetAction);
+            action = widgetAction;
+            TMenuItem *target = item;
+            QObject::connect(action, &QAction::triggered, action, [menu, target] {
+                menu->close();
+                TDispatchDepth depth;
+                GuardedCall(target, [target] { target->Click(); });
+            });
         } else {
             action = menu->addAction(QString::fromStdString(item->d->caption));
             TMenuItem *target = item;
@@ -460,6 +534,9 @@ void TMenuItem::FillMenu(QMenu *menu)
                 radio = new QActionGroup(menu);
             action->setActionGroup(radio);
         }
+        TMenuItem *hinted = item;
+        QObject::connect(action, &QAction::hovered, action,
+            [hinted] { GuardedCall(hinted, [hinted] { Application->SetHint(GetLongHint(hinted->Hint())); }); });
         item->d->actions.push_back(action);
         item->Changed();
     }
@@ -534,9 +611,9 @@ void TMainMenu::FillMenuBar(QMenuBar *bar)
 {
     for (int i = 0; i < Items()->Count(); ++i) {
         TMenuItem *item = Items()->Items(i);
-        if (!item->Visible())
-            continue;
         if (item->Count() == 0) {
+            if (!item->Visible())
+                continue;
             // A top-level item without items is a command of its own.
             QAction *action = bar->addAction(QString::fromStdString(item->Caption()));
             QObject::connect(action, &QAction::triggered, action, [item] {
@@ -546,9 +623,20 @@ void TMainMenu::FillMenuBar(QMenuBar *bar)
             continue;
         }
         QMenu *menu = bar->addMenu(QString::fromStdString(item->Caption()));
-        menu->setEnabled(item->Enabled());
         item->FillMenu(menu);
+        item->ClickWhenOpened(menu);
+        item->d->actions.push_back(menu->menuAction());
+        item->Changed();
     }
+}
+
+void TMenuItem::ClickWhenOpened(QMenu *menu)
+{
+    // An item's OnClick runs as its submenu opens, so that it can prepare it.
+    QObject::connect(menu, &QMenu::aboutToShow, menu, [this] {
+        TDispatchDepth depth;
+        GuardedCall(this, [this] { Click(); });
+    });
 }
 
 TPopupMenu::TPopupMenu(TComponent *owner)

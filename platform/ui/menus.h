@@ -12,6 +12,8 @@
 
 class QMenuBar;
 class QMenu;
+class TCanvas;
+struct TRect;
 
 ORVEX_EXCEPTION(EMenuError, Exception);
 
@@ -29,6 +31,11 @@ TShortCut TextToShortCut(const std::string &text); // 0 when not understood
 // between the columns.
 enum TMenuBreak { mbNone, mbBreak, mbBarBreak };
 enum TPopupAlignment { paLeft, paRight, paCenter };
+
+// Owner-drawn items: the size asked first (the canvas holds the menu's
+// font), then each painting of the item, selected or not.
+using TMenuMeasureItemEvent = TEvent<TObject *, TCanvas *, int &, int &>;
+using TMenuDrawItemEvent = TEvent<TObject *, TCanvas *, TRect, bool>;
 
 class TMenuItem : public TComponent
 {
@@ -82,15 +89,21 @@ public:
     // Runs OnClick, as choosing the item does.
     virtual void Click();
     TNotifyEvent OnClick;
+    // With OnDrawItem set the item paints itself.
+    TMenuMeasureItemEvent OnMeasureItem;
+    TMenuDrawItemEvent OnDrawItem;
 
     // Builds the Qt menu under this item (its items as actions).
     void FillMenu(QMenu *menu);
+    // Runs OnClick whenever the menu (this item's submenu) is about to show.
+    void ClickWhenOpened(QMenu *menu);
 
 private:
     struct Impl;
     std::unique_ptr<Impl> const d;
     void Changed();
     friend class TMenu;
+    friend class TMainMenu;
 };
 
 class TMenu : public TComponent

@@ -16,6 +16,7 @@ struct TPrinter::Impl {
     std::string title;
     std::string outputFileName;
     int paperSize = DMPAPER_LETTER;
+    TPrinterOrientation orientation = poPortrait;
     std::unique_ptr<QPrinter> printer;
     std::unique_ptr<QPainter> painter;
     HDC__ dc;
@@ -33,6 +34,7 @@ struct TPrinter::Impl {
             : paperSize == DMPAPER_LEGAL                     ? QPageSize::Legal
                                                              : QPageSize::Letter;
         printer->setPageSize(QPageSize(size));
+        printer->setPageOrientation(orientation == poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
         printer->setDocName(QString::fromStdString(title));
         std::string file = outputFileName;
         if (file.empty() && QPrinterInfo::defaultPrinter().isNull())
@@ -81,6 +83,18 @@ int TPrinter::PaperSize() const
 void TPrinter::SetPaperSize(int paperSize)
 {
     d->paperSize = paperSize;
+    if (!d->painter)
+        d->printer.reset();
+}
+
+TPrinterOrientation TPrinter::Orientation() const
+{
+    return d->orientation;
+}
+
+void TPrinter::SetOrientation(TPrinterOrientation orientation)
+{
+    d->orientation = orientation;
     if (!d->painter)
         d->printer.reset();
 }

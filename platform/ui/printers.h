@@ -33,6 +33,8 @@ constexpr int DMPAPER_LETTER = 1;
 constexpr int DMPAPER_LEGAL = 5;
 constexpr int DMPAPER_A4 = 9;
 
+enum TPrinterOrientation { poPortrait, poLandscape };
+
 class TPrinter
 {
 public:
@@ -48,6 +50,8 @@ public:
     void SetOutputFileName(const std::string &fileName);
     int PaperSize() const;
     void SetPaperSize(int paperSize); // a DMPAPER_ value
+    TPrinterOrientation Orientation() const;
+    void SetOrientation(TPrinterOrientation orientation);
     void BeginDoc(); // EPrinter "Printing in progress" when a job is open
     void EndDoc();
     void NewPage();

@@ -1,6 +1,7 @@
 #include "platform/ui/registration.h"
 
 #include "platform/classes/registration.h"
+#include "platform/ui/dialogs.h"
 #include "platform/ui/buttons.h"
 #include "platform/ui/comctrls.h"
 #include "platform/ui/extctrls.h"
@@ -27,7 +28,7 @@ void RegisterUiClasses()
         // menus
         &TMenuItem::Class, &TMainMenu::Class, &TPopupMenu::Class,
         // extctrls
-        &TCustomPanel::Class, &TPanel::Class, &TImage::Class, &TCustomRadioGroup::Class, &TRadioGroup::Class,
+        &TCustomPanel::Class, &TPanel::Class, &TBevel::Class, &TImage::Class, &TCustomRadioGroup::Class, &TRadioGroup::Class,
         // mask
         &TCustomMaskEdit::Class, &TMaskEdit::Class,
         // buttons
@@ -35,6 +36,10 @@ void RegisterUiClasses()
         // comctrls
         &TTabControl::Class,
         &TProgressBar::Class,
+        &TStatusPanel::Class, &TStatusBar::Class,
+        // dialogs
+        &TCommonDialog::Class, &TOpenDialog::Class, &TSaveDialog::Class, &TFontDialog::Class, &TColorDialog::Class,
+        &TPrintDialog::Class, &TFindDialog::Class, &TReplaceDialog::Class,
         // grids
         &TInplaceEdit::Class, &TCustomGrid::Class, &TDrawGrid::Class, &TStringGrid::Class,
         &TTabSheet::Class, &TPageControl::Class, &TCustomTreeView::Class, &TTreeView::Class,

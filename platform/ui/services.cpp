@@ -4,11 +4,14 @@
 #include "platform/ui/qtbridge_p.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 
+#include <set>
 #include <utility>
 
 namespace
@@ -148,6 +151,47 @@ public:
     }
 };
 
+// The lock lights of the machine's keyboards (Linux shows them under
+// /sys/class/leds as "inputN::capslock" and so on). Without any, the state
+// follows the presses of the lock keys seen by this program.
+class KeyboardLedService : public IKeyLockService
+{
+public:
+    bool LockOn(int virtualKey) override
+    {
+        const char *suffix = virtualKey == VK_CAPITAL ? "::capslock"
+            : virtualKey == VK_NUMLOCK                ? "::numlock"
+            : virtualKey == VK_SCROLL                 ? "::scrolllock"
+                                                      : nullptr;
+        if (!suffix)
+            return false;
+        bool found = false;
+        QDir leds("/sys/class/leds");
+        for (const QString &name : leds.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            if (!name.endsWith(suffix))
+                continue;
+            QFile brightness(leds.filePath(name) + "/brightness");
+            if (!brightness.open(QIODevice::ReadOnly))
+                continue;
+            found = true;
+            if (brightness.readAll().trimmed() != "0")
+                return true;
+        }
+        return found ? false : toggled_.count(virtualKey) > 0;
+    }
+    void KeyPressed(int virtualKey) override
+    {
+        if (virtualKey != VK_CAPITAL && virtualKey != VK_NUMLOCK && virtualKey != VK_SCROLL)
+            return;
+        if (!toggled_.erase(virtualKey))
+            toggled_.insert(virtualKey);
+    }
+
+private:
+    std::set<int> toggled_;
+};
+
+IKeyLockService *keyLockService = nullptr;
 IMessageBoxService *messageBoxService = nullptr;
 IBeepService *beepService = nullptr;
 IClockService *clockService = nullptr;
@@ -179,6 +223,15 @@ IScreenService &Screens()
 
 } // namespace
 
+IKeyLockService *KeyLocks()
+{
+    static KeyboardLedService real;
+    return keyLockService ? keyLockService : &real;
+}
+IKeyLockService *SetKeyLockService(IKeyLockService *service)
+{
+    return std::exchange(keyLockService, service);
+}
 IMessageBoxService *SetMessageBoxService(IMessageBoxService *service)
 {
     return std::exchange(messageBoxService, service);

@@ -84,6 +84,18 @@ public:
     virtual int Height() = 0;
 };
 
+// Caps lock, num lock and scroll lock: whether each is on.
+class IKeyLockService
+{
+public:
+    virtual ~IKeyLockService() = default;
+    virtual bool LockOn(int virtualKey) = 0;
+    // The key was pressed (a lock key changes its state).
+    virtual void KeyPressed(int virtualKey) = 0;
+};
+
+IKeyLockService *SetKeyLockService(IKeyLockService *service);
+IKeyLockService *KeyLocks();
 IMessageBoxService *SetMessageBoxService(IMessageBoxService *service);
 IBeepService *SetBeepService(IBeepService *service);
 IClockService *SetClockService(IClockService *service);

@@ -152,6 +152,12 @@ int QtKeyOf(uint16_t vk, char32_t character)
     if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z'))
         return vk;
     switch (vk) {
+    case VK_CAPITAL:
+        return Qt::Key_CapsLock;
+    case VK_NUMLOCK:
+        return Qt::Key_NumLock;
+    case VK_SCROLL:
+        return Qt::Key_ScrollLock;
     case VK_BACK:
         return Qt::Key_Backspace;
     case VK_TAB:
@@ -465,4 +471,55 @@ TColor PixelOf(TControl *control, int x, int y)
         return clNone;
     QRgb rgb = image.pixel(x, y);
     return RGB(qRed(rgb), qGreen(rgb), qBlue(rgb));
+}
+
+// ---- Scripted dialogs ------------------------------------------------------------------------
+
+ScriptedDialogs::ScriptedDialogs()
+    : previous_(SetCommonDialogService(this))
+{
+}
+
+ScriptedDialogs::~ScriptedDialogs()
+{
+    SetCommonDialogService(previous_);
+}
+
+bool ScriptedDialogs::Execute(TCommonDialog &dialog)
+{
+    shown_.push_back(dialog.ClassName());
+    if (scripts_.empty())
+        return false;
+    Script script = std::move(scripts_.front());
+    scripts_.pop_front();
+    return script(dialog);
+}
+
+bool ScriptedDialogs::PageSetup(PAGESETUPDLG &setup)
+{
+    shown_.push_back("PageSetupDlg");
+    pageAsked_ = setup;
+    if (pageScripts_.empty())
+        return false;
+    PageSetupScript script = std::move(pageScripts_.front());
+    pageScripts_.pop_front();
+    return script(setup);
+}
+
+FixedKeyLocks::FixedKeyLocks()
+    : previous_(SetKeyLockService(this))
+{
+}
+
+FixedKeyLocks::~FixedKeyLocks()
+{
+    SetKeyLockService(previous_);
+}
+
+void FixedKeyLocks::Set(int virtualKey, bool on)
+{
+    if (on)
+        locks_.insert(virtualKey);
+    else
+        locks_.erase(virtualKey);
 }

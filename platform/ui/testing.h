@@ -1,10 +1,12 @@
 #pragma once
 
 #include "platform/ui/controls.h"
+#include "platform/ui/dialogs.h"
 #include "platform/ui/services.h"
 
 #include <cstdint>
 #include <deque>
+#include <set>
 #include <functional>
 #include <string>
 #include <vector>
@@ -101,6 +103,59 @@ private:
     IScreenService *previous_;
     int width_;
     int height_;
+};
+
+// Common dialogs answered from a script, as message boxes are: each dialog
+// shown takes the next script, which fills the dialog in (a file name, a
+// font, a find text, pressing Find Next ...) and answers whether it was
+// confirmed. Without a script a dialog is cancelled. A find dialog stays
+// open after its script until the program or the script closes it.
+class ScriptedDialogs : public ICommonDialogService
+{
+public:
+    using Script = std::function<bool(TCommonDialog &dialog)>;
+    using PageSetupScript = std::function<bool(PAGESETUPDLG &setup)>;
+
+    ScriptedDialogs();
+    ~ScriptedDialogs() override;
+    ScriptedDialogs(const ScriptedDialogs &) = delete;
+    ScriptedDialogs &operator=(const ScriptedDialogs &) = delete;
+
+    void Answer(Script script) { scripts_.push_back(std::move(script)); }
+    void AnswerPageSetup(PageSetupScript script) { pageScripts_.push_back(std::move(script)); }
+    // The class names of the dialogs shown, in order ("PageSetupDlg" for the page setup).
+    const std::vector<std::string> &Shown() const { return shown_; }
+    // The page setup as the program asked for it, last time.
+    const PAGESETUPDLG &PageSetupAsked() const { return pageAsked_; }
+
+    bool Execute(TCommonDialog &dialog) override;
+    void Close(TFindDialog &) override { }
+    bool PageSetup(PAGESETUPDLG &setup) override;
+
+private:
+    ICommonDialogService *previous_;
+    std::deque<Script> scripts_;
+    std::deque<PageSetupScript> pageScripts_;
+    std::vector<std::string> shown_;
+    PAGESETUPDLG pageAsked_;
+};
+
+// Caps lock, num lock and scroll lock as a test sets them.
+class FixedKeyLocks : public IKeyLockService
+{
+public:
+    FixedKeyLocks();
+    ~FixedKeyLocks() override;
+    FixedKeyLocks(const FixedKeyLocks &) = delete;
+    FixedKeyLocks &operator=(const FixedKeyLocks &) = delete;
+
+    void Set(int virtualKey, bool on);
+    bool LockOn(int virtualKey) override { return locks_.count(virtualKey) > 0; }
+    void KeyPressed(int) override { }
+
+private:
+    IKeyLockService *previous_;
+    std::set<int> locks_;
 };
 
 // ---- Input ------------------------------------------------------------------------------

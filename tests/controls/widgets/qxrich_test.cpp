@@ -11,10 +11,10 @@
 #include "platform/ui/printers.h"
 #include "platform/ui/testing.h"
 #include "platform/ui/testing_environment.h"
+#include "tests/support/tools.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -55,19 +55,6 @@ template <typename Form> void WhenShown(std::function<void(Form *)> script, int 
             }
         });
     });
-}
-
-std::string RunCommand(const std::string &command)
-{
-    std::string output;
-    if (FILE *pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, n);
-        pclose(pipe);
-    }
-    return output;
 }
 
 std::string ReadFile(const std::string &path)
@@ -229,8 +216,8 @@ TEST_F(RichEditor, TheFileMenuLoadsSavesAndPrints)
     EXPECT_EQ(edit->Text(), "loaded bold text");
     EXPECT_EQ(dialogs.Shown(), (std::vector<std::string> { "TOpenDialog", "TSaveDialog", "TSaveDialog", "TPrintDialog" }));
     ASSERT_TRUE(std::filesystem::exists(pdf));
-    if (std::system("command -v pdftotext >/dev/null 2>&1") == 0) {
-        EXPECT_NE(RunCommand("pdftotext '" + pdf + "' -").find("loaded bold text"), std::string::npos);
+    if (HaveTool("pdftotext")) {
+        EXPECT_NE(CommandOutput("pdftotext '" + pdf + "' -").find("loaded bold text"), std::string::npos);
     }
 }
 
@@ -526,7 +513,7 @@ TEST_F(RichEditor, TheStatusBarShowsTheLocksAndTheHints)
 
 TEST_F(RichEditor, PageSetupMarginsReachThePrintedPage)
 {
-    if (std::system("command -v pdftotext >/dev/null 2>&1") != 0)
+    if (!HaveTool("pdftotext"))
         GTEST_SKIP() << "pdftotext is not installed (tools/bootstrap installs it)";
     std::string pdf = TempPath("qxrich-margins.pdf");
     std::filesystem::remove(pdf);
@@ -550,7 +537,7 @@ TEST_F(RichEditor, PageSetupMarginsReachThePrintedPage)
     EXPECT_EQ(dialogs.PageSetupAsked().Flags, PSD_MARGINS | PSD_ENABLEPAGESETUPHOOK | PSD_DISABLEPAPER
             | PSD_INTHOUSANDTHSOFINCHES);
     EXPECT_DOUBLE_EQ(edit->PrintMargins()->Left(), 2.5) << "the caller takes the margins back";
-    std::string boxes = RunCommand("pdftotext -bbox -f 1 -l 1 '" + pdf + "' -");
+    std::string boxes = CommandOutput("pdftotext -bbox -f 1 -l 1 '" + pdf + "' -");
     size_t word = boxes.find("<word xMin=\"");
     ASSERT_NE(word, std::string::npos) << boxes;
     EXPECT_NEAR(std::stod(boxes.substr(word + 12)), 180, 2) << "2.5 inches from the left";

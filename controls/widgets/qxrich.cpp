@@ -244,8 +244,9 @@ struct TqxRichEditForm::Impl {
     TqxCustomRichEdit *edit = nullptr;
     TqxRulerPanel *ruler = nullptr;
     bool sizeModified = false;
-    // Ctrl+Z ran Undo1 through its shortcut; the key-up must not undo again.
-    bool undoneByMenu = false;
+    // Ctrl+Z undid already as it went down (through Undo1's shortcut or in
+    // the edit); its key-up must not undo a second step.
+    bool undone = false;
 };
 
 TqxRichEditForm::TqxRichEditForm(TComponent *owner)
@@ -684,6 +685,9 @@ void TqxRichEditForm::FormKeyPress(TObject *, char32_t &key)
     // Ctrl+B, Ctrl+U and Ctrl+I type control characters 2, 21 and 9.
     if (GetKeyState(VK_CONTROL) >= 0)
         return;
+    // Ctrl+Z (26) is undone by the edit itself; its key-up must not undo again.
+    if (key == 26)
+        d->undone = true;
     TSpeedButton *button = key == 2 ? BoldButton : key == 21 ? UnderlineButton : key == 9 ? ItalicButton : nullptr;
     if (!button)
         return;
@@ -694,9 +698,9 @@ void TqxRichEditForm::FormKeyPress(TObject *, char32_t &key)
 
 void TqxRichEditForm::FormKeyUp(TObject *, uint16_t &key, TShiftState shift)
 {
-    if (key == 'Z' && shift.Contains(ssCtrl) && d->edit && !std::exchange(d->undoneByMenu, false))
+    if (key == 'Z' && shift.Contains(ssCtrl) && d->edit && !d->undone)
         d->edit->Perform(EM_UNDO, 0, 0);
-    d->undoneByMenu = false;
+    d->undone = false;
     UpdateLockIndicators();
 }
 
@@ -862,14 +866,14 @@ void TqxRichEditForm::Edit1Click(TObject *)
 }
 void TqxRichEditForm::Undo1Click(TObject *)
 {
-    d->undoneByMenu = true;
+    d->undone = true;
     d->edit->Perform(EM_UNDO, 0, 0);
     UpdateToolState();
 }
 void TqxRichEditForm::UndoButtonClick(TObject *sender)
 {
     Undo1Click(sender);
-    d->undoneByMenu = false;
+    d->undone = false;
 }
 void TqxRichEditForm::Redo1Click(TObject *)
 {

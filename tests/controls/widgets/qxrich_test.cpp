@@ -47,9 +47,12 @@ template <typename Form> void WhenShown(std::function<void(Form *)> script, int 
             ADD_FAILURE() << "the window never showed";
             return;
         }
+        // The check holds the window's life token: a window made later at the
+        // same address is not this one.
+        std::weak_ptr<int> alive = form->AliveToken();
         script(form);
-        QueueCall([form] {
-            if (OpenModal() == form) {
+        QueueCall([form, alive] {
+            if (!alive.expired() && OpenModal() == form) {
                 ADD_FAILURE() << "the script left the window open";
                 form->SetModalResult(mrCancel);
             }
@@ -483,6 +486,95 @@ TEST_F(RichEditor, EscapeClosesOrUndoes)
         EXPECT_FALSE(editor->RichEdit1()->SelAttributes()->Style().Contains(fsBold));
         editor->SaveExit1->Click();
     }));
+}
+
+TEST_F(RichEditor, CtrlZUndoesOneStep)
+{
+    EXPECT_TRUE(Edit([](TqxRichEditForm *editor) {
+        TqxCustomRichEdit *inner = editor->RichEdit1();
+        auto twoSteps = [&] {
+            inner->SetText("alpha beta");
+            inner->SetSelStart(0);
+            TypeText(inner, "x");
+            inner->SetSelStart(7);
+            inner->SetSelLength(4);
+            editor->Clear1->Click();
+            ASSERT_EQ(inner->Text(), "xalpha ");
+        };
+        twoSteps();
+        inner->Perform(EM_UNDO, 0, 0);
+        const std::string oneStep = inner->Text();
+        twoSteps();
+        PressKey(inner, 'Z', 26, { ssCtrl });
+        EXPECT_EQ(inner->Text(), oneStep) << "the key-up undoes no second step";
+        twoSteps();
+        editor->Undo1->Click(); // what the menu's Ctrl+Z shortcut runs as the key goes down
+        uint16_t key = 'Z';
+        editor->FormKeyUp(editor, key, { ssCtrl });
+        EXPECT_EQ(inner->Text(), oneStep);
+        editor->SaveExit1->Click();
+    }));
+}
+
+TEST_F(RichEditor, TheColourMenuPaintsSwatchesAndColoursTheSelection)
+{
+    EXPECT_TRUE(Edit([](TqxRichEditForm *editor) {
+        TMenuItem *red = editor->PopupMenu1->Items()->Find("Red");
+        ASSERT_NE(red, nullptr);
+        EXPECT_EQ(red->Tag(), 255);
+        EXPECT_EQ(editor->Automatic1->Tag(), static_cast<int>(editor->RichEdit1()->Font()->Color()));
+        TBitmap picture;
+        picture.SetSize(120, 20);
+        int width = 0, height = 0;
+        red->OnMeasureItem(red, picture.Canvas(), width, height);
+        EXPECT_EQ(width, picture.Canvas()->TextWidth("Red") + 45);
+        EXPECT_EQ(height, picture.Canvas()->TextHeight("Red") + 2);
+        red->OnDrawItem(red, picture.Canvas(), Rect(0, 0, 120, 20), false);
+        EXPECT_EQ(picture.Canvas()->Pixels(20, 10), clRed) << "the swatch";
+        EXPECT_EQ(picture.Canvas()->Pixels(1, 10), ColorToRGB(clBtnFace));
+        red->OnDrawItem(red, picture.Canvas(), Rect(0, 0, 120, 20), true);
+        EXPECT_EQ(picture.Canvas()->Pixels(1, 10), ColorToRGB(clHighlight)) << "a selected item";
+        EXPECT_EQ(picture.Canvas()->Pixels(20, 10), clRed);
+
+        TqxCustomRichEdit *inner = editor->RichEdit1();
+        inner->SetSelStart(0);
+        inner->SetSelLength(5);
+        red->Click();
+        EXPECT_EQ(inner->SelAttributes()->Color(), clRed);
+        editor->SaveExit1->Click();
+    }));
+    edit->SetSelStart(0);
+    edit->SetSelLength(5);
+    EXPECT_EQ(edit->SelAttributes()->Color(), clRed) << "the caller gets the colour back";
+}
+
+TEST_F(RichEditor, TheToolBarButtonsRunTheirMenuItems)
+{
+    dialogs.Answer([](TCommonDialog &dialog) {
+        dynamic_cast<TFindDialog &>(dialog).SetFindText("gamma");
+        dynamic_cast<TFindDialog &>(dialog).Find();
+        return true;
+    });
+    EXPECT_TRUE(Edit([](TqxRichEditForm *editor) {
+        TqxCustomRichEdit *inner = editor->RichEdit1();
+        ClickControl(editor->FindButton);
+        EXPECT_EQ(inner->SelText(), "gamma");
+        ClickControl(editor->CopyButton);
+        EXPECT_EQ(Clipboard()->AsText(), "gamma");
+        ClickControl(editor->CutButton);
+        EXPECT_EQ(inner->Text(), "alpha beta alpha\r\n");
+        editor->UpdateToolState();
+        ClickControl(editor->UndoButton);
+        EXPECT_EQ(inner->Text(), "alpha beta alpha\r\ngamma");
+        editor->UpdateToolState();
+        ClickControl(editor->RedoButton);
+        EXPECT_EQ(inner->Text(), "alpha beta alpha\r\n");
+        editor->UpdateToolState();
+        ClickControl(editor->PasteButton);
+        EXPECT_EQ(inner->Text(), "alpha beta alpha\r\ngamma");
+        editor->SaveExit1->Click();
+    }));
+    EXPECT_EQ(dialogs.Shown(), std::vector<std::string> { "TFindDialog" });
 }
 
 TEST_F(RichEditor, TheStatusBarShowsTheLocksAndTheHints)

@@ -38,9 +38,12 @@ template <typename Dialog> void WhenShown(std::function<void(Dialog *)> script, 
             ADD_FAILURE() << "the dialog never showed";
             return;
         }
+        // The check holds the window's life token: a window made later at the
+        // same address is not this one.
+        std::weak_ptr<int> alive = dialog->AliveToken();
         script(dialog);
-        QueueCall([dialog] {
-            if (OpenModal() == dialog) {
+        QueueCall([dialog, alive] {
+            if (!alive.expired() && OpenModal() == dialog) {
                 ADD_FAILURE() << "the script left the dialog open";
                 dialog->SetModalResult(mrCancel);
             }

@@ -465,8 +465,8 @@ int FindFirst(const std::string &mask, int attr, TSearchRec &searchRec)
     if (pattern.empty())
         return ENOENT;
     std::string host = directory.empty() ? std::string(".") : MapPath(directory);
-    DIR *dir = opendir(host.c_str());
-    if (dir == nullptr)
+    std::vector<std::string> names;
+    if (!ListFolder(host, names))
         return errno;
     if (!host.ends_with('/'))
         host += '/';
@@ -474,9 +474,8 @@ int FindFirst(const std::string &mask, int attr, TSearchRec &searchRec)
     const int excludeAttr = ~attr & (faHidden | faSysFile | faVolumeID | faDirectory);
     const std::u32string folded = Folded(pattern);
     auto state = std::make_shared<TSearchState>();
-    while (const dirent *ent = readdir(dir)) {
-        const std::string name = ent->d_name;
-        if (name == "." || name == ".." || !MatchesMask(folded, name))
+    for (const std::string &name : names) {
+        if (!MatchesMask(folded, name))
             continue;
         struct stat st;
         if (!StatPath(host + name, st))
@@ -487,7 +486,6 @@ int FindFirst(const std::string &mask, int attr, TSearchRec &searchRec)
         state->entries.push_back({ name, entryAttr,
             S_ISDIR(st.st_mode) ? 0 : static_cast<int64_t>(st.st_size), DosDate(st.st_mtime) });
     }
-    closedir(dir);
     std::sort(state->entries.begin(), state->entries.end(), [](const auto &a, const auto &b) {
         const int c = AnsiCompareText(a.name, b.name);
         return c != 0 ? c < 0 : a.name < b.name;

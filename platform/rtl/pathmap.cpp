@@ -1,14 +1,22 @@
 #include "platform/rtl/pathmap.h"
 
+#include <dirent.h>
 #include <mutex>
 
-namespace {
+namespace
+{
 
 std::mutex mapperLock;
 TPathMapper &Mapper()
 {
     static TPathMapper mapper;
     return mapper;
+}
+
+TFolderLister &Lister()
+{
+    static TFolderLister lister;
+    return lister;
 }
 
 std::string DefaultMap(std::string_view path)
@@ -36,4 +44,29 @@ std::string MapPath(std::string_view path)
         mapper = Mapper();
     }
     return mapper ? mapper(path) : DefaultMap(path);
+}
+
+void SetFolderLister(TFolderLister lister)
+{
+    std::lock_guard guard(mapperLock);
+    Lister() = std::move(lister);
+}
+
+bool ListFolder(const std::string &hostFolder, std::vector<std::string> &names)
+{
+    TFolderLister lister;
+    {
+        std::lock_guard guard(mapperLock);
+        lister = Lister();
+    }
+    if (lister)
+        return lister(hostFolder, names);
+    DIR *dir = opendir(hostFolder.c_str());
+    if (!dir)
+        return false;
+    while (const dirent *entry = readdir(dir))
+        if (std::string_view name = entry->d_name; name != "." && name != "..")
+            names.emplace_back(name);
+    closedir(dir);
+    return true;
 }

@@ -1,9 +1,11 @@
 #include "platform/system/machine.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
-#include <exception>
 #include <dirent.h>
+#include <exception>
+#include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -71,8 +73,11 @@ struct TFolderListing {
     struct stat stamp {
     }; // the folder as it was listed
     int64_t listedTick = 0; // the file-time clock when it was listed
-    std::unordered_set<std::string> names;
-    std::unordered_map<std::string, std::string> first; // by AnsiSameTextKey: the first match in name order
+    int error = 0; // why the folder could not be read; 0 when it was
+    std::vector<std::string> entries; // in the folder's order
+    std::unordered_set<std::string_view> names; // views of entries
+    std::unordered_map<std::string, std::string_view>
+        first; // by AnsiSameTextKey: the first match in name order
 };
 
 struct TMachine::Impl {
@@ -85,6 +90,7 @@ struct TMachine::Impl {
     std::unordered_map<std::string, TFolderListing> listings;
 
     void Seed(TMachine &machine);
+    const TFolderListing &Listing(const std::string &folder, const struct stat &stamp);
     std::string FindEntry(const std::string &folder, const struct stat &stamp, const std::string &component);
 };
 
@@ -113,16 +119,45 @@ int64_t FileTimeTick()
     return Nanoseconds(now);
 }
 
+// The entries of folder, read straight from the kernel: no stat of the
+// folder as opendir makes, since the caller has just taken it. errno when the
+// folder cannot be read.
+int ReadFolder(const std::string &folder, std::vector<std::string> &entries)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    alignas(dirent64) char buffer[32768];
+    for (;;) {
+        const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            return error;
+        }
+        if (n == 0)
+            break;
+        for (ssize_t at = 0; at < n;) {
+            const auto *entry = reinterpret_cast<const dirent64 *>(buffer + at);
+            const std::string_view name = entry->d_name;
+            if (name != "." && name != "..")
+                entries.emplace_back(name);
+            at += entry->d_reclen;
+        }
+    }
+    ::close(fd);
+    return 0;
+}
+
 } // namespace
 
-// The entry of folder that names component regardless of case: the exact
-// name when it exists, else the first match in name order; empty when there
-// is none. stamp is the folder's stat, just taken. A folder's listing is read
-// once and kept until the folder changes, by this program or another.
-std::string TMachine::Impl::FindEntry(
-    const std::string &folder, const struct stat &stamp, const std::string &component)
+// The listing of folder, whose stat (stamp) was just taken. It is read once
+// and kept until the folder changes, by this program or another. Called
+// with listingsLock held.
+const TFolderListing &TMachine::Impl::Listing(const std::string &folder, const struct stat &stamp)
 {
-    std::lock_guard guard(listingsLock);
     auto it = listings.find(folder);
     // A listing stands while the folder's stamp is unchanged, except that a
     // listing made in the tick of the folder's last change may miss a
@@ -131,31 +166,60 @@ std::string TMachine::Impl::FindEntry(
         return SameStamp(l.stamp, stamp)
             && (Nanoseconds(l.stamp.st_ctim) < l.listedTick || FileTimeTick() == l.listedTick);
     };
-    if (it == listings.end() || !stands(it->second)) {
-        if (listings.size() >= 4096)
-            listings.clear(); // a bound, not a policy: any folder is listed again on demand
-        TFolderListing listing;
-        listing.stamp = stamp;
-        listing.listedTick = FileTimeTick();
-        if (DIR *dir = ::opendir(folder.c_str())) {
-            while (const dirent *entry = ::readdir(dir)) {
-                const std::string name = entry->d_name;
-                if (name == "." || name == "..")
-                    continue;
-                auto [slot, added] = listing.first.try_emplace(AnsiSameTextKey(name), name);
-                if (!added && name < slot->second)
-                    slot->second = name;
-                listing.names.insert(name);
-            }
-            ::closedir(dir);
-        }
-        it = listings.insert_or_assign(folder, std::move(listing)).first;
+    if (it != listings.end() && stands(it->second))
+        return it->second;
+    if (listings.size() >= 4096)
+        listings.clear(); // a bound, not a policy: any folder is listed again on demand
+    TFolderListing listing;
+    listing.stamp = stamp;
+    listing.listedTick = FileTimeTick();
+    listing.error = ReadFolder(folder, listing.entries);
+    listing.names.reserve(listing.entries.size());
+    for (const std::string &name : listing.entries) {
+        auto [slot, added] = listing.first.try_emplace(AnsiSameTextKey(name), name);
+        if (!added && name < slot->second)
+            slot->second = name;
+        listing.names.insert(name);
     }
-    const TFolderListing &listing = it->second;
+    // The views stay valid: moving the list moves its storage, not its strings.
+    return listings.insert_or_assign(folder, std::move(listing)).first->second;
+}
+
+// The entry of folder that names component regardless of case: the exact
+// name when it exists, else the first match in name order; empty when there
+// is none. stamp is the folder's stat, just taken.
+std::string TMachine::Impl::FindEntry(
+    const std::string &folder, const struct stat &stamp, const std::string &component)
+{
+    std::lock_guard guard(listingsLock);
+    const TFolderListing &listing = Listing(folder, stamp);
     if (listing.names.contains(component))
         return component;
     const auto found = listing.first.find(AnsiSameTextKey(component));
-    return found == listing.first.end() ? std::string() : found->second;
+    return found == listing.first.end() ? std::string() : std::string(found->second);
+}
+
+bool TMachine::ListFolder(const std::string &hostFolder, std::vector<std::string> &names) const
+{
+    std::string folder = hostFolder;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    struct stat stamp {
+    };
+    if (::stat(folder.c_str(), &stamp) != 0)
+        return false;
+    if (!S_ISDIR(stamp.st_mode)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    std::lock_guard guard(d->listingsLock);
+    const TFolderListing &listing = d->Listing(folder, stamp);
+    if (listing.error != 0) {
+        errno = listing.error;
+        return false;
+    }
+    names.insert(names.end(), listing.entries.begin(), listing.entries.end());
+    return true;
 }
 
 TMachine::TMachine(const std::string &root)
@@ -413,6 +477,9 @@ std::unique_ptr<TMachine> current;
 void InstallMapper()
 {
     SetPathMapper([](std::string_view path) { return Machine().HostPath(path); });
+    SetFolderLister([](const std::string &folder, std::vector<std::string> &names) {
+        return Machine().ListFolder(folder, names);
+    });
 }
 
 // A program that links the machine maps its paths through it from the start;

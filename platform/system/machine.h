@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class THive;
 
@@ -32,6 +33,10 @@ public:
     // is but for '\' read as '/'; a path without a drive is taken on C: when
     // rooted ("\x") and against the current folder when relative.
     std::string HostPath(std::string_view path) const;
+    // The entries of a host folder, from the listing HostPath keeps while the
+    // folder is unchanged (read when there is none); false with errno set
+    // when it cannot be read.
+    bool ListFolder(const std::string &hostFolder, std::vector<std::string> &names) const;
     // The Windows name of a host path: "C:\dir\file" for a path inside a drive
     // folder, else "Z:" followed by the host path with '\' separators.
     std::string WindowsPath(std::string_view hostPath) const;

@@ -99,15 +99,16 @@ bool IsStringType(uint32_t type)
 
 // ---- Writing ---------------------------------------------------------------
 
-std::string Quoted(std::string_view text)
+// Appended to out: the hive is written whole at every save.
+void AppendQuoted(std::string &out, std::string_view text)
 {
-    std::string out = "\"";
+    out += '"';
     for (char c : text) {
         if (c == '\\' || c == '"')
             out += '\\';
         out += c;
     }
-    return out + '"';
+    out += '"';
 }
 
 bool QuotableText(std::string_view text)
@@ -122,6 +123,10 @@ bool TextFormCarries(std::string_view text)
     if (!QuotableText(text))
         return false;
     for (size_t pos = 0; pos < text.size();) {
+        if (static_cast<unsigned char>(text[pos]) < 0x80) { // ASCII, as most values are
+            ++pos;
+            continue;
+        }
         const size_t start = pos;
         if (Utf8Next(text, pos) == 0xFFFD && pos == start + 1)
             return false;
@@ -149,9 +154,17 @@ void WriteHex(std::string &out, std::string line, std::string_view bytes)
 
 void WriteValue(std::string &out, const TRegValue &value)
 {
-    std::string line = value.Name.empty() ? "@=" : Quoted(value.Name) + "=";
+    std::string line;
+    if (value.Name.empty())
+        line = "@=";
+    else {
+        AppendQuoted(line, value.Name);
+        line += '=';
+    }
     if (value.Type == REG_SZ && TextFormCarries(value.Data)) {
-        out += line + Quoted(value.Data) + '\n';
+        out += line;
+        AppendQuoted(out, value.Data);
+        out += '\n';
     } else if (value.Type == REG_DWORD && value.Data.size() == 4) {
         uint32_t v = 0;
         for (int i = 3; i >= 0; --i)

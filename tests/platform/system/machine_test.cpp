@@ -91,6 +91,20 @@ TEST_F(MachineTest, CaseVariantsOnTheHostPreferTheExactName)
     EXPECT_EQ(Machine().HostPath("C:\\data\\BETA"), root_ + "/drive_c/data/Beta"); // first in name order
 }
 
+// The names a search of mask finds, each followed by ';'.
+std::string Found(const std::string &mask)
+{
+    std::string names;
+    TSearchRec rec;
+    if (FindFirst(mask, faAnyFile, rec) == 0) {
+        do
+            names += rec.Name + ";";
+        while (FindNext(rec) == 0);
+        FindClose(rec);
+    }
+    return names;
+}
+
 // What the mapping learns about a folder is kept only while nobody changes
 // the folder: a file another program makes after a look-up is found under
 // any case, whether the folder had just changed or not for a while.
@@ -107,10 +121,15 @@ TEST_F(MachineTest, AFileAnotherProgramMakesAfterALookUpIsSeen)
         std::ofstream(folder + "/INFORME.TXT") << "made elsewhere";
         EXPECT_EQ(Machine().HostPath(windows + "\\informe.txt"), folder + "/INFORME.TXT") << settled;
         EXPECT_TRUE(FileExists(windows + "\\Informe.Txt")) << settled;
+        // A search answers from the same listing, so it must see the file too.
+        EXPECT_EQ(Found(windows + "\\inf*"), "INFORME.TXT;") << settled;
         // And one it removes is gone for the mapping too.
         fs::remove(folder + "/INFORME.TXT");
         EXPECT_EQ(Machine().HostPath(windows + "\\informe.txt"), folder + "/informe.txt") << settled;
         EXPECT_FALSE(FileExists(windows + "\\INFORME.TXT")) << settled;
+        EXPECT_EQ(Found(windows + "\\inf*"), "") << settled;
+        std::ofstream(folder + "/Informe2.txt") << "made elsewhere again";
+        EXPECT_EQ(Found(windows + "\\inf*"), "Informe2.txt;") << settled;
     }
 }
 
@@ -165,10 +184,11 @@ TEST_F(MachineTest, HostPathsGetTheirWindowsNamesBack)
         std::string host;
         std::string windows;
     };
-    for (const Case &c : { Case { root_ + "/drive_c/Program Files/ORVEX/tabulo", "C:\\Program Files\\ORVEX\\tabulo" },
-             Case { root_ + "/drive_a", "A:\\" }, Case { root_ + "/drive_a/setup.1", "A:\\setup.1" },
-             Case { root_ + "/drive_c/../drive_d/x", "D:\\x" }, Case { root_ + "/drive_cc/x", "Z:" },
-             Case { root_ + "/registry/x", "Z:" }, Case { "/usr/bin/env", "Z:\\usr\\bin\\env" } }) {
+    for (const Case &c :
+        { Case { root_ + "/drive_c/Program Files/ORVEX/tabulo", "C:\\Program Files\\ORVEX\\tabulo" },
+            Case { root_ + "/drive_a", "A:\\" }, Case { root_ + "/drive_a/setup.1", "A:\\setup.1" },
+            Case { root_ + "/drive_c/../drive_d/x", "D:\\x" }, Case { root_ + "/drive_cc/x", "Z:" },
+            Case { root_ + "/registry/x", "Z:" }, Case { "/usr/bin/env", "Z:\\usr\\bin\\env" } }) {
         const std::string got = Machine().WindowsPath(c.host);
         if (c.windows == "Z:")
             EXPECT_EQ(got.substr(0, 3), "Z:\\") << c.host;

@@ -1,5 +1,7 @@
 #include "installer/dialogs/registration.h"
 
+#include "installer/dialogs/cmp_TBackdrop.h"
+#include "installer/dialogs/cmp_TRotate3DLabel.h"
 #include "installer/dialogs/dlgcmp_BadInstall.h"
 #include "installer/dialogs/dlgcmp_ChangeDisk.h"
 #include "installer/dialogs/dlgcmp_CopyFile.h"
@@ -43,5 +45,7 @@ void RegisterInstallerDialogsClasses()
         &TInstallFileGroupsDlg::Class,
         // next disk and language
         &TChangeDiskForm::Class, &TChangeDiskDlg::Class, &TSelectLanguageForm::Class,
+        // the setup program's window
+        &TBackdrop::Class, &TLabelStyle::Class, &TRotate3DLabel::Class,
     });
 }

@@ -838,6 +838,7 @@ struct TCanvas::Impl {
     TPen pen;
     TCopyMode copyMode = cmSrcCopy;
     TPoint penPos;
+    int escapement = 0; // tenths of a degree, counter-clockwise
     QPainter *painter = nullptr; // bound while a window paints
     QImage *image = nullptr; // a bitmap's canvas draws here
 
@@ -1000,14 +1001,31 @@ void TCanvas::TextOut(int x, int y, const std::string &text)
     int width = metrics.horizontalAdvance(qtext);
     if (Drawing p { *d }) {
         p->setFont(TFontAccess::ToQFont(d->font));
+        p->translate(x, y);
+        // Screen y runs down, so a counter-clockwise escapement turns by a negative angle.
+        if (d->escapement % 3600 != 0) {
+            p->setRenderHint(QPainter::Antialiasing);
+            p->setRenderHint(QPainter::TextAntialiasing);
+            p->rotate(-d->escapement / 10.0);
+        }
         // An opaque brush fills the text's cell first, as text output on a
         // window does when the background mode is opaque.
         if (d->brush.Style() != bsClear)
-            p->fillRect(QRect(x, y, width, metrics.height()), ToQColor(d->brush.Color()));
+            p->fillRect(QRect(0, 0, width, metrics.height()), ToQColor(d->brush.Color()));
         p->setPen(ToQColor(d->font.Color()));
-        p->drawText(QPoint(x, y + metrics.ascent()), qtext);
+        p->drawText(QPoint(0, metrics.ascent()), qtext);
     }
     d->penPos = { x + width, y };
+}
+
+int TCanvas::TextEscapement() const
+{
+    return d->escapement;
+}
+
+void TCanvas::SetTextEscapement(int tenths)
+{
+    d->escapement = tenths;
 }
 
 void TCanvas::TextRect(const TRect &rect, int x, int y, const std::string &text)
@@ -1081,6 +1099,21 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2)
         p->setPen(d->QtPen());
         p->setBrush(d->brush.Style() == bsClear ? QBrush() : d->QtBrush());
         p->drawEllipse(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
+    }
+}
+
+void TCanvas::Polygon(const std::vector<TPoint> &points)
+{
+    if (points.empty())
+        return;
+    QPolygon polygon;
+    for (const TPoint &pt : points)
+        polygon << QPoint(pt.X, pt.Y);
+    if (Drawing p { *d }) {
+        d->ApplyPenMode(p.get());
+        p->setPen(d->QtPen());
+        p->setBrush(d->brush.Style() == bsClear ? QBrush() : d->QtBrush());
+        p->drawPolygon(polygon);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Colours, fonts, brushes, pens, the canvas that paints with them, and the
 // pictures a control can show.
@@ -376,6 +377,11 @@ public:
 
     // Text
     void TextOut(int x, int y, const std::string &text);
+    // The angle, in tenths of a degree counter-clockwise, at which TextOut
+    // writes, turned about the top-left corner of the text's cell (a font's
+    // escapement); 0 writes level.
+    int TextEscapement() const;
+    void SetTextEscapement(int tenths);
     void TextRect(const TRect &rect, int x, int y, const std::string &text);
     int TextWidth(const std::string &text) const;
     int TextHeight(const std::string &text) const;
@@ -387,6 +393,8 @@ public:
     void Rectangle(int x1, int y1, int x2, int y2);
     void Rectangle(const TRect &rect) { Rectangle(rect.Left, rect.Top, rect.Right, rect.Bottom); }
     void Ellipse(int x1, int y1, int x2, int y2);
+    // Filled with the brush and outlined with the pen; closed back to the first point.
+    void Polygon(const std::vector<TPoint> &points);
     void MoveTo(int x, int y);
     void LineTo(int x, int y);
     void DrawFocusRect(const TRect &rect);

@@ -463,6 +463,11 @@ int64_t SaveScreenshot(TCustomForm *form, const std::string &path)
     return static_cast<int64_t>(std::filesystem::file_size(file));
 }
 
+void GrabControl(TControl *control, TBitmap &into)
+{
+    TGraphicAccess::Image(into) = WidgetFor(control)->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
 TColor PixelOf(TControl *control, int x, int y)
 {
     QWidget *widget = WidgetFor(control);

@@ -16,6 +16,7 @@
 // Input goes to the control's real Qt widget as Qt events, so that the whole
 // path from Qt to the control's handlers runs.
 
+class TBitmap;
 class TCustomForm;
 
 // Message boxes answered from a script; every box shown is recorded.
@@ -200,3 +201,5 @@ int64_t SaveScreenshot(TCustomForm *form, const std::string &path);
 
 // The colour of one pixel of the control as painted now ($00BBGGRR).
 TColor PixelOf(TControl *control, int x, int y);
+// The whole control as painted now, for tests that look at many pixels.
+void GrabControl(TControl *control, TBitmap &into);

@@ -1,0 +1,189 @@
+// The setup program's main form as its resource makes it: the window with its
+// backdrop and title, the installation's components wired into one tree, the
+// Spanish texts of every page, and a picture of the window.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "installer/app/Unit1.h"
+#include "installer/dialogs/dlgcmp_TBaseContainer.h"
+#include "installer/dialogs/dlgcmp_TBaseDlg.h"
+#include "installer/dialogs/wizardunits.h"
+#include "installer/engine/cmp_TInstallFile/cmp_TInstallFile.h"
+#include "installer/engine/cmp_TInstallInformation/cmp_TInstallInformation.h"
+#include "installer/engine/cmp_TInstallShellLink/cmp_TInstallShellLink.h"
+#include "installer/engine/cmp_TPathSpecifier/cmp_TPathSpecifier.h"
+#include "platform/system/machine.h"
+#include "platform/ui/testing.h"
+
+namespace
+{
+
+class MainForm : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        OpenMachine(std::string(std::getenv("WINROOT")) + "/mainform-"
+            + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        SetProgramArguments({ "dedazida", "-sC:\\dist" });
+        InitializeWizardUnits();
+        form_.reset(NewForm<TForm1>(nullptr));
+    }
+    void TearDown() override
+    {
+        form_.reset();
+        SetProgramArguments({ "dedazida" });
+    }
+    template <typename T> T *Find(const std::string &name)
+    {
+        auto *found = dynamic_cast<T *>(form_->FindComponent(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    std::unique_ptr<TForm1> form_;
+};
+
+TEST_F(MainForm, TheWindowCarriesTheBackdropWithTheProductsTitle)
+{
+    EXPECT_EQ(form_->Caption(), "ORVEX Software");
+    EXPECT_EQ(form_->Width(), 435);
+    EXPECT_EQ(form_->Height(), 329);
+    ASSERT_NE(form_->BackDrop, nullptr);
+    ASSERT_NE(form_->ProductLabel, nullptr);
+    EXPECT_EQ(CurrentBackdrop(), form_->BackDrop);
+    EXPECT_EQ(CurrentRotate3DLabel(), form_->ProductLabel);
+    EXPECT_EQ(form_->ProductLabel->Parent(), form_->BackDrop);
+    EXPECT_EQ(form_->ProductLabel->Align(), alTop);
+    EXPECT_EQ(form_->ProductLabel->Height(), 65);
+    EXPECT_EQ(form_->ProductLabel->Caption(), "ORVEX Tabulo 2.01");
+    EXPECT_EQ(form_->ProductLabel->Font()->Height(), -24);
+    EXPECT_TRUE(form_->ProductLabel->Font()->Style().Contains(fsBold));
+    EXPECT_EQ(form_->ProductLabel->LabelStyle()->AStyle3D(), A3dRaised);
+}
+
+TEST_F(MainForm, PathSpecifiersComeBeforeTheInstallAndReferencesAreResolved)
+{
+    const char *const order[] = { "BackDrop", "psBDEDLL", "psCommonFiles", "psContainerArchiveFile",
+        "psContainerDestDir", "psDesktopMenu", "psInstallSource", "psMainInstall", "psProgramFiles",
+        "psProgramMenu", "psStartMenu", "psStartupMenu", "psSystem", "psMainArchiveFile", "psWindow", "Install1" };
+    int at = 0;
+    for (int i = 0; i < form_->ComponentCount() && at < 16; ++i)
+        if (form_->Components(i)->Name() == order[at])
+            ++at;
+        else if (form_->Components(i)->Name() != "ProductLabel")
+            ADD_FAILURE() << form_->Components(i)->Name() << " before " << order[at];
+    EXPECT_EQ(at, 16);
+    EXPECT_EQ(PathSpecifierList()->Count(), 15) << "the form's own, none made twice";
+
+    TInstall *install = form_->Install1;
+    ASSERT_NE(install, nullptr);
+    EXPECT_EQ(install->Tag(), 1);
+    EXPECT_EQ(install->Information()->ProductName(), "ORVEX Tabulo 2.0");
+    EXPECT_EQ(install->Information()->CompanyName(), "ORVEX");
+    EXPECT_EQ(install->DestDir(), "c:\\ORVEX\\Tabulo2");
+    EXPECT_EQ(install->BuildInfo()->BuildDirectory(), "\\mdiscos\\si\\tabulo\\v2\\disco");
+    EXPECT_EQ(install->NetLocation(), Find<TComponent>("NetLocation"));
+    EXPECT_TRUE(static_cast<bool>(install->OnAfterInstallObjects));
+    EXPECT_EQ(install->DialogThemeBitmap()->Width(), 117);
+
+    auto *tabulo = Find<TInstallFile>("InstallFile");
+    auto *licence = Find<TInstallFile>("InstallFile36");
+    EXPECT_EQ(tabulo->Container(), install);
+    EXPECT_EQ(tabulo->ArchiveFileType(), Find<TComponent>("psContainerArchiveFile"));
+    EXPECT_EQ(tabulo->UniqueID(), 1);
+    EXPECT_EQ(licence->UniqueID(), 37);
+    EXPECT_LT(licence->Order(), tabulo->Order());
+    auto *mainFolder = Find<TMainLinkGroup>("MainFolder");
+    EXPECT_EQ(MainLinkGroup(), mainFolder);
+    auto *link = Find<TInstallMainLink>("InstallMainLink1");
+    EXPECT_EQ(link->Container(), mainFolder);
+    EXPECT_EQ(link->ObjectLink(), tabulo);
+    EXPECT_EQ(link->ObjectLocationType(), Find<TComponent>("psObjectLink"));
+    EXPECT_EQ(Find<TInstallShellLink>("InstallShellLink")->DestDirType(), Find<TComponent>("psDesktopMenu"));
+
+    auto *welcome = Find<TCustomBaseInstallDlg>("WelcomeDlg");
+    EXPECT_EQ(welcome->DialogManager(), Find<TDialogManager>("DialogManager"));
+    EXPECT_EQ(Find<TDialogManager>("DialogManager")->Width(), 550);
+    EXPECT_EQ(Find<TDialogManager>("DialogManager5")->ManagerType(), dmReboot);
+}
+
+TEST_F(MainForm, TheTranslatorSpeaksSpanish)
+{
+    ASSERT_NE(form_->MainTranslator, nullptr);
+    EXPECT_EQ(GlobalTranslator(), form_->MainTranslator);
+    EXPECT_EQ(form_->MainTranslator->TranslateIntoLanguage(), klSpanish);
+    EXPECT_EQ(TranslateString("< Previous"), "< Anterior");
+    EXPECT_EQ(TranslateString("Finish"), "Terminar");
+    EXPECT_EQ(TranslateString("Proceed"), "Seguir");
+    EXPECT_EQ(TranslateString("Reading file information..."), "Leyendo información de archivos...");
+    EXPECT_EQ(TranslateString("Setup incomplete"), "Instalación incompleta");
+    TLanguage *english = form_->MainTranslator->lgEnglish();
+    TLanguage *spanish = form_->MainTranslator->lgSpanish();
+    // The tables carry the same ids, each with a text.
+    ASSERT_GT(english->StringCount(), 60);
+    EXPECT_EQ(english->StringCount(), spanish->StringCount());
+    for (int i = 0; i < english->StringCount(); ++i) {
+        const int glid = english->StringItem(i)->GLID();
+        ASSERT_NE(spanish->FindStringByGLID(glid), nullptr) << glid;
+        if (glid != 3) {
+            EXPECT_NE(spanish->FindStringByGLID(glid)->Text(), "") << glid;
+        }
+    }
+    EXPECT_EQ(form_->MainTranslator->lgGerman()->Font()->Name(), "MS Sans Serif");
+    EXPECT_EQ(form_->MainTranslator->lgGerman()->Font()->Height(), -11);
+}
+
+// Every text a page translates by its id reads in English as the page shows
+// it, so the wizard's pages all show in Spanish.
+TEST_F(MainForm, EveryPageTextHasItsSpanishText)
+{
+    TLanguage *english = form_->MainTranslator->lgEnglish();
+    TLanguage *spanish = form_->MainTranslator->lgSpanish();
+    std::vector<const TMetaClass *> classes;
+    for (int i = 0; i < InstallFormCount(); ++i)
+        classes.push_back(InstallFormEntry(i)->FormClass);
+    ASSERT_GE(classes.size(), 3u);
+    for (const TMetaClass *formClass : classes) {
+        std::unique_ptr<TCustomForm> page(NewForm(*formClass, nullptr));
+        const std::string caption = page->Caption();
+        EXPECT_NE(english->FindStringByText(caption), nullptr) << formClass->ClassName() << ": " << caption;
+        for (int c = 0; c < page->ComponentCount(); ++c) {
+            TComponent *component = page->Components(c);
+            int glid = -1;
+            std::string text;
+            if (auto *label = dynamic_cast<TTranslateLabel *>(component))
+                glid = label->GLID(), text = label->Caption();
+            else if (auto *button = dynamic_cast<TTranslateBitBtn *>(component))
+                glid = button->GLID(), text = button->Caption();
+            if (glid < 0 || text.empty())
+                continue;
+            TLanguageString *entry = english->FindStringByGLID(glid);
+            ASSERT_NE(entry, nullptr) << formClass->ClassName() << "." << component->Name() << " " << glid;
+            EXPECT_EQ(entry->Text(), text) << formClass->ClassName() << "." << component->Name();
+            EXPECT_NE(spanish->FindStringByGLID(glid), nullptr) << glid;
+        }
+    }
+}
+
+TEST_F(MainForm, Picture)
+{
+    FixedScreen screen(800, 600);
+    form_->Install1->SetRunAutomatic(false); // only the window, no run
+    form_->Show();
+    ProcessPendingEvents();
+    const std::string path = std::string(ORVEX_BINARY_DIR) + "/screenshots/setup/backdrop.png";
+    std::filesystem::remove(path);
+    EXPECT_GT(SaveScreenshot(form_.get(), path), 0);
+    // The gradient runs from blue at the top to black at the bottom.
+    const TColor top = PixelOf(form_->BackDrop, 5, form_->BackDrop->Height() / 3);
+    const TColor bottom = PixelOf(form_->BackDrop, 5, form_->BackDrop->Height() - 2);
+    EXPECT_GT((top >> 16) & 0xFF, (bottom >> 16) & 0xFF);
+    EXPECT_LT((bottom >> 16) & 0xFF, 10);
+    form_->Hide();
+}
+
+} // namespace
+

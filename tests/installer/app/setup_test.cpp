@@ -1,0 +1,352 @@
+// The setup program from end to end, as its maker and its user meet it, each
+// program a process of its own on the emulated machine: the maker stages
+// this checkout's tabulo and builds the distribution with -b; on a machine
+// that has never seen the product the self-extracting setup.exe starts the
+// setup program, someone walks its wizard with keys and clicks (the
+// setup_session program, the setup program's own form with a scripted
+// person), the files are copied with their progress shown, and the product,
+// its shortcuts, its uninstall records and its uninstaller are there. Then
+// the same over the installed product, and every way to cancel.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/rtl/pathmap.h"
+#include "platform/rtl/strings.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/system/machine.h"
+#include "platform/system/process.h"
+#include "platform/system/registry.h"
+#include "tests/support/lnkinfo.h"
+
+namespace
+{
+
+namespace fs = std::filesystem;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+constexpr const char *Product = "ORVEX Tabulo 2.0";
+constexpr const char *UninstallKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ORVEX Tabulo 2.0";
+constexpr const char *Folder = "C:\\ORVEX\\Tabulo2\\";
+
+std::string Slurp(const std::string &host)
+{
+    std::ifstream in(host, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> Lines(const std::string &host)
+{
+    std::vector<std::string> out;
+    std::ifstream in(host);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
+std::string Host(const std::string &path)
+{
+    return MapPath(path);
+}
+
+class Setup : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        base_ = std::getenv("WINROOT");
+        name_ = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    }
+    void TearDown() override { setenv("WINROOT", base_.c_str(), 1); }
+
+    void UseMachine(const std::string &root)
+    {
+        OpenMachine(root);
+        setenv("WINROOT", root.c_str(), 1);
+    }
+
+    static int Run(const std::string &program, const std::vector<std::string> &arguments)
+    {
+        const int64_t process = StartProgram(program, arguments);
+        EXPECT_GE(process, 0) << program;
+        return process < 0 ? -1 : WaitForProgram(process);
+    }
+
+    // The maker's machine, made once for all tests of the program: the loader
+    // in the toolkit folder, the staged product, the setup program (the real
+    // one, or the one with a person at it) with BUILD.INF beside it; -b builds
+    // the distribution into C:\dist. Answers setup.exe.
+    std::string Build(const char *program, const std::string &machine)
+    {
+        UseMachine(base_ + "/" + machine);
+        EXPECT_EQ(Run(Machine().WindowsPath(ORVEX_INSTALL_TOOLKIT), { ORVEX_LOADER }), 0);
+        EXPECT_EQ(Run(Machine().WindowsPath(ORVEX_STAGE),
+                      { ORVEX_TABULO, ORVEX_SOURCE_DIR "/installer/app/licencia.txt", ORVEX_UNINSTALLER }),
+            0);
+        fs::create_directories(Host("C:\\dev"));
+        fs::copy_file(program, Host("C:\\dev\\setup"), fs::copy_options::overwrite_existing);
+        std::ofstream(Host("C:\\dev\\BUILD.INF")) << "C:\\dist\r\n";
+        const std::string log = base_ + "/" + machine + ".log";
+        setenv("ORVEX_SESSION_LOG", log.c_str(), 1);
+        EXPECT_EQ(Run("C:\\dev\\setup", { "-b" }), 0);
+        EXPECT_FALSE(fs::exists(log)) << Slurp(log); // no message box
+        return Slurp(Host("C:\\dist\\setup.exe"));
+    }
+
+    const std::string &Distribution()
+    {
+        static const std::string exe = Build(ORVEX_SESSION_PROGRAM, "maker");
+        return exe;
+    }
+
+    // A machine that has never seen the product, with setup.exe on it.
+    void FreshMachine(const std::string &which = "user")
+    {
+        const std::string &exe = Distribution();
+        ASSERT_GT(exe.size(), 1000u);
+        UseMachine(base_ + "/" + name_ + "-" + which);
+        fs::create_directories(Host("C:\\Descargas"));
+        std::ofstream(Host("C:\\Descargas\\setup.exe"), std::ios::binary) << exe;
+        fs::permissions(Host("C:\\Descargas\\setup.exe"), fs::perms::owner_all);
+    }
+
+    // Runs setup.exe with the person's script; answers what they saw.
+    std::vector<std::string> Session(const std::string &script, const std::string &shots = "")
+    {
+        const std::string log = Machine().Root() + "/session-" + script + ".log";
+        fs::remove(log);
+        setenv("ORVEX_SESSION", script.c_str(), 1);
+        setenv("ORVEX_SESSION_LOG", log.c_str(), 1);
+        if (!shots.empty()) {
+            fs::create_directories(shots);
+            setenv("ORVEX_SESSION_SHOTS", shots.c_str(), 1);
+        } else {
+            unsetenv("ORVEX_SESSION_SHOTS");
+        }
+        EXPECT_EQ(Run("C:\\Descargas\\setup.exe", {}), 0) << script;
+        unsetenv("ORVEX_SESSION");
+        unsetenv("ORVEX_SESSION_SHOTS");
+        return Lines(log);
+    }
+
+    static std::vector<std::string> Pages(const std::vector<std::string> &log)
+    {
+        std::vector<std::string> pages;
+        for (const std::string &line : log)
+            if (line.rfind("page ", 0) == 0)
+                pages.push_back(line.substr(5));
+        return pages;
+    }
+
+    static std::string Value(HKEY root, const std::string &key, const std::string &name)
+    {
+        TRegistry registry;
+        registry.SetRootKey(root);
+        if (!registry.OpenKeyReadOnly(key) || !registry.ValueExists(name))
+            return "<none>";
+        return registry.GetDataType(name) == rdInteger ? IntToStr(registry.ReadInteger(name))
+                                                       : registry.ReadString(name);
+    }
+    static bool KeyExists(const std::string &key)
+    {
+        TRegistry registry;
+        registry.SetRootKey(HKEY_LOCAL_MACHINE);
+        return registry.KeyExists(key);
+    }
+    static std::vector<std::string> FileList()
+    {
+        std::vector<std::string> out;
+        const std::string key = std::string(UninstallKey) + "\\Files";
+        const int n = StrToIntDef(Value(HKEY_LOCAL_MACHINE, key, "Entries"), -1);
+        for (int i = 1; i <= n; ++i)
+            out.push_back(Value(HKEY_LOCAL_MACHINE, key, "File" + IntToStr(i)));
+        return out;
+    }
+    static std::string ShellFolder(const std::string &name)
+    {
+        return Value(HKEY_CURRENT_USER, "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name);
+    }
+
+    // Every installed file is the staged one, byte for byte.
+    void ExpectInstalled()
+    {
+        EXPECT_TRUE(Slurp(Host(std::string(Folder) + "Tabulo.exe")) == Slurp(ORVEX_TABULO));
+        EXPECT_TRUE(Slurp(Host(std::string(Folder) + "licencia.txt"))
+            == Slurp(ORVEX_SOURCE_DIR "/installer/app/licencia.txt"));
+        EXPECT_TRUE(Slurp(Host(std::string(Folder) + "DesinstalarOrvexTabulo2.exe")) == Slurp(ORVEX_UNINSTALLER));
+    }
+
+    // Nothing half-written: each file of the product is absent or whole, no
+    // file of the run is left beside them, the registry reads, no run is
+    // pending and the loader's folder is gone.
+    void ExpectNothingHalfWritten(const std::string &what)
+    {
+        const std::pair<const char *, std::string> files[] = {
+            { "Tabulo.exe", Slurp(ORVEX_TABULO) },
+            { "licencia.txt", Slurp(ORVEX_SOURCE_DIR "/installer/app/licencia.txt") },
+            { "DesinstalarOrvexTabulo2.exe", Slurp(ORVEX_UNINSTALLER) },
+        };
+        for (const auto &[file, bytes] : files) {
+            const std::string host = Host(std::string(Folder) + file);
+            if (fs::exists(host)) {
+                EXPECT_TRUE(Slurp(host) == bytes) << what << ": " << file << " is not whole";
+            }
+        }
+        if (fs::exists(Host(Folder))) {
+            for (const auto &entry : fs::directory_iterator(Host(Folder))) {
+                const std::string file = entry.path().filename().string();
+                EXPECT_TRUE(file == "Tabulo.exe" || file == "licencia.txt" || file == "DesinstalarOrvexTabulo2.exe")
+                    << what << ": " << file;
+            }
+        }
+        EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                      "KelvaraUnfinished"),
+            "<none>")
+            << what;
+        EXPECT_FALSE(KeyExists("\\SOFTWARE\\Kelvara\\Install")) << what << ": the install log is left";
+        EXPECT_TRUE(fs::is_empty(Host("C:\\WINDOWS\\TEMP"))) << what;
+    }
+
+    std::string base_, name_;
+};
+
+TEST_F(Setup, InstallsOnAFreshMachineWithItsWizard)
+{
+    FreshMachine();
+    const std::string shots = std::string(ORVEX_BINARY_DIR) + "/screenshots/setup";
+    const std::vector<std::string> log = Session("install", shots);
+    const std::vector<std::string> pages = Pages(log);
+    ASSERT_GE(pages.size(), 3u);
+    EXPECT_EQ(pages.front(), "TWelcomeForm Bienvenido");
+    EXPECT_EQ(pages[1], "TLicenseForm Contrato de licencia");
+    EXPECT_EQ(pages.back(), "TGoodInstallForm Instalación terminada");
+    EXPECT_THAT(log, Contains("end"));
+    for (const std::string &line : log)
+        EXPECT_EQ(line.rfind("box ", 0), std::string::npos) << "no question on a first installation: " << line;
+    if (std::find(log.begin(), log.end(), "copy Copiando los archivos de instalación") != log.end()) {
+        EXPECT_THAT(log, Contains("progress 100"));
+    }
+
+    ExpectInstalled();
+    // The Start-menu folder with both shortcuts, and the one on the desktop.
+    const std::string programs = ShellFolder("Programs") + "\\ORVEX Tabulo 2\\";
+    auto tabulo = LnkInfo(Host(programs + "Tabulo 2.LNK"));
+    EXPECT_EQ(tabulo["Local path"], std::string(Folder) + "Tabulo.exe") << tabulo["error"];
+    auto licence = LnkInfo(Host(programs + "Licencia de uso.LNK"));
+    EXPECT_EQ(licence["Local path"], std::string(Folder) + "licencia.txt") << licence["error"];
+    auto desktop = LnkInfo(Host(ShellFolder("Desktop") + "\\Tabulo 2.LNK"));
+    EXPECT_EQ(desktop["Local path"], std::string(Folder) + "Tabulo.exe") << desktop["error"];
+
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName"), Product);
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"),
+        std::string(Folder) + "DesinstalarOrvexTabulo2.exe " + Product);
+    const std::vector<std::string> files = FileList();
+    EXPECT_THAT(files, Contains(std::string(Folder) + "Tabulo.exe"));
+    EXPECT_THAT(files, Contains(std::string(Folder) + "licencia.txt"));
+    EXPECT_TRUE(std::is_sorted(files.begin(), files.end(),
+        [](const std::string &a, const std::string &b) { return CompareText(a, b) < 0; }));
+    for (const std::string &file : files)
+        EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", file),
+            "<none>")
+            << "nothing of the product is counted as shared: " << file;
+    // The run cleaned up after itself: no install log, no loader folder.
+    EXPECT_FALSE(KeyExists("\\SOFTWARE\\Kelvara\\Install")) << "the install log is gone";
+    EXPECT_TRUE(fs::is_empty(Host("C:\\WINDOWS\\TEMP")));
+
+    // The calculator starts from its shortcut and keeps its window open
+    // until it is closed.
+    const int64_t calculator = StartProgram(tabulo["Local path"], {});
+    ASSERT_GT(calculator, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    int status = 0;
+    EXPECT_EQ(waitpid(static_cast<pid_t>(calculator), &status, WNOHANG), 0) << "tabulo ended by itself";
+    kill(static_cast<pid_t>(calculator), SIGTERM);
+    waitpid(static_cast<pid_t>(calculator), &status, 0);
+
+    // Its uninstaller takes it all away again.
+    const std::vector<std::string> command = CommandLineToArgv(Value(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"));
+    ASSERT_GE(command.size(), 2u);
+    EXPECT_EQ(Run(command[0], std::vector<std::string>(command.begin() + 1, command.end())), 0);
+    EXPECT_FALSE(KeyExists(UninstallKey));
+    EXPECT_FALSE(fs::exists(Host(std::string(Folder) + "Tabulo.exe")));
+    EXPECT_FALSE(fs::exists(Host(programs + "Tabulo 2.LNK")));
+    EXPECT_TRUE(fs::exists(Host(ShellFolder("Desktop")))) << "the desktop itself stays";
+}
+
+TEST_F(Setup, ASecondRunUpdatesTheInstalledProduct)
+{
+    FreshMachine();
+    ASSERT_THAT(Session("install"), Contains("end"));
+    const std::vector<std::string> first = FileList();
+    ASSERT_FALSE(first.empty());
+
+    const std::vector<std::string> log = Session("install");
+    const std::vector<std::string> pages = Pages(log);
+    ASSERT_FALSE(pages.empty());
+    EXPECT_EQ(pages.back(), "TGoodInstallForm Instalación terminada");
+    bool asked = false;
+    for (const std::string &line : log)
+        asked = asked || line.rfind("box Antes de continuar con la instalación", 0) == 0;
+    EXPECT_TRUE(asked) << "the welcome page asks before an update";
+    ExpectInstalled();
+    // The engine appended the same files again; the list keeps each once.
+    EXPECT_EQ(FileList(), first);
+}
+
+TEST_F(Setup, TheRealSetupProgramBuildsTheSameArchive)
+{
+    const std::string &session = Distribution();
+    UseMachine(base_ + "/maker");
+    const std::string archive = Slurp(Host("C:\\dist\\files.1"));
+    ASSERT_FALSE(session.empty());
+    const std::string exe = Build(ORVEX_DEDAZIDA, "maker-dedazida");
+    EXPECT_GT(exe.size(), Slurp(ORVEX_LOADER).size());
+    EXPECT_TRUE(Slurp(Host("C:\\dist\\files.1")) == archive) << "same product, same archive";
+    EXPECT_TRUE(fs::exists(Host("C:\\dist\\setup.1")));
+}
+
+// Cancel on each page the wizard shows, and during copying: each time the
+// setup-incomplete page follows and nothing is left half-written.
+TEST_F(Setup, CancelledAtAnyStepEndsOnSetupIncomplete)
+{
+    FreshMachine("walk");
+    const std::vector<std::string> walk = Pages(Session("install"));
+    ASSERT_GE(walk.size(), 3u);
+    const size_t before = walk.size() - 1; // the pages before setup complete
+    for (size_t n = 1; n <= before; ++n) {
+        FreshMachine("cancel" + std::to_string(n));
+        const std::vector<std::string> log = Session("cancel:" + std::to_string(n));
+        const std::vector<std::string> pages = Pages(log);
+        ASSERT_EQ(pages.size(), n + 1) << n;
+        EXPECT_EQ(pages[n - 1], walk[n - 1]) << n;
+        EXPECT_EQ(pages.back(), "TBadInstallForm Instalación incompleta") << n;
+        EXPECT_FALSE(KeyExists(UninstallKey)) << n;
+        EXPECT_FALSE(fs::exists(Host(std::string(Folder) + "Tabulo.exe"))) << n;
+        ExpectNothingHalfWritten("cancelled on page " + std::to_string(n));
+    }
+
+    FreshMachine("copy");
+    const std::vector<std::string> log = Session("cancel:copy");
+    if (std::find(log.begin(), log.end(), "cancel copying") == log.end())
+        GTEST_SKIP() << "this configuration shows no copy-progress window";
+    EXPECT_EQ(Pages(log).back(), "TBadInstallForm Instalación incompleta");
+    ExpectNothingHalfWritten("cancelled while copying");
+}
+
+} // namespace

@@ -1,0 +1,224 @@
+// The setup program with someone at it, for the end-to-end tests: the same
+// main form and configuration as dedazida, and a person scripted by
+// $ORVEX_SESSION who answers each wizard page with real keys and clicks as
+// it shows:
+//   install           Next on every page (Enter or a click), Finish at the end
+//   cancel:<n>        Cancel on the n-th page shown (1 = the first) and Yes to
+//                     the question whether to stop; Finish on what follows
+//   cancel:copy       Cancel in the copy-progress window once it shows
+// A distribution built with this program as its setup program carries it,
+// so the loader of a self-extracting setup starts it as it would dedazida.
+// Every page is written down in $ORVEX_SESSION_LOG ("page <class> <caption>"),
+// with the copy progress seen, each message box ("box <text>") and the end;
+// $ORVEX_SESSION_SHOTS, when set, names a folder for a picture of each page.
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "installer/app/Unit1.h"
+#include "installer/dialogs/registration.h"
+#include "installer/dialogs/wizardunits.h"
+#include "platform/rtl/sysutils.h"
+#include "installer/dialogs/dlgcmp_TBaseContainer.h"
+#include "platform/classes/typinfo.h"
+#include "platform/ui/forms.h"
+#include "platform/ui/testing.h"
+
+namespace
+{
+
+std::string Env(const char *name)
+{
+    const char *value = std::getenv(name);
+    return value ? value : "";
+}
+
+void Log(const std::string &line)
+{
+    if (const std::string log = Env("ORVEX_SESSION_LOG"); !log.empty())
+        std::ofstream(log, std::ios::app) << line << "\n";
+}
+
+// Message boxes: each written down and answered Yes (or OK).
+class LoggedBoxes : public IMessageBoxService
+{
+public:
+    LoggedBoxes() { SetMessageBoxService(this); }
+    ~LoggedBoxes() override { SetMessageBoxService(nullptr); }
+    int Show(HWND, const std::string &text, const std::string &, uint32_t flags, uint16_t) override
+    {
+        Log("box " + text);
+        const uint32_t type = flags & MB_TYPEMASK;
+        return type == MB_YESNO || type == MB_YESNOCANCEL ? IDYES : IDOK;
+    }
+};
+
+TCustomForm *Modal()
+{
+    for (int i = Screen->FormCount() - 1; i >= 0; --i)
+        if (Screen->Forms(i)->IsModal())
+            return Screen->Forms(i);
+    return nullptr;
+}
+
+// The form, or one of the forms it holds, that answers to the class name.
+TControl *Named(TComponent *root, const std::string &name)
+{
+    if (!root)
+        return nullptr;
+    if (auto *control = dynamic_cast<TControl *>(root->FindComponent(name)); control && control->Visible())
+        return control;
+    for (int i = 0; i < root->ComponentCount(); ++i)
+        if (auto *form = dynamic_cast<TCustomForm *>(root->Components(i)))
+            if (TControl *found = Named(form, name))
+                return found;
+    return nullptr;
+}
+
+// The page on top of a wizard frame, or null for any other window.
+TCustomForm *PageOf(TCustomForm *window)
+{
+    auto *frame = dynamic_cast<TBaseFormContainer *>(window);
+    if (!frame || frame->CurrentPage() < 0 || frame->CurrentPage() >= frame->PageCount())
+        return nullptr;
+    return frame->Pages(frame->CurrentPage());
+}
+
+class Person
+{
+public:
+    Person()
+        : script_(Env("ORVEX_SESSION"))
+        , shots_(Env("ORVEX_SESSION_SHOTS"))
+    {
+        if (script_.rfind("cancel:", 0) == 0) {
+            const std::string what = script_.substr(7);
+            if (what == "copy")
+                cancelCopy_ = true;
+            else
+                cancelAt_ = StrToIntDef(what, 0);
+        }
+    }
+
+    void Start()
+    {
+        QueueCall([this] { Look(); });
+    }
+
+private:
+    void Look()
+    {
+        if (Application->Terminated())
+            return;
+        LookAtCopying();
+        TCustomForm *frame = Modal();
+        TCustomForm *page = frame ? PageOf(frame) : nullptr;
+        if (page && page != last_ && frame->Active()) {
+            last_ = page;
+            settled_ = 0;
+        } else if (page && page == last_ && ++settled_ == 3) {
+            Answer(frame, page);
+        }
+        // A person looks again a moment later.
+        usleep(2000);
+        QueueCall([this] { Look(); });
+    }
+
+    void LookAtCopying()
+    {
+        for (int i = 0; i < Screen->FormCount(); ++i) {
+            TCustomForm *form = Screen->Forms(i);
+            if (std::string(form->ClassName()) != "TCopyFileForm" || !form->Visible())
+                continue;
+            if (!copyShown_) {
+                copyShown_ = true;
+                Log("copy " + form->Caption());
+                Picture(form, "copying");
+            }
+            if (TComponent *bar = form->FindComponent("ProgressBar2")) {
+                const int percent = static_cast<int>(GetOrdProp(bar, "Position"));
+                if (percent != lastPercent_)
+                    Log("progress " + IntToStr(lastPercent_ = percent));
+            }
+            if (cancelCopy_ && !cancelled_) {
+                if (TControl *cancel = Named(form, "CancelBtn")) {
+                    cancelled_ = true;
+                    Log("cancel copying");
+                    ClickControl(cancel);
+                }
+            }
+        }
+    }
+
+    void Answer(TCustomForm *frame, TCustomForm *page)
+    {
+        ++pages_;
+        Log("page " + std::string(page->ClassName()) + " " + frame->Caption());
+        Picture(frame, IntToStr(pages_) + "-" + page->ClassName());
+        if (pages_ == 1 && Form1)
+            Picture(Form1, "backdrop");
+        if (pages_ == cancelAt_) {
+            if (TControl *cancel = Named(page, "CancelBtn")) {
+                Log("cancel");
+                ClickControl(cancel);
+                return;
+            }
+        }
+        // Enter where the focus is on Next, a click anywhere else.
+        TControl *next = Named(page, "ProceedBtn");
+        TControl *finish = Named(page, "FinishBtn");
+        if (finish) {
+            ClickControl(finish);
+        } else if (next && FocusedControl() == next && pages_ % 2 == 1) {
+            PressKey(next, VK_RETURN, U'\r');
+        } else if (next) {
+            ClickControl(next);
+        }
+    }
+
+    void Picture(TCustomForm *form, const std::string &name)
+    {
+        if (shots_.empty() || pictured_.count(name))
+            return;
+        pictured_.insert(name);
+        SaveScreenshot(form, shots_ + "/" + name + ".png");
+    }
+
+    std::string script_, shots_;
+    int cancelAt_ = 0;
+    bool cancelCopy_ = false, cancelled_ = false, copyShown_ = false;
+    TCustomForm *last_ = nullptr;
+    int settled_ = 0, pages_ = 0, lastPercent_ = -1;
+    std::set<std::string> pictured_;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    RegisterInstallerDialogsClasses();
+    SetProgramArguments(std::vector<std::string>(argv, argv + argc));
+    InitializeWizardUnits();
+    Application->Initialize();
+    int result = 0;
+    {
+        LoggedBoxes boxes;
+        Person person;
+        person.Start();
+        try {
+            Application->CreateForm(Form1);
+            Application->Run();
+        } catch (...) {
+            Application->HandleException(nullptr);
+            result = 1;
+        }
+        Log("end");
+    }
+    ShutdownApplication();
+    return result;
+}

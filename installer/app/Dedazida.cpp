@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "installer/app/Unit1.h"
+#include "installer/app/registration.h"
 #include "installer/dialogs/registration.h"
 #include "installer/dialogs/wizardunits.h"
 #include "platform/ui/forms.h"
@@ -12,6 +13,7 @@
 int main(int argc, char **argv)
 {
     RegisterInstallerDialogsClasses();
+    RegisterInstallerAppClasses();
     SetProgramArguments(std::vector<std::string>(argv, argv + argc));
     InitializeWizardUnits();
     Application->Initialize();

@@ -60,7 +60,8 @@ void GradientFill(TCanvas *canvas, const TRect &rect, TColor a, TColor b, bool m
     const int steps = mirrored ? 127 : 255;
     for (int n = 0; n <= steps; ++n) {
         canvas->Brush()->SetColor(RGB(static_cast<uint8_t>(rA + MulDiv(n, dR, steps)),
-            static_cast<uint8_t>(gA + MulDiv(n, dG, steps)), static_cast<uint8_t>(bA + MulDiv(n, dB, steps))));
+            static_cast<uint8_t>(gA + MulDiv(n, dG, steps)),
+            static_cast<uint8_t>(bA + MulDiv(n, dB, steps))));
         band(MulDiv(n, size, 256), MulDiv(n + 1, size, 256));
         if (mirrored)
             band(MulDiv(255 - n, size, 256), MulDiv(256 - n, size, 256));

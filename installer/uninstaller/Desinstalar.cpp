@@ -45,7 +45,8 @@ std::set<std::string> ShellFolders()
     for (HKEY root : { HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE }) {
         TRegistry registry;
         registry.SetRootKey(root);
-        if (!registry.OpenKeyReadOnly("\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"))
+        if (!registry.OpenKeyReadOnly(
+                "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"))
             continue;
         TStringList names;
         registry.GetValueNames(names);

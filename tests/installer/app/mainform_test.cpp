@@ -66,9 +66,10 @@ TEST_F(MainForm, TheWindowCarriesTheBackdropWithTheProductsTitle)
 
 TEST_F(MainForm, PathSpecifiersComeBeforeTheInstallAndReferencesAreResolved)
 {
-    const char *const order[] = { "BackDrop", "psBDEDLL", "psCommonFiles", "psContainerArchiveFile",
-        "psContainerDestDir", "psDesktopMenu", "psInstallSource", "psMainInstall", "psProgramFiles",
-        "psProgramMenu", "psStartMenu", "psStartupMenu", "psSystem", "psMainArchiveFile", "psWindow", "Install1" };
+    const char *const order[]
+        = { "BackDrop", "psBDEDLL", "psCommonFiles", "psContainerArchiveFile", "psContainerDestDir",
+              "psDesktopMenu", "psInstallSource", "psMainInstall", "psProgramFiles", "psProgramMenu",
+              "psStartMenu", "psStartupMenu", "psSystem", "psMainArchiveFile", "psWindow", "Install1" };
     int at = 0;
     for (int i = 0; i < form_->ComponentCount() && at < 16; ++i)
         if (form_->Components(i)->Name() == order[at])
@@ -186,4 +187,3 @@ TEST_F(MainForm, Picture)
 }
 
 } // namespace
-

@@ -9,10 +9,10 @@
 #include "installer/dialogs/rutinst.h"
 #include "installer/engine/cmp_TInstall/cmp_TInstall.h"
 #include "installer/engine/cmp_TInstallInformation/cmp_TInstallInformation.h"
+#include "platform/rtl/files.h"
 #include "platform/rtl/strings.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/system/machine.h"
-#include "platform/rtl/files.h"
 #include "platform/system/registry.h"
 #include "platform/system/windows.h"
 #include "platform/ui/forms.h"
@@ -26,7 +26,8 @@ namespace
 
 auto *const environment = ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
 
-constexpr const char *Files = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ORVEX Tabulo 2.0\\Files";
+constexpr const char *Files
+    = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ORVEX Tabulo 2.0\\Files";
 constexpr const char *Shared = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
 class UninstallList : public ::testing::Test
@@ -89,8 +90,9 @@ protected:
 
 TEST_F(UninstallList, SortedWithEachPathOnceAndEveryDuplicateReleased)
 {
-    Write({ "C:\\ORVEX\\Tabulo2\\Tabulo.exe", "C:\\WINDOWS\\SYSTEM\\kvshared.dll", "C:\\ORVEX\\Tabulo2\\licencia.txt",
-        "C:\\WINDOWS\\SYSTEM\\kvshared.dll", "C:\\ORVEX\\Tabulo2\\Tabulo.exe" });
+    Write({ "C:\\ORVEX\\Tabulo2\\Tabulo.exe", "C:\\WINDOWS\\SYSTEM\\kvshared.dll",
+        "C:\\ORVEX\\Tabulo2\\licencia.txt", "C:\\WINDOWS\\SYSTEM\\kvshared.dll",
+        "C:\\ORVEX\\Tabulo2\\Tabulo.exe" });
     Count("C:\\WINDOWS\\SYSTEM\\kvshared.dll", 2);
     CompactUninstallList();
     EXPECT_THAT(Read(),

@@ -40,8 +40,9 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 constexpr const char *Product = "ORVEX Tabulo 2.0";
-constexpr const char *UninstallKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ORVEX Tabulo 2.0";
-constexpr const char *Folder = "C:\\ORVEX\\Tabulo2\\";
+constexpr const char *UninstallKey
+    = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ORVEX Tabulo 2.0";
+constexpr const char *Folder = "c:\\ORVEX\\Tabulo2\\"; // as DestDir spells it
 
 std::string Slurp(const std::string &host)
 {
@@ -104,8 +105,10 @@ protected:
         std::ofstream(Host("C:\\dev\\BUILD.INF")) << "C:\\dist\r\n";
         const std::string log = base_ + "/" + machine + ".log";
         setenv("ORVEX_SESSION_LOG", log.c_str(), 1);
+        fs::remove(log);
         EXPECT_EQ(Run("C:\\dev\\setup", { "-b" }), 0);
-        EXPECT_FALSE(fs::exists(log)) << Slurp(log); // no message box
+        for (const std::string &line : Lines(log))
+            EXPECT_EQ(line.rfind("box ", 0), std::string::npos) << line; // the build asked nothing
         return Slurp(Host("C:\\dist\\setup.exe"));
     }
 
@@ -180,7 +183,8 @@ protected:
     }
     static std::string ShellFolder(const std::string &name)
     {
-        return Value(HKEY_CURRENT_USER, "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name);
+        return Value(HKEY_CURRENT_USER,
+            "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", name);
     }
 
     // Every installed file is the staged one, byte for byte.
@@ -189,7 +193,8 @@ protected:
         EXPECT_TRUE(Slurp(Host(std::string(Folder) + "Tabulo.exe")) == Slurp(ORVEX_TABULO));
         EXPECT_TRUE(Slurp(Host(std::string(Folder) + "licencia.txt"))
             == Slurp(ORVEX_SOURCE_DIR "/installer/app/licencia.txt"));
-        EXPECT_TRUE(Slurp(Host(std::string(Folder) + "DesinstalarOrvexTabulo2.exe")) == Slurp(ORVEX_UNINSTALLER));
+        EXPECT_TRUE(
+            Slurp(Host(std::string(Folder) + "DesinstalarOrvexTabulo2.exe")) == Slurp(ORVEX_UNINSTALLER));
     }
 
     // Nothing half-written: each file of the product is absent or whole, no
@@ -211,7 +216,8 @@ protected:
         if (fs::exists(Host(Folder))) {
             for (const auto &entry : fs::directory_iterator(Host(Folder))) {
                 const std::string file = entry.path().filename().string();
-                EXPECT_TRUE(file == "Tabulo.exe" || file == "licencia.txt" || file == "DesinstalarOrvexTabulo2.exe")
+                EXPECT_TRUE(
+                    file == "Tabulo.exe" || file == "licencia.txt" || file == "DesinstalarOrvexTabulo2.exe")
                     << what << ": " << file;
             }
         }
@@ -238,7 +244,8 @@ TEST_F(Setup, InstallsOnAFreshMachineWithItsWizard)
     EXPECT_EQ(pages.back(), "TGoodInstallForm Instalación terminada");
     EXPECT_THAT(log, Contains("end"));
     for (const std::string &line : log)
-        EXPECT_EQ(line.rfind("box ", 0), std::string::npos) << "no question on a first installation: " << line;
+        EXPECT_EQ(line.rfind("box ", 0), std::string::npos)
+            << "no question on a first installation: " << line;
     if (std::find(log.begin(), log.end(), "copy Copiando los archivos de instalación") != log.end()) {
         EXPECT_THAT(log, Contains("progress 100"));
     }
@@ -262,7 +269,8 @@ TEST_F(Setup, InstallsOnAFreshMachineWithItsWizard)
     EXPECT_TRUE(std::is_sorted(files.begin(), files.end(),
         [](const std::string &a, const std::string &b) { return CompareText(a, b) < 0; }));
     for (const std::string &file : files)
-        EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", file),
+        EXPECT_EQ(
+            Value(HKEY_LOCAL_MACHINE, "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", file),
             "<none>")
             << "nothing of the product is counted as shared: " << file;
     // The run cleaned up after itself: no install log, no loader folder.
@@ -280,7 +288,8 @@ TEST_F(Setup, InstallsOnAFreshMachineWithItsWizard)
     waitpid(static_cast<pid_t>(calculator), &status, 0);
 
     // Its uninstaller takes it all away again.
-    const std::vector<std::string> command = CommandLineToArgv(Value(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"));
+    const std::vector<std::string> command
+        = CommandLineToArgv(Value(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"));
     ASSERT_GE(command.size(), 2u);
     EXPECT_EQ(Run(command[0], std::vector<std::string>(command.begin() + 1, command.end())), 0);
     EXPECT_FALSE(KeyExists(UninstallKey));
@@ -340,8 +349,11 @@ TEST_F(Setup, CancelledAtAnyStepEndsOnSetupIncomplete)
         EXPECT_FALSE(fs::exists(Host(std::string(Folder) + "Tabulo.exe"))) << n;
         ExpectNothingHalfWritten("cancelled on page " + std::to_string(n));
     }
+}
 
-    FreshMachine("copy");
+TEST_F(Setup, CancelledWhileCopyingEndsOnSetupIncomplete)
+{
+    FreshMachine();
     const std::vector<std::string> log = Session("cancel:copy");
     if (std::find(log.begin(), log.end(), "cancel copying") == log.end())
         GTEST_SKIP() << "this configuration shows no copy-progress window";

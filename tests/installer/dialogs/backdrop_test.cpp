@@ -41,7 +41,8 @@ TEST(Gradient, TwoHundredFiftySixPixelsGiveBandsOnePixelHigh)
     std::unique_ptr<TBitmap> bitmap = Gradient(4, 256, 0xFF0000, 0, false, false);
     for (int y = 0; y < 256; ++y) {
         EXPECT_EQ(bitmap->Canvas()->Pixels(0, y), RGB(0, 0, static_cast<uint8_t>(255 - y))) << y;
-        EXPECT_EQ(bitmap->Canvas()->Pixels(3, y), bitmap->Canvas()->Pixels(0, y)) << "a band is the full width";
+        EXPECT_EQ(bitmap->Canvas()->Pixels(3, y), bitmap->Canvas()->Pixels(0, y))
+            << "a band is the full width";
     }
 }
 
@@ -298,7 +299,8 @@ TEST_F(Label, AnOpaqueLabelFillsItsTurnedBoxAndDropsTheLook)
     label->LabelStyle()->SetAngle(45);
     std::unique_ptr<TBitmap> bitmap = Painted(label->Parent());
     EXPECT_EQ(label->LabelStyle()->AStyle3D(), A3dNormal);
-    EXPECT_EQ(bitmap->Canvas()->Pixels(150, 100 - 20), RGB(255, 255, 0)) << "inside the turned box, off the text";
+    EXPECT_EQ(bitmap->Canvas()->Pixels(150, 100 - 20), RGB(255, 255, 0))
+        << "inside the turned box, off the text";
     EXPECT_EQ(bitmap->Canvas()->Pixels(5, 5), RGB(0, 160, 0)) << "outside it the backdrop shows";
     EXPECT_EQ(InkOf(*bitmap, White).right, -1);
 }

@@ -21,11 +21,12 @@
 #include <vector>
 
 #include "installer/app/Unit1.h"
+#include "installer/app/registration.h"
+#include "installer/dialogs/dlgcmp_TBaseContainer.h"
 #include "installer/dialogs/registration.h"
 #include "installer/dialogs/wizardunits.h"
-#include "platform/rtl/sysutils.h"
-#include "installer/dialogs/dlgcmp_TBaseContainer.h"
 #include "platform/classes/typinfo.h"
+#include "platform/rtl/sysutils.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/testing.h"
 
@@ -202,6 +203,7 @@ private:
 int main(int argc, char **argv)
 {
     RegisterInstallerDialogsClasses();
+    RegisterInstallerAppClasses();
     SetProgramArguments(std::vector<std::string>(argv, argv + argc));
     InitializeWizardUnits();
     Application->Initialize();

@@ -703,12 +703,14 @@ object Form1: TForm1
     ManagerType = dmAfterGoodInstall
     RelativeLeftOffset = 0
     RelativeTopOffset = 0
+    Width = 550
   end
   object DialogManager2: TDialogManager
     Container = Install1
     ManagerType = dmAfterBadInstall
     RelativeLeftOffset = 0
     RelativeTopOffset = 0
+    Width = 550
   end
   object DialogManager3: TDialogManager
     Container = Install1
@@ -727,6 +729,7 @@ object Form1: TForm1
     ManagerType = dmReboot
     RelativeLeftOffset = 0
     RelativeTopOffset = 0
+    Width = 550
   end
   object WelcomeDlg: TWelcomeDlg
     Container = Install1

@@ -90,6 +90,40 @@ TCustomForm *PageOf(TCustomForm *window)
     return frame->Pages(frame->CurrentPage());
 }
 
+// The page a person last looked at, forgotten when it is destroyed: a new
+// page can be made at the address of a freed one, and must not pass for it.
+class Watched : public TComponent
+{
+public:
+    Watched()
+        : TComponent(nullptr)
+    {
+    }
+    ~Watched() override { Set(nullptr); }
+    TCustomForm *Get() const { return form_; }
+    void Set(TCustomForm *form)
+    {
+        if (form_ == form)
+            return;
+        if (form_)
+            form_->RemoveFreeNotification(this);
+        form_ = form;
+        if (form_)
+            form_->FreeNotification(this);
+    }
+
+protected:
+    void Notification(TComponent *component, TOperation operation) override
+    {
+        TComponent::Notification(component, operation);
+        if (operation == opRemove && component == form_)
+            form_ = nullptr;
+    }
+
+private:
+    TCustomForm *form_ = nullptr;
+};
+
 class Person
 {
 public:
@@ -119,10 +153,10 @@ private:
         LookAtCopying();
         TCustomForm *frame = Modal();
         TCustomForm *page = frame ? PageOf(frame) : nullptr;
-        if (page && page != last_ && frame->Active()) {
-            last_ = page;
+        if (page && page != last_.Get() && frame->Active()) {
+            last_.Set(page);
             settled_ = 0;
-        } else if (page && page == last_ && ++settled_ == 3) {
+        } else if (page && page == last_.Get() && ++settled_ == 3) {
             Answer(frame, page);
         }
         // A person looks again a moment later.
@@ -193,7 +227,7 @@ private:
     std::string script_, shots_;
     int cancelAt_ = 0;
     bool cancelCopy_ = false, cancelled_ = false, copyShown_ = false;
-    TCustomForm *last_ = nullptr;
+    Watched last_;
     int settled_ = 0, pages_ = 0, lastPercent_ = -1;
     std::set<std::string> pictured_;
 };
@@ -202,6 +236,8 @@ private:
 
 int main(int argc, char **argv)
 {
+    // A session that stops moving fails its test instead of holding it up.
+    alarm(300);
     RegisterInstallerDialogsClasses();
     RegisterInstallerAppClasses();
     SetProgramArguments(std::vector<std::string>(argv, argv + argc));

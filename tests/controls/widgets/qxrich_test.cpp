@@ -15,6 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QWidget>
+
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -535,6 +538,16 @@ TEST_F(RichEditor, TheColourMenuPaintsSwatchesAndColoursTheSelection)
         red->OnDrawItem(red, picture.Canvas(), Rect(0, 0, 120, 20), true);
         EXPECT_EQ(picture.Canvas()->Pixels(1, 10), ColorToRGB(clHighlight)) << "a selected item";
         EXPECT_EQ(picture.Canvas()->Pixels(20, 10), clRed);
+
+        // The menu as it drops from its button, for a person to look at.
+        QueueCall([] {
+            if (QWidget *popup = QApplication::activePopupWidget()) {
+                std::filesystem::create_directories(std::string(ORVEX_BINARY_DIR) + "/screenshots");
+                popup->grab().save(QString(ORVEX_BINARY_DIR) + "/screenshots/rich-colour-menu.png");
+                popup->close();
+            }
+        });
+        ClickControl(editor->SpeedButton1);
 
         TqxCustomRichEdit *inner = editor->RichEdit1();
         inner->SetSelStart(0);

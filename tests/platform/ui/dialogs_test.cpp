@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QEnterEvent>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -187,6 +188,44 @@ TEST(QtFileDialogs, ChooseAFileWithTheFiltersExtension)
             dialog->reject();
     });
     EXPECT_FALSE(open.Execute());
+}
+
+TEST(QtFontAndPageDialogs, GiveBackWhatWasChosen)
+{
+    TFontDialog font(nullptr);
+    font.Font()->SetName("DejaVu Sans");
+    font.Font()->SetSize(10);
+    QueueCall([] {
+        auto *dialog = qobject_cast<QFontDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        QFont chosen("DejaVu Serif");
+        chosen.setPointSize(14);
+        chosen.setBold(true);
+        dialog->setCurrentFont(chosen);
+        dialog->accept();
+    });
+    ASSERT_TRUE(font.Execute());
+    EXPECT_EQ(font.Font()->Name(), "DejaVu Serif");
+    EXPECT_EQ(font.Font()->Size(), 14);
+    EXPECT_EQ(font.Font()->Style(), TFontStyles { fsBold });
+
+    PAGESETUPDLG setup;
+    setup.Flags = PSD_MARGINS | PSD_INTHOUSANDTHSOFINCHES;
+    setup.rtMargin = Rect(1500, 1000, 750, 2000);
+    bool shown = false;
+    QueueCall([&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        shown = dialog != nullptr;
+        if (auto *modal = qobject_cast<QDialog *>(dialog))
+            modal->accept();
+    });
+    ASSERT_TRUE(PageSetupDlg(setup));
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(setup.rtMargin.Left, 1500) << "the margins come back as they went in";
+    EXPECT_EQ(setup.rtMargin.Top, 1000);
+    EXPECT_EQ(setup.rtMargin.Right, 750);
+    EXPECT_EQ(setup.rtMargin.Bottom, 2000);
+    EXPECT_EQ(setup.dmOrientation, DMORIENT_PORTRAIT);
 }
 
 // ---- Menus -----------------------------------------------------------------------------------

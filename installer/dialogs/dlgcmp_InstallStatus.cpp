@@ -45,6 +45,17 @@ TInstallStatusDlg::~TInstallStatusDlg()
     delete statusForm_;
 }
 
+// The application frees its forms when it ends, the box among them, and may
+// do so before this component goes.
+void TInstallStatusDlg::Notification(TComponent *component, TOperation operation)
+{
+    TCustomBaseInstallDlg::Notification(component, operation);
+    if (operation == opRemove && component == statusForm_) {
+        statusForm_ = nullptr;
+        SetForm(nullptr);
+    }
+}
+
 int TInstallStatusDlg::TextCount() const
 {
     return stack_->Count();
@@ -93,6 +104,7 @@ void TInstallStatusDlg::ShowText()
 {
     if (!statusForm_) {
         statusForm_ = NewForm<TInstallStatusForm>(Application);
+        statusForm_->FreeNotification(this);
         SetForm(statusForm_);
         AssignDialogProperties();
     }

@@ -29,6 +29,9 @@ public:
     void Translate() override;
     void DoInstallEvent(TObject *sender, int eventCode, TObject *po) override;
 
+protected:
+    void Notification(TComponent *component, TOperation operation) override;
+
 private:
     void ShowText();
     std::string text_;

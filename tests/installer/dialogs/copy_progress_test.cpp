@@ -458,6 +458,20 @@ TEST_F(StatusBox, TheBoxTakesTheWidthOfItsTextAndStaysCentred)
     EXPECT_GT(SaveScreenshot(box, path), 0);
 }
 
+// The application frees the box among its forms when it ends, which can be
+// before the configuration's form goes with the box's component.
+TEST_F(StatusBox, TheBoxFreedByTheApplicationIsForgotten)
+{
+    install_->ShowStatusMessage("Reading file information...");
+    ASSERT_NE(status_->StatusForm(), nullptr);
+    delete status_->StatusForm();
+    EXPECT_EQ(status_->StatusForm(), nullptr);
+    EXPECT_EQ(status_->Form(), nullptr);
+    install_->ShowStatusMessage("Copiando TABULO.EXE");
+    EXPECT_EQ(Shown(), "Copiando TABULO.EXE") << "a new box for the next text";
+    form_.reset();
+}
+
 TEST_F(StatusBox, AStatusWithoutItsMessageIsRefused)
 {
     try {

@@ -461,9 +461,9 @@ object Form1: TForm1
       '19;Typical'
       '20;The program will be installed with the minimum required options.'
       '21;Compact'
-      '22;You may choose the options you want to install. Recommended for advanced users.'
+      '22;You choose the parts of the program to install. Recommended for advanced users.'
       '23;Custom'
-      '24;The program will be installed with all its options.'
+      '24;Every part of the program will be installed. This takes the most disk space.'
       '25;Full'
       '58;Destination Directory'
       '59;Click the type of Setup you prefer, then click the Next button.'
@@ -613,9 +613,9 @@ object Form1: TForm1
       '19;Típica'
       '20;El programa se instalará con las opciones mínimas necesarias.'
       '21;Compacta'
-      '22;Usted podrá elegir las opciones que desea instalar. Recomendada para usuarios avanzados.'
+      '22;Usted elige las partes del programa que desea instalar. Recomendada para usuarios avanzados.'
       '23;Personalizada'
-      '24;El programa se instalará con todas sus opciones.'
+      '24;Se instalarán todas las partes del programa. Es la que más espacio ocupa en el disco.'
       '25;Completa'
       '58;Carpeta de destino'
       '59;Elija el tipo de instalación que prefiere y presione el botón Siguiente.'
@@ -737,6 +737,27 @@ object Form1: TForm1
     Order = 10
     OverrideMainTranslator = False
   end
+  object CopyFileDlg: TCopyFileDlg
+    Container = Install1
+    DialogManager = DialogManager3
+    OverrideMainTranslator = False
+  end
+  object InstallStatusDlg: TInstallStatusDlg
+    Container = Install1
+    OverrideMainTranslator = False
+  end
+  object InstallTypeDlg: TInstallTypeDlg
+    Container = Install1
+    DialogManager = DialogManager
+    Order = 40
+    OverrideMainTranslator = False
+  end
+  object InstallFileGroupsDlg: TInstallFileGroupsDlg
+    Container = Install1
+    DialogManager = DialogManager
+    Order = 50
+    OverrideMainTranslator = False
+  end
   object BadInstallationDlg: TBadInstallationDlg
     Container = Install1
     DialogManager = DialogManager2
@@ -747,6 +768,12 @@ object Form1: TForm1
     Container = Install1
     DialogManager = DialogManager1
     Order = 10
+    OverrideMainTranslator = False
+  end
+  object SelectFolderDlg: TSelectFolderDlg
+    Container = MainFolder
+    DialogManager = DialogManager
+    Order = 60
     OverrideMainTranslator = False
   end
   object NetLocation: TNetInstallLocation

@@ -105,10 +105,42 @@ TEST_F(MainForm, PathSpecifiersComeBeforeTheInstallAndReferencesAreResolved)
     EXPECT_EQ(link->ObjectLocationType(), Find<TComponent>("psObjectLink"));
     EXPECT_EQ(Find<TInstallShellLink>("InstallShellLink")->DestDirType(), Find<TComponent>("psDesktopMenu"));
 
-    auto *welcome = Find<TCustomBaseInstallDlg>("WelcomeDlg");
-    EXPECT_EQ(welcome->DialogManager(), Find<TDialogManager>("DialogManager"));
     EXPECT_EQ(Find<TDialogManager>("DialogManager")->Width(), 550);
     EXPECT_EQ(Find<TDialogManager>("DialogManager5")->ManagerType(), dmReboot);
+}
+
+// Each page's component in its place: its container, the manager that shows
+// it and its order in that manager's wizard.
+TEST_F(MainForm, PagesSitInTheirManagersInOrder)
+{
+    struct Row {
+        const char *name, *className, *container, *manager;
+        int order;
+    };
+    const Row rows[] = {
+        { "WelcomeDlg", "TWelcomeDlg", "Install1", "DialogManager", 10 },
+        { "CopyFileDlg", "TCopyFileDlg", "Install1", "DialogManager3", -1 },
+        { "InstallStatusDlg", "TInstallStatusDlg", "Install1", nullptr, -1 },
+        { "InstallTypeDlg", "TInstallTypeDlg", "Install1", "DialogManager", 40 },
+        { "InstallFileGroupsDlg", "TInstallFileGroupsDlg", "Install1", "DialogManager", 50 },
+        { "BadInstallationDlg", "TBadInstallationDlg", "Install1", "DialogManager2", 10 },
+        { "GoodInstallationDlg", "TGoodInstallationDlg", "Install1", "DialogManager1", 10 },
+        { "SelectFolderDlg", "TSelectFolderDlg", "MainFolder", "DialogManager", 60 },
+    };
+    int last = -1;
+    for (const Row &row : rows) {
+        auto *dialog = Find<TCustomBaseInstallDlg>(row.name);
+        ASSERT_NE(dialog, nullptr) << row.name;
+        EXPECT_STREQ(dialog->ClassName(), row.className);
+        EXPECT_EQ(dialog->Container(), Find<TComponent>(row.container)) << row.name;
+        EXPECT_EQ(dialog->DialogManager(), row.manager ? Find<TDialogManager>(row.manager) : nullptr) << row.name;
+        if (row.order >= 0) {
+            EXPECT_EQ(dialog->Order(), row.order) << row.name;
+        }
+        EXPECT_FALSE(dialog->OverrideMainTranslator()) << row.name;
+        EXPECT_GT(dialog->ComponentIndex(), last) << row.name << " out of the resource's order";
+        last = dialog->ComponentIndex();
+    }
 }
 
 TEST_F(MainForm, TheTranslatorSpeaksSpanish)
@@ -143,14 +175,22 @@ TEST_F(MainForm, EveryPageTextHasItsSpanishText)
 {
     TLanguage *english = form_->MainTranslator->lgEnglish();
     TLanguage *spanish = form_->MainTranslator->lgSpanish();
+    // The wizard's registered pages, and the form of every page component
+    // (the copy windows and the status box are in no wizard).
     std::vector<const TMetaClass *> classes;
     for (int i = 0; i < InstallFormCount(); ++i)
         classes.push_back(InstallFormEntry(i)->FormClass);
-    ASSERT_GE(classes.size(), 3u);
+    for (int i = 0; i < form_->ComponentCount(); ++i)
+        if (auto *dialog = dynamic_cast<TCustomBaseInstallDlg *>(form_->Components(i)))
+            if (std::find(classes.begin(), classes.end(), &dialog->FormClass()) == classes.end())
+                classes.push_back(&dialog->FormClass());
+    ASSERT_GE(classes.size(), 9u);
     for (const TMetaClass *formClass : classes) {
         std::unique_ptr<TCustomForm> page(NewForm(*formClass, nullptr));
         const std::string caption = page->Caption();
-        EXPECT_NE(english->FindStringByText(caption), nullptr) << formClass->ClassName() << ": " << caption;
+        if (page->BorderStyle() != bsNone) { // a caption to show
+            EXPECT_NE(english->FindStringByText(caption), nullptr) << formClass->ClassName() << ": " << caption;
+        }
         for (int c = 0; c < page->ComponentCount(); ++c) {
             TComponent *component = page->Components(c);
             int glid = -1;

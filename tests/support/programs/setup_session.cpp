@@ -168,6 +168,8 @@ private:
     {
         for (int i = 0; i < Screen->FormCount(); ++i) {
             TCustomForm *form = Screen->Forms(i);
+            if (std::string(form->ClassName()) == "TInstallStatusForm" && form->Visible())
+                Picture(form, "status");
             if (std::string(form->ClassName()) != "TCopyFileForm" || !form->Visible())
                 continue;
             if (!copyShown_) {

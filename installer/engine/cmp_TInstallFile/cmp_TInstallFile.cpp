@@ -656,9 +656,20 @@ void TCustomInstallFile::Extract()
         TStringList files;
         files.Add(SourcePath());
         archive->SetFilesToProcess(&files);
+        // A cancel that came while no extraction ran would be cleared by the
+        // next one: it ends the run here instead.
+        if (shared && shared->Abort())
+            Aborted();
         archive->ExtractFiles();
         const std::string incomingPath = AddTrailingBackslash(folder) + incoming;
-        if (!archive->Abort() && FileExists(incomingPath) && !extractStraightOver)
+        if (archive->Abort() || (shared && shared->Abort())) {
+            // Cancelled after the extraction's last look at the flag: the new
+            // copy does not take the old one's place, and does not stay.
+            if (!extractStraightOver)
+                DeleteFile(incomingPath);
+            Aborted();
+        }
+        if (FileExists(incomingPath) && !extractStraightOver)
             PutInPlace(incomingPath);
         AfterInstall();
         if (OnAfterInstall)

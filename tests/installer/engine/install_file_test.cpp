@@ -1,9 +1,12 @@
 // One install file: how its configuration follows its name and place, its
-// uninstall records, its archive header, a kept file, and the disk prompt.
+// uninstall records, its archive header, a kept file, a cancelled copy and
+// the disk prompt.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "archive_support.h"
 #include "installer/engine/cmp_TPathSpecifier/cmp_TPathSpecifier.h"
@@ -217,6 +220,60 @@ TEST_F(FileInstall, AKeptFileStillCountsAndMovesTheProgressOn)
         RegString("\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", Installed("PROG.EXE")), "2");
     ASSERT_FALSE(totals.empty());
     EXPECT_EQ(totals.back(), 100);
+}
+
+// The copy window's Cancel only sets the archive's abort flag; it may come
+// when no extraction is there to see it, and must still end the run.
+class CancelledCopy : public SmallProduct
+{
+protected:
+    // Runs the install with the hook that raises the flag; answers whether
+    // the run ended as a bad install.
+    bool RunCancelled(const std::function<void(TComponent *form)> &hook)
+    {
+        Build();
+        ScriptedMessageBoxes boxes;
+        auto form = LoadForm(Resource());
+        bool bad = false;
+        InstallOf(form.get())->OnAfterNotifyBadInstall = [&](TObject *) { bad = true; };
+        hook(form.get());
+        Run(InstallOf(form.get()));
+        return bad;
+    }
+    std::vector<std::string> Folder() const
+    {
+        std::vector<std::string> names;
+        if (fs::exists(install_test::Host("C:\\Program Files\\ORVEX")))
+            for (const auto &entry : fs::directory_iterator(install_test::Host("C:\\Program Files\\ORVEX")))
+                names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+TEST_F(CancelledCopy, AfterTheLastCheckOfAFile)
+{
+    // The last file is so small that its one block passes the check before
+    // the flag is raised by its progress report.
+    const bool bad = RunCancelled([](TComponent *form) {
+        auto *last = form->FindComponent("File2");
+        InstallOf(form)->OnStatus = [last](TCustomInstallFile *file, int percent, int) {
+            if (file == last && percent == 100)
+                SharedArchive()->SetAbort(true);
+        };
+    });
+    EXPECT_TRUE(bad) << "the run ends as cancelled";
+    EXPECT_THAT(Folder(), ::testing::ElementsAre("PROG.EXE")) << "no new copy left beside its place";
+}
+
+TEST_F(CancelledCopy, BetweenTwoFiles)
+{
+    const bool bad = RunCancelled([](TComponent *form) {
+        static_cast<TCustomInstallFile *>(form->FindComponent("File1"))->OnAfterInstall
+            = [](TCustomInstallFile *) { SharedArchive()->SetAbort(true); };
+    });
+    EXPECT_TRUE(bad) << "the run ends as cancelled";
+    EXPECT_THAT(Folder(), ::testing::ElementsAre("PROG.EXE")) << "the next file is not written";
 }
 
 class DiskPrompt : public SmallProduct

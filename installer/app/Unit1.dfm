@@ -776,6 +776,11 @@ object Form1: TForm1
     Order = 60
     OverrideMainTranslator = False
   end
+  object ChangeDiskDlg: TChangeDiskDlg
+    Container = Install1
+    DialogManager = DialogManager4
+    OverrideMainTranslator = False
+  end
   object NetLocation: TNetInstallLocation
     LoginInformation.Hostname = 'descargas.orvex.example'
   end

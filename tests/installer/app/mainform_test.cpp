@@ -126,6 +126,7 @@ TEST_F(MainForm, PagesSitInTheirManagersInOrder)
         { "BadInstallationDlg", "TBadInstallationDlg", "Install1", "DialogManager2", 10 },
         { "GoodInstallationDlg", "TGoodInstallationDlg", "Install1", "DialogManager1", 10 },
         { "SelectFolderDlg", "TSelectFolderDlg", "MainFolder", "DialogManager", 60 },
+        { "ChangeDiskDlg", "TChangeDiskDlg", "Install1", "DialogManager4", -1 },
     };
     int last = -1;
     for (const Row &row : rows) {

@@ -11,6 +11,7 @@
 #include "platform/ui/printers.h"
 #include "platform/ui/testing.h"
 #include "platform/ui/testing_environment.h"
+#include "tests/controls/widgets/modal_script.h"
 #include "tests/support/tools.h"
 
 #include <gtest/gtest.h>
@@ -29,39 +30,6 @@ static auto *const editorApp = ::testing::AddGlobalTestEnvironment(new Applicati
 
 namespace
 {
-
-TCustomForm *OpenModal()
-{
-    for (int i = Screen->FormCount() - 1; i >= 0; --i)
-        if (Screen->Forms(i)->IsModal())
-            return Screen->Forms(i);
-    return nullptr;
-}
-
-// Runs the script on the modal form of class Form once it shows, as a
-// person would; a form the script leaves open fails the test and is cancelled.
-template <typename Form> void WhenShown(std::function<void(Form *)> script, int waited = 0)
-{
-    QueueCall([script, waited] {
-        auto *form = dynamic_cast<Form *>(OpenModal());
-        if (!form || !form->Active()) {
-            if (waited < 1000)
-                return WhenShown<Form>(script, waited + 1);
-            ADD_FAILURE() << "the window never showed";
-            return;
-        }
-        // The check holds the window's life token: a window made later at the
-        // same address is not this one.
-        std::weak_ptr<int> alive = form->AliveToken();
-        script(form);
-        QueueCall([form, alive] {
-            if (!alive.expired() && OpenModal() == form) {
-                ADD_FAILURE() << "the script left the window open";
-                form->SetModalResult(mrCancel);
-            }
-        });
-    });
-}
 
 std::string ReadFile(const std::string &path)
 {

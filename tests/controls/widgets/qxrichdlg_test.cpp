@@ -6,6 +6,7 @@
 #include "platform/ui/forms.h"
 #include "platform/ui/testing.h"
 #include "platform/ui/testing_environment.h"
+#include "tests/controls/widgets/modal_script.h"
 
 #include <gtest/gtest.h>
 
@@ -17,49 +18,6 @@ static auto *const dialogApp = ::testing::AddGlobalTestEnvironment(new Applicati
 
 namespace
 {
-
-TCustomForm *OpenModal()
-{
-    for (int i = Screen->FormCount() - 1; i >= 0; --i)
-        if (Screen->Forms(i)->IsModal())
-            return Screen->Forms(i);
-    return nullptr;
-}
-
-// A dialog the script ended may still be in its modal loop for a few turns
-// of the event queue (a key's default button, the loop's own ending); one
-// still open after that was left open by the script, and is cancelled.
-// The check holds the window's life token: a window made later at the same
-// address is not this one.
-void ExpectClosed(TCustomForm *dialog, std::weak_ptr<int> alive, int turns = 0)
-{
-    QueueCall([dialog, alive, turns] {
-        if (alive.expired() || OpenModal() != dialog)
-            return;
-        if (turns < 100)
-            return ExpectClosed(dialog, alive, turns + 1);
-        ADD_FAILURE() << "the script left the dialog open";
-        dialog->SetModalResult(mrCancel);
-    });
-}
-
-// Runs the script on the dialog once it shows, as a person would; a dialog
-// the script leaves open fails the test and is cancelled.
-template <typename Dialog> void WhenShown(std::function<void(Dialog *)> script, int waited = 0)
-{
-    QueueCall([script, waited] {
-        auto *dialog = dynamic_cast<Dialog *>(OpenModal());
-        if (!dialog || !dialog->Active()) {
-            if (waited < 1000)
-                return WhenShown<Dialog>(script, waited + 1);
-            ADD_FAILURE() << "the dialog never showed";
-            return;
-        }
-        std::weak_ptr<int> alive = dialog->AliveToken();
-        script(dialog);
-        ExpectClosed(dialog, alive);
-    });
-}
 
 void Retype(TEdit *field, const std::string &text)
 {

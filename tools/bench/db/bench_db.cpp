@@ -29,6 +29,7 @@
 
 #include "controls/base/Qxfind.h"
 #include "platform/db/dbtables.h"
+#include "tools/bench/child.h"
 
 namespace fs = std::filesystem;
 
@@ -200,32 +201,6 @@ TResult Peer(const std::string &file, int findRows)
     return r;
 }
 
-// Runs one side in a child; gives its results and its peak memory in KiB.
-TResult InChild(const std::function<TResult()> &side, long &peakKiB)
-{
-    int fds[2];
-    if (pipe(fds) != 0)
-        std::exit(1);
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        TResult r = side();
-        if (write(fds[1], &r, sizeof r) != static_cast<ssize_t>(sizeof r))
-            _exit(1);
-        _exit(0);
-    }
-    close(fds[1]);
-    TResult r;
-    if (read(fds[0], &r, sizeof r) != static_cast<ssize_t>(sizeof r))
-        std::fprintf(stderr, "a side failed\n");
-    close(fds[0]);
-    int status = 0;
-    struct rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    peakKiB = usage.ru_maxrss;
-    return r;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -242,14 +217,14 @@ int main(int argc, char **argv)
     std::printf("table of %d rows (and %d for find-match) made in %.0f ms\n", rows, findRows, Ms(start));
 
     long oursPeak = 0, peerPeak = 0, oursSmallPeak = 0;
-    TResult ours = InChild([&] { return Ours(file, rows, findRows); }, oursPeak);
-    TResult peer = InChild([&] { return Peer(file, findRows); }, peerPeak);
+    TResult ours = InChild<TResult>([&] { return Ours(file, rows, findRows); }, oursPeak);
+    TResult peer = InChild<TResult>([&] { return Peer(file, findRows); }, peerPeak);
     // Ours again over a tenth of the rows: its memory should not grow with them.
     std::string tenth = (dir / "tenth.db").string();
     CreateDatabaseFile(tenth);
     MakeTable(tenth, "big", rows / 10);
     MakeTable(tenth, "small", findRows);
-    InChild([&] { return Ours(tenth, rows / 10, findRows); }, oursSmallPeak);
+    InChild<TResult>([&] { return Ours(tenth, rows / 10, findRows); }, oursSmallPeak);
 
     auto line = [](const char *step, double a, double b) {
         std::printf("%-34s %10.3f ms %12.3f ms %10.1fx\n", step, a, b, a > 0 ? b / a : 0.0);

@@ -35,6 +35,7 @@
 #include "platform/db/dbtables.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/testing.h"
+#include "tools/bench/child.h"
 
 namespace fs = std::filesystem;
 
@@ -180,31 +181,6 @@ TResult Peer(const std::string &file)
     return r;
 }
 
-TResult InChild(const std::function<TResult()> &side, long &peakKiB)
-{
-    int fds[2];
-    if (pipe(fds) != 0)
-        std::exit(1);
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        TResult r = side();
-        if (write(fds[1], &r, sizeof r) != static_cast<ssize_t>(sizeof r))
-            _exit(1);
-        _exit(0);
-    }
-    close(fds[1]);
-    TResult r;
-    if (read(fds[0], &r, sizeof r) != static_cast<ssize_t>(sizeof r))
-        std::fprintf(stderr, "a side failed\n");
-    close(fds[0]);
-    int status = 0;
-    struct rusage usage {};
-    wait4(pid, &status, 0, &usage);
-    peakKiB = usage.ru_maxrss;
-    return r;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -222,9 +198,9 @@ int main(int argc, char **argv)
     std::printf("tables of %d and %d rows made in %.0f ms\n", rows, rows / 10, Ms(start));
 
     long oursPeak = 0, peerPeak = 0, tenthPeak = 0;
-    TResult ours = InChild([&] { return Ours(file); }, oursPeak);
-    TResult peer = InChild([&] { return Peer(file); }, peerPeak);
-    TResult small = InChild([&] { return Ours(tenth); }, tenthPeak);
+    TResult ours = InChild<TResult>([&] { return Ours(file); }, oursPeak);
+    TResult peer = InChild<TResult>([&] { return Peer(file); }, peerPeak);
+    TResult small = InChild<TResult>([&] { return Ours(tenth); }, tenthPeak);
 
     auto line = [](const char *step, double a, double b) {
         std::printf("%-30s %10.1f ms %12.1f ms %10.1fx\n", step, a, b, a > 0 ? b / a : 0.0);

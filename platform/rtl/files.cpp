@@ -148,13 +148,13 @@ bool RenameNoReplace(const std::string &from, const std::string &to)
 bool FileExists(const std::string &fileName)
 {
     struct stat st;
-    return stat(MapPath(fileName).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return StatMapped(fileName, st) && !S_ISDIR(st.st_mode);
 }
 
 bool DirectoryExists(const std::string &directory)
 {
     struct stat st;
-    return stat(MapPath(directory).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return StatMapped(directory, st) && S_ISDIR(st.st_mode);
 }
 
 bool CreateDir(const std::string &directory)
@@ -171,16 +171,19 @@ bool ForceDirectories(const std::string &directory)
 {
     if (directory.empty())
         throw EInOutError("Unable to create directory");
-    std::string host = MapPath(directory);
+    TPathFound found;
+    std::string host = MapPath(directory, &found);
     while (host.size() > 1 && host.back() == '/')
         host.pop_back();
     struct stat st;
-    if (stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        return true; // as a rule it is there already: one look instead of one per folder
+    if (found.known && found.exists && S_ISDIR(found.st.st_mode))
+        return true; // as a rule it is there already, and the mapping saw it
+    if (!found.known && stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return true;
     // Made from the deepest folder that is there, so that a new folder costs
     // a look or two and not one per folder of its path.
-    size_t start = 0; // the length of the part that is there
-    for (size_t slash = host.rfind('/'); slash != std::string::npos && slash > 0;
+    size_t start = found.known && !found.exists ? found.folder : 0; // the length of the part that is there
+    for (size_t slash = host.rfind('/'); start == 0 && slash != std::string::npos && slash > 0;
          slash = host.rfind('/', slash - 1)) {
         if (stat(host.substr(0, slash).c_str(), &st) == 0) {
             if (!S_ISDIR(st.st_mode))

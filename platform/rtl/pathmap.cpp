@@ -1,5 +1,6 @@
 #include "platform/rtl/pathmap.h"
 
+#include <cerrno>
 #include <dirent.h>
 #include <mutex>
 
@@ -36,14 +37,34 @@ void SetPathMapper(TPathMapper mapper)
     Mapper() = std::move(mapper);
 }
 
-std::string MapPath(std::string_view path)
+std::string MapPath(std::string_view path, TPathFound *found)
 {
     TPathMapper mapper;
     {
         std::lock_guard guard(mapperLock);
         mapper = Mapper();
     }
-    return mapper ? mapper(path) : DefaultMap(path);
+    if (found)
+        *found = {};
+    return mapper ? mapper(path, found) : DefaultMap(path);
+}
+
+bool StatMapped(std::string_view path, struct stat &st, std::string *host)
+{
+    TPathFound found;
+    std::string mapped = MapPath(path, &found);
+    bool exists = false;
+    if (found.known && !found.exists) {
+        errno = ENOENT;
+    } else if (found.known && !S_ISLNK(found.st.st_mode)) {
+        st = found.st;
+        exists = true;
+    } else {
+        exists = ::stat(mapped.c_str(), &st) == 0;
+    }
+    if (host)
+        *host = std::move(mapped);
+    return exists;
 }
 
 void SetFolderLister(TFolderLister lister)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <sys/stat.h>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,10 +10,25 @@
 // before it reaches the host. By default a path is used as given (with "\"
 // read as "/"); the emulated Windows machine installs a mapper that turns
 // "C:\Program Files\..." into a folder of its root.
-using TPathMapper = std::function<std::string(std::string_view path)>;
+//
+// A mapper that looks at the host on its way tells what it saw, so that the
+// caller need not look again.
+struct TPathFound {
+    bool known = false; // the mapper found out whether the host path exists
+    bool exists = false;
+    struct stat st {
+    }; // when it exists: its lstat
+    size_t folder = 0; // when it does not: the length of its deepest existing folder, 0 when not known
+};
+using TPathMapper = std::function<std::string(std::string_view path, TPathFound *found)>;
 
 void SetPathMapper(TPathMapper mapper); // an empty mapper restores the default
-std::string MapPath(std::string_view path); // the host path for a path the system's code names
+// The host path for a path the system's code names; found, when given, gets
+// what the mapping saw of it (nothing known by default).
+std::string MapPath(std::string_view path, TPathFound *found = nullptr);
+// The stat of the host file of path (following a symbolic link), from what
+// the mapping saw when it can; false with errno set when there is none.
+bool StatMapped(std::string_view path, struct stat &st, std::string *host = nullptr);
 
 // The entries of a host folder, for routines that search one. By default the
 // folder is read; the emulated machine answers from the listings its path

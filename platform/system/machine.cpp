@@ -1,19 +1,22 @@
 #include "platform/system/machine.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <dirent.h>
 #include <exception>
 #include <fcntl.h>
 #include <filesystem>
+#include <list>
 #include <map>
 #include <mutex>
 #include <pwd.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/rtl/pathmap.h"
@@ -30,10 +33,8 @@ bool IsSeparator(char c)
     return c == '\\' || c == '/';
 }
 
-bool HostExists(const std::string &path)
+bool HostExists(const std::string &path, struct stat &st)
 {
-    struct stat st {
-    };
     return ::lstat(path.c_str(), &st) == 0;
 }
 
@@ -68,30 +69,103 @@ std::string UserName()
 } // namespace
 
 // What a look-up learned about one host folder: its entries and, for each
-// name without case, the entry it stands for.
-struct TFolderListing {
+// name without case, the entries it stands for.
+class TFolderListing
+{
+public:
     struct stat stamp {
     }; // the folder as it was listed
     int64_t listedTick = 0; // the file-time clock when it was listed
     int error = 0; // why the folder could not be read; 0 when it was
-    std::vector<std::string> entries; // in the folder's order
-    std::unordered_set<std::string_view> names; // views of entries
-    std::unordered_map<std::string, std::string_view>
-        first; // by AnsiSameTextKey: the first match in name order
+    int watch = -1; // the kernel's watch on the folder, -1 when it has none
+
+    const std::list<std::string> &Entries() const { return entries_; } // in the folder's order
+    bool Contains(const std::string &name) const { return names_.contains(name); }
+    // The entry that names name regardless of case: the first match in name
+    // order; empty when there is none.
+    std::string Match(const std::string &name) const;
+
+    void Add(std::string_view name);
+    void Remove(std::string_view name);
+
+private:
+    std::list<std::string> entries_; // nodes stay put, so the views below stay valid
+    std::unordered_map<std::string_view, std::list<std::string>::iterator> names_;
+    std::unordered_map<std::string, std::vector<std::string_view>> byKey_; // by AnsiSameTextKey
 };
+
+std::string TFolderListing::Match(const std::string &name) const
+{
+    const auto found = byKey_.find(AnsiSameTextKey(name));
+    if (found == byKey_.end() || found->second.empty())
+        return {};
+    return std::string(*std::min_element(found->second.begin(), found->second.end()));
+}
+
+void TFolderListing::Add(std::string_view name)
+{
+    if (names_.contains(name))
+        return;
+    const auto entry = entries_.emplace(entries_.end(), name);
+    names_.emplace(*entry, entry);
+    byKey_[AnsiSameTextKey(*entry)].push_back(*entry);
+}
+
+void TFolderListing::Remove(std::string_view name)
+{
+    const auto found = names_.find(name);
+    if (found == names_.end())
+        return;
+    const auto entry = found->second;
+    const auto key = byKey_.find(AnsiSameTextKey(*entry));
+    if (key != byKey_.end()) {
+        std::erase(key->second, std::string_view(*entry));
+        if (key->second.empty())
+            byKey_.erase(key);
+    }
+    names_.erase(found);
+    entries_.erase(entry);
+}
+
+// A folder as the kernel knows it, whatever path led to it.
+struct TFolderId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const TFolderId &) const = default;
+};
+
+struct TFolderIdHash {
+    size_t operator()(const TFolderId &id) const { return std::hash<ino_t>()(id.inode) ^ (id.device << 1); }
+};
+
+TFolderId IdOf(const struct stat &st)
+{
+    return { st.st_dev, st.st_ino };
+}
 
 struct TMachine::Impl {
     std::string root;
     std::mutex hivesLock;
     std::map<std::string, std::unique_ptr<THive>, TCaseLess> hives;
 
-    // Folder listings by host folder, kept while the folder stays unchanged.
+    // Folder listings, kept while they stand for their folder. The kernel
+    // tells of every change to a kept folder (inotify), so a listing is
+    // brought up to date from those changes, the program's own included,
+    // instead of being read again after each new file; a folder the kernel
+    // cannot watch is read again whenever its stamp changes. Guarded by
+    // listingsLock.
     std::mutex listingsLock;
-    std::unordered_map<std::string, TFolderListing> listings;
+    std::unordered_map<TFolderId, TFolderListing, TFolderIdHash> listings;
+    int changes = -1; // the inotify descriptor, -1 when there is none (yet)
+    bool changesTried = false;
+    std::unordered_map<int, TFolderId> watched; // by watch
 
+    ~Impl() { Forget(); }
     void Seed(TMachine &machine);
     const TFolderListing &Listing(const std::string &folder, const struct stat &stamp);
     std::string FindEntry(const std::string &folder, const struct stat &stamp, const std::string &component);
+    void TakeChanges();
+    void Forget();
 };
 
 namespace
@@ -119,70 +193,146 @@ int64_t FileTimeTick()
     return Nanoseconds(now);
 }
 
-// The entries of folder, read straight from the kernel: no stat of the
-// folder as opendir makes, since the caller has just taken it. errno when the
-// folder cannot be read.
-int ReadFolder(const std::string &folder, std::vector<std::string> &entries)
+// The entries of the folder open as fd, read straight from the kernel.
+// errno when the folder cannot be read.
+int ReadFolder(int fd, TFolderListing &listing)
 {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
     alignas(dirent64) char buffer[32768];
     for (;;) {
         const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            return error;
-        }
+        if (n < 0)
+            return errno;
         if (n == 0)
-            break;
+            return 0;
         for (ssize_t at = 0; at < n;) {
             const auto *entry = reinterpret_cast<const dirent64 *>(buffer + at);
             const std::string_view name = entry->d_name;
             if (name != "." && name != "..")
-                entries.emplace_back(name);
+                listing.Add(name);
             at += entry->d_reclen;
         }
     }
-    ::close(fd);
-    return 0;
 }
+
+constexpr uint32_t WatchedChanges = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF
+    | IN_ONLYDIR | IN_EXCL_UNLINK;
 
 } // namespace
 
+// Drops every listing and watch: after a lost change nothing kept can be
+// trusted, and a folder is listed again on demand.
+void TMachine::Impl::Forget()
+{
+    listings.clear();
+    watched.clear();
+    if (changes >= 0)
+        ::close(changes);
+    changes = -1;
+}
+
+// Brings the watched listings up to date with every change the kernel has
+// told of so far. The kernel queues a change before the call that made it
+// returns, so whatever was changed before this call is in.
+void TMachine::Impl::TakeChanges()
+{
+    if (changes < 0)
+        return;
+    alignas(inotify_event) char buffer[16384];
+    for (;;) {
+        const ssize_t n = ::read(changes, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN)
+            return;
+        if (n <= 0) {
+            Forget();
+            return;
+        }
+        for (ssize_t at = 0; at < n;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            if (event->mask & IN_Q_OVERFLOW) {
+                Forget();
+                return;
+            }
+            const auto folder = watched.find(event->wd);
+            if (folder == watched.end())
+                continue;
+            const auto listing = listings.find(folder->second);
+            if (event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_UNMOUNT)) {
+                if (listing != listings.end() && listing->second.watch == event->wd)
+                    listings.erase(listing);
+                if (event->mask & IN_IGNORED)
+                    watched.erase(folder);
+                continue;
+            }
+            if (listing == listings.end() || event->len == 0)
+                continue;
+            const std::string_view name = event->name; // padded with NULs
+            if (event->mask & (IN_CREATE | IN_MOVED_TO))
+                listing->second.Add(name);
+            else if (event->mask & (IN_DELETE | IN_MOVED_FROM))
+                listing->second.Remove(name);
+        }
+        // A read takes every queued change that fits: one that left room for
+        // the largest change took them all.
+        if (n <= static_cast<ssize_t>(sizeof buffer - sizeof(inotify_event) - NAME_MAX - 1))
+            return;
+    }
+}
+
 // The listing of folder, whose stat (stamp) was just taken. It is read once
-// and kept until the folder changes, by this program or another. Called
-// with listingsLock held.
+// and kept while it stands for the folder, changed by this program or
+// another. Called with listingsLock held.
 const TFolderListing &TMachine::Impl::Listing(const std::string &folder, const struct stat &stamp)
 {
-    auto it = listings.find(folder);
-    // A listing stands while the folder's stamp is unchanged, except that a
-    // listing made in the tick of the folder's last change may miss a
-    // change made later in that tick: it stands only until the tick ends.
+    TakeChanges();
+    auto it = listings.find(IdOf(stamp));
+    // A watched listing stands as long as its folder does. One without a
+    // watch stands while the folder's stamp is unchanged, except that a
+    // listing made in the tick of the folder's last change may miss a change
+    // made later in that tick: it stands only until the tick ends.
     const auto stands = [&](const TFolderListing &l) {
-        return SameStamp(l.stamp, stamp)
-            && (Nanoseconds(l.stamp.st_ctim) < l.listedTick || FileTimeTick() == l.listedTick);
+        return l.watch >= 0
+            || (SameStamp(l.stamp, stamp)
+                && (Nanoseconds(l.stamp.st_ctim) < l.listedTick || FileTimeTick() == l.listedTick));
     };
     if (it != listings.end() && stands(it->second))
         return it->second;
     if (listings.size() >= 4096)
-        listings.clear(); // a bound, not a policy: any folder is listed again on demand
+        Forget(); // a bound, not a policy: any folder is listed again on demand
+    if (!changesTried) {
+        changesTried = true;
+        changes = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    }
     TFolderListing listing;
     listing.stamp = stamp;
     listing.listedTick = FileTimeTick();
-    listing.error = ReadFolder(folder, listing.entries);
-    listing.names.reserve(listing.entries.size());
-    for (const std::string &name : listing.entries) {
-        auto [slot, added] = listing.first.try_emplace(AnsiSameTextKey(name), name);
-        if (!added && name < slot->second)
-            slot->second = name;
-        listing.names.insert(name);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        listing.error = errno;
+    } else {
+        // The watch goes on the folder just opened, before it is read, so
+        // that no change falls between the two: one made meanwhile is in
+        // the listing and told again, which changes nothing.
+        struct stat opened {
+        };
+        if (::fstat(fd, &opened) == 0 && IdOf(opened) == IdOf(stamp) && changes >= 0) {
+            const std::string self = "/proc/self/fd/" + std::to_string(fd);
+            listing.watch = ::inotify_add_watch(changes, self.c_str(), WatchedChanges);
+            if (listing.watch >= 0)
+                watched[listing.watch] = IdOf(stamp);
+        }
+        listing.error = ReadFolder(fd, listing);
+        ::close(fd);
+        if (listing.error != 0 && listing.watch >= 0) {
+            ::inotify_rm_watch(changes, listing.watch);
+            listing.watch = -1;
+        }
     }
-    // The views stay valid: moving the list moves its storage, not its strings.
-    return listings.insert_or_assign(folder, std::move(listing)).first->second;
+    return listings.insert_or_assign(IdOf(stamp), std::move(listing)).first->second;
 }
 
 // The entry of folder that names component regardless of case: the exact
@@ -193,10 +343,7 @@ std::string TMachine::Impl::FindEntry(
 {
     std::lock_guard guard(listingsLock);
     const TFolderListing &listing = Listing(folder, stamp);
-    if (listing.names.contains(component))
-        return component;
-    const auto found = listing.first.find(AnsiSameTextKey(component));
-    return found == listing.first.end() ? std::string() : std::string(found->second);
+    return listing.Contains(component) ? component : listing.Match(component);
 }
 
 bool TMachine::ListFolder(const std::string &hostFolder, std::vector<std::string> &names) const
@@ -218,7 +365,7 @@ bool TMachine::ListFolder(const std::string &hostFolder, std::vector<std::string
         errno = listing.error;
         return false;
     }
-    names.insert(names.end(), listing.entries.begin(), listing.entries.end());
+    names.insert(names.end(), listing.Entries().begin(), listing.Entries().end());
     return true;
 }
 
@@ -290,7 +437,7 @@ THive &TMachine::Hive(std::string_view rootName)
     return *it->second;
 }
 
-std::string TMachine::HostPath(std::string_view path) const
+std::string TMachine::HostPath(std::string_view path, TPathFound *found) const
 {
     if (path.empty())
         return {};
@@ -339,7 +486,12 @@ std::string TMachine::HostPath(std::string_view path) const
         host += (host.empty() && !rooted ? "" : "/") + part;
         ends.push_back(host.size());
     }
-    if (!parts.empty() && !HostExists(host)) {
+    struct stat seen {
+    };
+    if (parts.empty() || HostExists(host, seen)) {
+        if (found && !parts.empty())
+            *found = { .known = true, .exists = true, .st = seen };
+    } else {
         const auto before = [&](size_t part) { return part == 0 ? lead : ends[part - 1]; };
         const auto folderOf
             = [&](const std::string &path) { return path.empty() ? std::string(rooted ? "/" : ".") : path; };
@@ -353,21 +505,30 @@ std::string TMachine::HostPath(std::string_view path) const
             if (searching || known == 0)
                 break;
         }
+        // The path is missing for sure when a folder of it lacks the next
+        // part: then the caller learns which folder is the deepest there.
+        TPathFound missing { .known = true };
+        bool certain = !searching;
         std::string resolved = host.substr(0, before(known));
         for (size_t i = known; i < parts.size(); ++i) {
             const std::string &part = parts[i];
             std::string name = part;
             if (searching && part != "..") {
                 const std::string folder = folderOf(resolved);
-                if (i > known && (::stat(folder.c_str(), &stamp) != 0 || !S_ISDIR(stamp.st_mode)))
+                if (i > known && (::stat(folder.c_str(), &stamp) != 0 || !S_ISDIR(stamp.st_mode))) {
                     searching = false;
-                else if (std::string entry = d->FindEntry(folder, stamp, part); !entry.empty())
+                } else if (std::string entry = d->FindEntry(folder, stamp, part); !entry.empty()) {
                     name = std::move(entry);
-                else
+                } else {
                     searching = false;
+                    certain = true;
+                    missing.folder = resolved.size();
+                }
             }
             resolved += (resolved.empty() && !rooted ? "" : "/") + name;
         }
+        if (found && certain)
+            *found = missing;
         host = std::move(resolved);
     }
     if (host.empty())
@@ -476,7 +637,7 @@ std::unique_ptr<TMachine> current;
 
 void InstallMapper()
 {
-    SetPathMapper([](std::string_view path) { return Machine().HostPath(path); });
+    SetPathMapper([](std::string_view path, TPathFound *found) { return Machine().HostPath(path, found); });
     SetFolderLister([](const std::string &folder, std::vector<std::string> &names) {
         return Machine().ListFolder(folder, names);
     });

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/rtl/pathmap.h"
+
 class THive;
 
 // The emulated Windows machine: one root folder on the host that holds its
@@ -32,7 +34,8 @@ public:
     // the case given. A path starting with "/" is a host path and stays as it
     // is but for '\' read as '/'; a path without a drive is taken on C: when
     // rooted ("\x") and against the current folder when relative.
-    std::string HostPath(std::string_view path) const;
+    // found, when given, gets what the look-up saw (see TPathFound).
+    std::string HostPath(std::string_view path, TPathFound *found = nullptr) const;
     // The entries of a host folder, from the listing HostPath keeps while the
     // folder is unchanged (read when there is none); false with errno set
     // when it cannot be read.

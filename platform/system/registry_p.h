@@ -73,12 +73,16 @@ private:
     uint64_t generation_ = 0; // the lock file's counter when tree_ was read
     int generationFd_ = -1; // the lock file, open to read its counter
     const uint64_t *generationMap_ = nullptr; // the counter mapped, once the file holds it
+    int watchFd_ = -1; // the kernel's news of the hive's folder (inotify); -1 when there is none
+    bool watchTried_ = false;
+    bool quiet_ = false; // nothing has happened to the file since it was last found to be identity_
     std::vector<TRegChange> pending_; // made on tree_, not saved yet
     TClock::time_point pendingSince_ {};
 
     void Refresh(const TFileLock &lock);
     bool Unchanged();
     bool ReadGeneration(uint64_t &generation);
+    bool FileUntouched();
     void RefreshShared();
     void RemoveDebris();
     void Save(TFileLock &lock);

@@ -1063,10 +1063,10 @@ void TKvraCompress::ExtractFiles()
                     return AddTrailingBackslash(d->extractDirectory) + d->targetName;
                 };
                 std::string dest = target();
-                std::string host = MapPath(dest);
+                std::string host;
 
                 bool replace = true;
-                if (struct stat st {}; stat(host.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+                if (struct stat st {}; StatMapped(dest, st, &host) && !S_ISDIR(st.st_mode)) {
                     switch (TVersionResource::IsFileNewerByName(
                         header.FileVersion, dest, d->overwrite, header.FileDate)) {
                     case 0:

@@ -414,7 +414,7 @@ TEST_F(QxComDb, AnswerTablesAndAliasPaths)
     EXPECT_TRUE(qxSaveAnswerTable(&q, q.Handle(), "answer"));
     EXPECT_TRUE(qxSaveAnswerTable(&q, q.Handle(), ":SHOP:answer2"));
     // A name with a drive letter is a database file of its own.
-    SetPathMapper([](std::string_view p) {
+    SetPathMapper([](std::string_view p, TPathFound *) {
         std::string s(p);
         for (char &c : s)
             c = c == '\\' ? '/' : c;

@@ -354,7 +354,7 @@ TEST_F(FilesTest, EveryRoutineGoesThroughThePathMapper)
     int calls = 0;
     const std::string root = dir;
     const std::string startFolder = GetCurrentDir();
-    SetPathMapper([&calls, root](std::string_view path) {
+    SetPathMapper([&calls, root](std::string_view path, TPathFound *) {
         ++calls;
         std::string host(path);
         if (host.size() >= 2 && (host[0] == 'Q' || host[0] == 'q') && host[1] == ':')

@@ -133,6 +133,74 @@ TEST_F(MachineTest, AFileAnotherProgramMakesAfterALookUpIsSeen)
     }
 }
 
+// A kept listing belongs to the folder, not to its name: a folder moved away
+// takes its files along, one made in its place starts empty, and files
+// made and removed inside it by anyone show under every case.
+TEST_F(MachineTest, FoldersMovedOrReplacedAreListedAnew)
+{
+    const std::string base = root_ + "/drive_c/Obras";
+    fs::create_directories(base + "/Actual");
+    std::ofstream(base + "/Actual/Plano.txt") << "1";
+    EXPECT_EQ(Machine().HostPath("C:\\obras\\actual\\PLANO.TXT"), base + "/Actual/Plano.txt");
+    EXPECT_EQ(Machine().HostPath("C:\\obras\\actual\\nuevo.txt"), base + "/Actual/nuevo.txt");
+
+    fs::rename(base + "/Actual", base + "/Viejo");
+    fs::create_directories(base + "/Actual");
+    std::ofstream(base + "/Actual/NUEVO.TXT") << "2";
+    EXPECT_EQ(Machine().HostPath("C:\\obras\\actual\\plano.txt"), base + "/Actual/plano.txt");
+    EXPECT_FALSE(FileExists("C:\\obras\\actual\\plano.txt"));
+    EXPECT_EQ(Machine().HostPath("C:\\obras\\actual\\nuevo.txt"), base + "/Actual/NUEVO.TXT");
+    EXPECT_EQ(Machine().HostPath("C:\\obras\\viejo\\plano.txt"), base + "/Viejo/Plano.txt");
+    EXPECT_TRUE(FileExists("C:\\OBRAS\\VIEJO\\plano.txt"));
+
+    // Many changes between two look-ups, renames among them.
+    for (int i = 0; i < 300; ++i)
+        std::ofstream(base + "/Viejo/Hoja" + std::to_string(i) + ".TXT") << i;
+    for (int i = 0; i < 300; i += 2)
+        fs::rename(base + "/Viejo/Hoja" + std::to_string(i) + ".TXT",
+            base + "/Viejo/hecha" + std::to_string(i) + ".txt");
+    fs::remove(base + "/Viejo/Plano.txt");
+    EXPECT_FALSE(FileExists("C:\\obras\\viejo\\plano.txt"));
+    EXPECT_EQ(Machine().HostPath("C:\\obras\\viejo\\hoja1.txt"), base + "/Viejo/Hoja1.TXT");
+    EXPECT_EQ(Machine().HostPath("C:\\obras\\viejo\\HECHA2.TXT"), base + "/Viejo/hecha2.txt");
+    EXPECT_EQ(Machine().HostPath("C:\\obras\\viejo\\hoja2.txt"), base + "/Viejo/hoja2.txt");
+    EXPECT_FALSE(FileExists("C:\\obras\\viejo\\hoja2.txt"));
+
+    // A folder removed with everything in it, and made again.
+    fs::remove_all(base + "/Viejo");
+    EXPECT_FALSE(FileExists("C:\\obras\\viejo\\hoja1.txt"));
+    EXPECT_FALSE(DirectoryExists("C:\\obras\\viejo"));
+    fs::create_directories(base + "/VIEJO");
+    std::ofstream(base + "/VIEJO/hoja1.txt") << "again";
+    EXPECT_TRUE(FileExists("C:\\obras\\viejo\\HOJA1.TXT"));
+}
+
+// What the look-up saw answers the existence checks: a link is followed,
+// a file is no folder, and a folder under a file cannot be made.
+TEST_F(MachineTest, ExistenceChecksFollowLinksAndKinds)
+{
+    const std::string base = root_ + "/drive_c/Enlaces";
+    fs::create_directories(base + "/Carpeta");
+    std::ofstream(base + "/Fichero.txt") << "x";
+    fs::create_symlink(base + "/Fichero.txt", base + "/AFichero");
+    fs::create_directory_symlink(base + "/Carpeta", base + "/ACarpeta");
+    fs::create_symlink(base + "/Nada", base + "/Roto");
+    EXPECT_TRUE(FileExists("C:\\Enlaces\\AFichero"));
+    EXPECT_FALSE(DirectoryExists("C:\\Enlaces\\AFichero"));
+    EXPECT_FALSE(FileExists("C:\\Enlaces\\ACarpeta"));
+    EXPECT_TRUE(DirectoryExists("C:\\Enlaces\\ACarpeta"));
+    EXPECT_FALSE(FileExists("C:\\Enlaces\\Roto"));
+    EXPECT_TRUE(ForceDirectories("C:\\Enlaces\\ACarpeta\\Dentro\\Mas"));
+    EXPECT_TRUE(fs::is_directory(base + "/Carpeta/Dentro/Mas"));
+    EXPECT_FALSE(ForceDirectories("C:\\Enlaces\\fichero.txt\\Dentro"));
+    EXPECT_FALSE(ForceDirectories("C:\\Enlaces\\AFichero"));
+    // New folders below a folder named in another case go inside it.
+    EXPECT_TRUE(ForceDirectories("C:\\ENLACES\\CARPETA\\uno\\dos"));
+    EXPECT_TRUE(fs::is_directory(base + "/Carpeta/uno/dos"));
+    EXPECT_FALSE(fs::exists(root_ + "/drive_c/ENLACES"));
+    EXPECT_TRUE(DirectoryExists("c:\\enlaces\\carpeta\\UNO\\DOS"));
+}
+
 // Names that differ only in case are one file, in every folder of the path.
 TEST_F(MachineTest, NamesDifferingOnlyInCaseAreOneFile)
 {

@@ -214,6 +214,37 @@ TEST_F(RegistryTest, ChangesByAnotherProgramAreSeen)
     EXPECT_EQ(reg_.ReadString("V"), "theirs");
 }
 
+// A hive read many times without a change is not looked at each time, yet
+// a change by hand is seen at the next read, whatever the way it is made.
+TEST_F(RegistryTest, HandEditsOfASettledHiveAreSeen)
+{
+    const std::string file = HiveFile("HKEY_LOCAL_MACHINE");
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\Edited", true));
+    const auto settle = [&](const std::string &expected) {
+        for (int i = 0; i < 5; ++i)
+            ASSERT_EQ(reg_.ReadString("V"), expected);
+    };
+    const auto edited = [&](const std::string &from, const std::string &to) {
+        std::string text = ReadWholeFile(file);
+        const size_t at = text.find("\"V\"=\"" + from + "\"");
+        EXPECT_NE(at, std::string::npos) << from;
+        return text.replace(at, from.size() + 6, "\"V\"=\"" + to + "\"");
+    };
+    reg_.WriteString("V", "start");
+    settle("start");
+    WriteFileAtomic(file, edited("start", "renamed in"));
+    EXPECT_EQ(reg_.ReadString("V"), "renamed in");
+    settle("renamed in");
+    {
+        const std::string text = edited("renamed in", "written in place");
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+    }
+    EXPECT_EQ(reg_.ReadString("V"), "written in place");
+    settle("written in place");
+    std::filesystem::remove(file);
+    EXPECT_FALSE(reg_.ValueExists("V"));
+}
+
 // A change that leaves the file's inode, size and times as they were shows
 // only in the lock file's counter, which every save of the machine bumps.
 TEST_F(RegistryTest, ASaveThatLeavesTheFileLookingTheSameIsSeen)

@@ -295,7 +295,7 @@ protected:
         std::filesystem::create_directories(root_ / "c" / "WINDOWS");
         std::filesystem::create_directories(root_ / "d");
         // Drive X: is the folder x below the test's root.
-        SetPathMapper([root = root_](std::string_view path) {
+        SetPathMapper([root = root_](std::string_view path, TPathFound *) {
             std::string p(path);
             for (char &c : p)
                 if (c == '\\')

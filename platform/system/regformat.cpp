@@ -103,10 +103,14 @@ bool IsStringType(uint32_t type)
 void AppendQuoted(std::string &out, std::string_view text)
 {
     out += '"';
-    for (char c : text) {
-        if (c == '\\' || c == '"')
-            out += '\\';
-        out += c;
+    for (size_t from = 0;;) {
+        const size_t special = text.find_first_of("\\\"", from);
+        out.append(text.substr(from, special - from)); // to the end when there is none
+        if (special == std::string_view::npos)
+            break;
+        out += '\\';
+        out += text[special];
+        from = special + 1;
     }
     out += '"';
 }
@@ -154,18 +158,23 @@ void WriteHex(std::string &out, std::string line, std::string_view bytes)
 
 void WriteValue(std::string &out, const TRegValue &value)
 {
-    std::string line;
-    if (value.Name.empty())
-        line = "@=";
-    else {
-        AppendQuoted(line, value.Name);
-        line += '=';
-    }
+    const auto appendName = [&](std::string &to) {
+        if (value.Name.empty()) {
+            to += "@=";
+        } else {
+            AppendQuoted(to, value.Name);
+            to += '=';
+        }
+    };
     if (value.Type == REG_SZ && TextFormCarries(value.Data)) {
-        out += line;
+        appendName(out);
         AppendQuoted(out, value.Data);
         out += '\n';
-    } else if (value.Type == REG_DWORD && value.Data.size() == 4) {
+        return;
+    }
+    std::string line;
+    appendName(line);
+    if (value.Type == REG_DWORD && value.Data.size() == 4) {
         uint32_t v = 0;
         for (int i = 3; i >= 0; --i)
             v = (v << 8) | static_cast<uint8_t>(value.Data[i]);

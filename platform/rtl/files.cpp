@@ -467,9 +467,11 @@ int FindFirst(const std::string &mask, int attr, TSearchRec &searchRec)
     const std::string pattern = ExtractFileName(mask);
     if (pattern.empty())
         return ENOENT;
-    std::string host = directory.empty() ? std::string(".") : MapPath(directory);
+    TPathFound found;
+    std::string host = directory.empty() ? std::string(".") : MapPath(directory, &found);
     std::vector<std::string> names;
-    if (!ListFolder(host, names))
+    const bool seen = found.known && found.exists && S_ISDIR(found.st.st_mode);
+    if (!ListFolder(host, names, seen ? &found.st : nullptr))
         return errno;
     if (!host.ends_with('/'))
         host += '/';

@@ -73,7 +73,7 @@ void SetFolderLister(TFolderLister lister)
     Lister() = std::move(lister);
 }
 
-bool ListFolder(const std::string &hostFolder, std::vector<std::string> &names)
+bool ListFolder(const std::string &hostFolder, std::vector<std::string> &names, const struct stat *folder)
 {
     TFolderLister lister;
     {
@@ -81,7 +81,7 @@ bool ListFolder(const std::string &hostFolder, std::vector<std::string> &names)
         lister = Lister();
     }
     if (lister)
-        return lister(hostFolder, names);
+        return lister(hostFolder, names, folder);
     DIR *dir = opendir(hostFolder.c_str());
     if (!dir)
         return false;

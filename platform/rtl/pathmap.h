@@ -32,9 +32,11 @@ bool StatMapped(std::string_view path, struct stat &st, std::string *host = null
 
 // The entries of a host folder, for routines that search one. By default the
 // folder is read; the emulated machine answers from the listings its path
-// look-ups keep while the folder is unchanged. False, with errno set, when the
-// folder cannot be read.
-using TFolderLister = std::function<bool(const std::string &hostFolder, std::vector<std::string> &names)>;
+// look-ups keep while the folder is unchanged. folder, when given, is the
+// folder's stat just taken. False, with errno set, when the folder cannot be
+// read.
+using TFolderLister = std::function<bool(
+    const std::string &hostFolder, std::vector<std::string> &names, const struct stat *folder)>;
 
 void SetFolderLister(TFolderLister lister); // an empty lister restores the default
-bool ListFolder(const std::string &hostFolder, std::vector<std::string> &names);
+bool ListFolder(const std::string &hostFolder, std::vector<std::string> &names, const struct stat *folder = nullptr);

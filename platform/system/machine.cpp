@@ -346,14 +346,17 @@ std::string TMachine::Impl::FindEntry(
     return listing.Contains(component) ? component : listing.Match(component);
 }
 
-bool TMachine::ListFolder(const std::string &hostFolder, std::vector<std::string> &names) const
+bool TMachine::ListFolder(
+    const std::string &hostFolder, std::vector<std::string> &names, const struct stat *seen) const
 {
     std::string folder = hostFolder;
     while (folder.size() > 1 && folder.back() == '/')
         folder.pop_back();
     struct stat stamp {
     };
-    if (::stat(folder.c_str(), &stamp) != 0)
+    if (seen)
+        stamp = *seen;
+    else if (::stat(folder.c_str(), &stamp) != 0)
         return false;
     if (!S_ISDIR(stamp.st_mode)) {
         errno = ENOTDIR;
@@ -638,8 +641,8 @@ std::unique_ptr<TMachine> current;
 void InstallMapper()
 {
     SetPathMapper([](std::string_view path, TPathFound *found) { return Machine().HostPath(path, found); });
-    SetFolderLister([](const std::string &folder, std::vector<std::string> &names) {
-        return Machine().ListFolder(folder, names);
+    SetFolderLister([](const std::string &folder, std::vector<std::string> &names, const struct stat *seen) {
+        return Machine().ListFolder(folder, names, seen);
     });
 }
 

@@ -39,7 +39,9 @@ public:
     // The entries of a host folder, from the listing HostPath keeps while the
     // folder is unchanged (read when there is none); false with errno set
     // when it cannot be read.
-    bool ListFolder(const std::string &hostFolder, std::vector<std::string> &names) const;
+    // folder, when given, is the folder's stat just taken.
+    bool ListFolder(
+        const std::string &hostFolder, std::vector<std::string> &names, const struct stat *folder = nullptr) const;
     // The Windows name of a host path: "C:\dir\file" for a path inside a drive
     // folder, else "Z:" followed by the host path with '\' separators.
     std::string WindowsPath(std::string_view hostPath) const;

@@ -528,7 +528,8 @@ void TInstallContainer::ContainerDestroying(TInstallContainer *other)
 {
     if (d->Holds(other)) {
         d->Drop(other);
-        if (!Loading())
+        // Going too, the container has no order left to keep.
+        if (!Loading() && !ComponentState().Contains(csDestroying))
             Renumber();
     }
     if (d->eventTarget && static_cast<TInstallContainer *>(d->eventTarget) == other)

@@ -21,6 +21,7 @@
 
 #include "platform/rtl/pathmap.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/system/forks.h"
 #include "platform/system/registry_p.h"
 
 namespace
@@ -158,6 +159,7 @@ struct TMachine::Impl {
     std::unordered_map<TFolderId, TFolderListing, TFolderIdHash> listings;
     int changes = -1; // the inotify descriptor, -1 when there is none (yet)
     bool changesTried = false;
+    uint64_t changesForks = 0; // ForkCount when it was opened
     std::unordered_map<int, TFolderId> watched; // by watch
 
     ~Impl() { Forget(); }
@@ -237,6 +239,13 @@ void TMachine::Impl::Forget()
 // returns, so whatever was changed before this call is in.
 void TMachine::Impl::TakeChanges()
 {
+    if (changesForks != ForkCount()) {
+        // A child: the parent's descriptor is the parent's, and so are the
+        // listings it kept up to date.
+        Forget();
+        changesTried = false;
+        changesForks = ForkCount();
+    }
     if (changes < 0)
         return;
     alignas(inotify_event) char buffer[16384];

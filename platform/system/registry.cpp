@@ -12,6 +12,7 @@
 #include "platform/rtl/strings.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/system/atomicfile.h"
+#include "platform/system/forks.h"
 #include "platform/system/machine.h"
 #include "platform/system/registry_p.h"
 
@@ -197,6 +198,14 @@ bool THive::ReadGeneration(uint64_t &generation)
 // so that a look taken next covers them.
 bool THive::FileUntouched()
 {
+    if (watchForks_ != ForkCount()) {
+        // A child reads news of its own: the descriptor is its parent's.
+        if (watchFd_ >= 0)
+            ::close(watchFd_);
+        watchFd_ = -1;
+        watchTried_ = false;
+        watchForks_ = ForkCount();
+    }
     if (!watchTried_) {
         watchTried_ = true;
         watchFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);

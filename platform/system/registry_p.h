@@ -75,6 +75,7 @@ private:
     const uint64_t *generationMap_ = nullptr; // the counter mapped, once the file holds it
     int watchFd_ = -1; // the kernel's news of the hive's folder (inotify); -1 when there is none
     bool watchTried_ = false;
+    uint64_t watchForks_ = 0; // ForkCount when watchFd_ was opened
     bool quiet_ = false; // nothing has happened to the file since it was last found to be identity_
     std::vector<TRegChange> pending_; // made on tree_, not saved yet
     TClock::time_point pendingSince_ {};

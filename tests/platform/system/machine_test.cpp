@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 #include "platform/rtl/files.h"
 #include "platform/rtl/pathmap.h"
@@ -173,6 +175,28 @@ TEST_F(MachineTest, FoldersMovedOrReplacedAreListedAnew)
     fs::create_directories(base + "/VIEJO");
     std::ofstream(base + "/VIEJO/hoja1.txt") << "again";
     EXPECT_TRUE(FileExists("C:\\obras\\viejo\\HOJA1.TXT"));
+}
+
+// A child made by fork starts from what its parent knew, and the news of
+// changes each of them reads are its own: neither misses a file.
+TEST_F(MachineTest, AChildMadeByForkAndItsParentEachSeeEveryChange)
+{
+    const std::string folder = root_ + "/drive_c/Familia";
+    fs::create_directories(folder);
+    ASSERT_EQ(Machine().HostPath("C:\\familia\\uno.txt"), folder + "/uno.txt");
+    const pid_t child = fork();
+    if (child == 0) {
+        std::ofstream(folder + "/Uno.TXT") << "1";
+        const bool one = Machine().HostPath("C:\\familia\\uno.txt") == folder + "/Uno.TXT";
+        std::ofstream(folder + "/Dos.TXT") << "2";
+        const bool two = Machine().HostPath("C:\\familia\\dos.txt") == folder + "/Dos.TXT";
+        _exit(one && two ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(Machine().HostPath("C:\\familia\\uno.txt"), folder + "/Uno.TXT");
+    EXPECT_EQ(Machine().HostPath("C:\\familia\\DOS.txt"), folder + "/Dos.TXT");
 }
 
 // What the look-up saw answers the existence checks: a link is followed,

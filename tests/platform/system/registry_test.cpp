@@ -245,6 +245,32 @@ TEST_F(RegistryTest, HandEditsOfASettledHiveAreSeen)
     EXPECT_FALSE(reg_.ValueExists("V"));
 }
 
+// A child made by fork that edits the hive by hand and reads it again takes
+// nothing from what its parent learns of the file.
+TEST_F(RegistryTest, AHandEditByAForkedChildIsSeenByItsParent)
+{
+    const std::string file = HiveFile("HKEY_LOCAL_MACHINE");
+    ASSERT_TRUE(reg_.OpenKey("\\Software\\Family", true));
+    reg_.WriteString("V", "parent");
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(reg_.ReadString("V"), "parent");
+    const pid_t child = fork();
+    if (child == 0) {
+        std::string text = ReadWholeFile(file);
+        const size_t at = text.find("\"V\"=\"parent\"");
+        if (at == std::string::npos)
+            _exit(2);
+        WriteFileAtomic(file, text.replace(at, 12, "\"V\"=\"child\""));
+        TRegistry reg;
+        reg.SetRootKey(HKEY_LOCAL_MACHINE);
+        _exit(reg.OpenKeyReadOnly("\\Software\\Family") && reg.ReadString("V") == "child" ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(reg_.ReadString("V"), "child");
+}
+
 // A change that leaves the file's inode, size and times as they were shows
 // only in the lock file's counter, which every save of the machine bumps.
 TEST_F(RegistryTest, ASaveThatLeavesTheFileLookingTheSameIsSeen)

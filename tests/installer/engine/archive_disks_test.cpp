@@ -1,5 +1,7 @@
 // Spanning over disk files, full disks, and plain copies.
 
+#include <functional>
+
 #include "archive_support.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/files.h"
@@ -279,6 +281,49 @@ TEST_F(DiskTest, FullDiskWhileBuildingKeepsTheFilesDone)
     reader.FilesToProcess()->Add(small);
     reader.ExtractFiles();
     EXPECT_EQ(Read(Path("out/small.txt")), Read(small));
+}
+
+// A disk that fills before the file's first block is out fails the file at
+// its last write, as surely as one that fills in the middle.
+TEST_F(DiskTest, FullDiskAtTheLastWriteOfAFile)
+{
+    const std::string small = Write("src/small.bin", RandomBytes(50000, 9));
+    const std::string big = Write("src/big.bin", RandomBytes(300000, 10));
+    Build(Path("small.kvr"), { small });
+    struct Row {
+        const char *what;
+        std::function<void(TKvraCompress &, const std::string &dest)> run;
+        rlim_t limit;
+    };
+    const Row rows[] = {
+        { "extracting a file smaller than a block",
+            [&](TKvraCompress &kc, const std::string &) {
+                kc.SetCompressedFile(Path("small.kvr"));
+                kc.SetExtractDirectory(Path("out"));
+                kc.FilesToProcess()->Add(small);
+                kc.ExtractFiles();
+            },
+            20000 },
+        { "copying a file smaller than a block",
+            [&](TKvraCompress &kc, const std::string &dest) { kc.CopyFile(small, dest); }, 20000 },
+        { "copying a file of several blocks",
+            [&](TKvraCompress &kc, const std::string &dest) { kc.CopyFile(big, dest); }, 100000 },
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        std::filesystem::remove_all(Host(Path("out")));
+        const std::string dest = Write("out/small.bin", "the old file");
+        TKvraCompress kc(nullptr);
+        try {
+            TFileSizeLimit limit(row.limit);
+            row.run(kc, dest);
+            ADD_FAILURE() << "no fault";
+        } catch (const EkcDiskFull &e) {
+            EXPECT_EQ(e.Message(), "The disk is full");
+        }
+        EXPECT_EQ(Read(dest), "the old file");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Host(Path("out"))), {}), 1);
+    }
 }
 
 // ---- Plain copies ---------------------------------------------------------------

@@ -202,6 +202,9 @@ TEST_P(ArchiveRoundTrip, EveryKindOfFileComesBackTheSame)
         { "empty", "" },
         { "one byte", "x" },
         { "random", RandomBytes(700 * 1024, 42) },
+        { "a write block less one", RandomBytes(65535, 43) },
+        { "one write block", RandomBytes(65536, 44) },
+        { "a write block and one", RandomBytes(65537, 45) },
         { "compressible", TextBytes(3 * 1024 * 1024) },
     };
     std::vector<std::string> sources;
@@ -574,6 +577,49 @@ TEST_F(ArchiveTest, ExtractionReportsEveryFourKilobytes)
     kc.FilesToProcess()->Add(a);
     kc.ExtractFiles();
     EXPECT_FALSE(Exists(Path("out/forty.txt")));
+
+    // What the cancelled file had produced is not written into the next one.
+    kc.OnStatus = {};
+    kc.FilesToProcess()->Add(a);
+    kc.ExtractFiles();
+    EXPECT_TRUE(Read(Path("out/forty.txt")) == Read(a));
+}
+
+// Write system calls made by this thread so far.
+int64_t WriteCalls()
+{
+    std::ifstream io("/proc/thread-self/io");
+    std::string key;
+    int64_t value = 0;
+    while (io >> key >> value)
+        if (key == "syscw:")
+            return value;
+    return -1;
+}
+
+// A megabyte is 256 progress steps of 4 KiB, but goes to the disk in a few
+// large writes, whether extracted or copied.
+TEST_F(ArchiveTest, FilesAreWrittenInLargeBlocks)
+{
+    const std::string a = Write("mega.bin", RandomBytes(1 << 20, 9));
+    Build(Path("m.kvr"), { a }, colNone);
+    TKvraCompress kc(nullptr);
+    int steps = 0;
+    kc.OnStatus = [&](TKvraCompress *, const TlzhFileStats &) { ++steps; };
+    kc.SetCompressedFile(Path("m.kvr"));
+    kc.SetExtractDirectory(Path("out"));
+    kc.FilesToProcess()->Add(a);
+    const int64_t before = WriteCalls();
+    ASSERT_GE(before, 0);
+    kc.ExtractFiles();
+    EXPECT_LE(WriteCalls() - before, 20);
+    EXPECT_EQ(steps, 257); // every step and the end
+    EXPECT_TRUE(Read(Path("out/mega.bin")) == Read(a));
+
+    const int64_t beforeCopy = WriteCalls();
+    kc.CopyFile(a, Path("copy.bin"));
+    EXPECT_LE(WriteCalls() - beforeCopy, 20);
+    EXPECT_TRUE(Read(Path("copy.bin")) == Read(a));
 }
 
 TEST_F(ArchiveTest, AbortFromAStatusHandlerLeavesTheFilesDoneSoFar)

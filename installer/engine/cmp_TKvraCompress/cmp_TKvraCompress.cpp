@@ -982,10 +982,10 @@ TKvraInflater &TKvraCompress::Impl::Inflater()
 // Inflates one file's data, from its first disk to its last, into dest; the
 // archive stands at position. On the last disk nothing past the file's last
 // data byte is read. Each filling of the inflater's output buffer is one
-// progress step; the output goes to dest in larger blocks, the last of
-// them before this returns. The output may never exceed the size the header gives, so
-// a stream that claims a small file cannot fill the disk. head gets the
-// file's first bytes.
+// progress step; the output goes to dest in larger blocks, the last of them
+// before this returns. The output may never exceed the size the header
+// gives, so a stream that claims a small file cannot fill the disk. head
+// gets the file's first bytes.
 void TKvraCompress::Impl::Inflate(const TFileHeader &header, std::unique_ptr<TFileStream> &archive,
     int64_t position, TStream &dest, std::array<uint8_t, 4> &head)
 {

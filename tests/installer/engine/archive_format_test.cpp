@@ -598,7 +598,9 @@ int64_t WriteCalls()
 }
 
 // A megabyte is 256 progress steps of 4 KiB, but goes to the disk in a few
-// large writes, whether extracted or copied.
+// large writes, whether extracted or copied. The count holds every write of
+// the thread, the event loop's wake-ups among them: the bound leaves room for
+// those and still catches a write per step (256 extracting, 128 copying).
 TEST_F(ArchiveTest, FilesAreWrittenInLargeBlocks)
 {
     const std::string a = Write("mega.bin", RandomBytes(1 << 20, 9));
@@ -612,13 +614,13 @@ TEST_F(ArchiveTest, FilesAreWrittenInLargeBlocks)
     const int64_t before = WriteCalls();
     ASSERT_GE(before, 0);
     kc.ExtractFiles();
-    EXPECT_LE(WriteCalls() - before, 20);
+    EXPECT_LE(WriteCalls() - before, 48);
     EXPECT_EQ(steps, 257); // every step and the end
     EXPECT_TRUE(Read(Path("out/mega.bin")) == Read(a));
 
     const int64_t beforeCopy = WriteCalls();
     kc.CopyFile(a, Path("copy.bin"));
-    EXPECT_LE(WriteCalls() - beforeCopy, 20);
+    EXPECT_LE(WriteCalls() - beforeCopy, 48);
     EXPECT_TRUE(Read(Path("copy.bin")) == Read(a));
 }
 

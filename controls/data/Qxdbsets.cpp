@@ -144,4 +144,82 @@ void TqxDataSetExtension::FreeLookupTables()
     }
 }
 
+template <class TSelf, class TBase>
+TqxExtendedDataSet<TSelf, TBase>::TqxExtendedDataSet(TComponent *owner, bool plainCallback, const char *refusedWarning)
+    : TBase(owner)
+    , x_(std::make_unique<TqxDataSetExtension>(this, plainCallback))
+    , refusedWarning_(refusedWarning)
+{
+    x_->FilterAssigned = [this] { return static_cast<bool>(onFilter_); };
+    x_->CallFilter = [this](bool &accept) { onFilter_(static_cast<TSelf *>(this), accept); };
+    x_->Fetching = [this] { return this->FetchDepth() > 0; };
+    x_->OnFilterEscape = &OnFilterEscape;
+    x_->OnInvalidValue = &OnInvalidValue;
+}
+
+template <class TSelf, class TBase> TqxExtendedDataSet<TSelf, TBase>::~TqxExtendedDataSet() = default;
+
+template <class TSelf, class TBase> void TqxExtendedDataSet<TSelf, TBase>::CloseOnDestroy()
+{
+    this->Destroying();
+    try {
+        this->Close();
+    } catch (...) {
+        // A destructor has nobody to tell; the cursor is gone either way.
+    }
+}
+
+template <class TSelf, class TBase> void TqxExtendedDataSet<TSelf, TBase>::SetOnFilter(const TFilterEvent &handler)
+{
+    onFilter_ = handler;
+    if (!handler || !refusedWarning_)
+        x_->InstallRecordFilter();
+    else if (this->Active())
+        x_->InstallRecordFilter(refusedWarning_);
+}
+
+template <class TSelf, class TBase> void TqxExtendedDataSet<TSelf, TBase>::DoAfterOpen()
+{
+    TBase::DoAfterOpen();
+    if (onFilter_ && refusedWarning_)
+        x_->InstallRecordFilter(refusedWarning_);
+}
+
+template <class TSelf, class TBase> bool TqxExtendedDataSet<TSelf, TBase>::IsSequenced()
+{
+    return TBase::IsSequenced() && !onFilter_;
+}
+
+template <class TSelf, class TBase> void TqxExtendedDataSet<TSelf, TBase>::DataEvent(TDataEvent event, intptr_t info)
+{
+    TBase::DataEvent(event, info);
+    x_->RestoreHourGlass();
+}
+
+template <class TSelf, class TBase> int TqxExtendedDataSet<TSelf, TBase>::GetNextRecords()
+{
+    int count = TBase::GetNextRecords();
+    x_->RestoreHourGlass();
+    return count;
+}
+
+template <class TSelf, class TBase> void TqxExtendedDataSet<TSelf, TBase>::DoOnCalcFields()
+{
+    x_->CalcLookups();
+    TBase::DoOnCalcFields();
+}
+
+template <class TSelf, class TBase> void TqxExtendedDataSet<TSelf, TBase>::DoBeforePost()
+{
+    TBase::DoBeforePost();
+    if (x_->ValidateWithMask)
+        x_->ValidateMasks();
+}
+
+// The only four; other files see the declarations alone.
+template class TqxExtendedDataSet<TqxTable, TTable>;
+template class TqxExtendedDataSet<TqxQuery, TQuery>;
+template class TqxExtendedDataSet<TqxStoredProc, TStoredProc>;
+template class TqxExtendedDataSet<TqxQBE, TDBDataSet>;
+
 const TEnumNames qxFilterOptionNames = { "ofoEnabled", "ofoShowHourGlass", "ofoCancelOnEscape" };

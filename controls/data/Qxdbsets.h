@@ -58,17 +58,48 @@ public:
     TqxInvalidValueEvent OnInvalidValue;
 };
 
-class TqxTable : public TTable, public IqxExtendedDataSet
+// The overrides and the OnFilter event the four share, over the engine
+// class each derives from; TSelf is the dataset OnFilter hands on.
+template <class TSelf, class TBase> class TqxExtendedDataSet : public TBase, public IqxExtendedDataSet
+{
+public:
+    using TFilterEvent = TEvent<TSelf *, bool &>;
+    ~TqxExtendedDataSet() override;
+
+    TqxDataSetExtension &Extension() const override { return *x_; }
+    const TFilterEvent &OnFilter() const { return onFilter_; }
+    void SetOnFilter(const TFilterEvent &handler);
+
+    bool IsSequenced() override;
+    void DataEvent(TDataEvent event, intptr_t info) override;
+
+protected:
+    // refusedWarning is shown when the engine refuses the callback as the
+    // dataset opens; a table gives none: it puts the callback in while it
+    // prepares its cursor.
+    TqxExtendedDataSet(TComponent *owner, bool plainCallback, const char *refusedWarning);
+    // Called by the destructor of the class that derives, so that closing
+    // still runs its overrides.
+    void CloseOnDestroy();
+
+    void DoAfterOpen() override;
+    void DoBeforePost() override;
+    void DoOnCalcFields() override;
+    int GetNextRecords() override;
+
+private:
+    std::unique_ptr<TqxDataSetExtension> const x_;
+    const char *const refusedWarning_;
+    TFilterEvent onFilter_;
+};
+
+class TqxTable : public TqxExtendedDataSet<TqxTable, TTable>
 {
 public:
     explicit TqxTable(TComponent *owner);
     ~TqxTable() override;
     static const TMetaClass Class;
     const TMetaClass *ClassType() const override { return &Class; }
-
-    TqxDataSetExtension &Extension() const override { return *x_; }
-    const TqxTableFilterEvent &OnFilter() const { return onFilter_; }
-    void SetOnFilter(const TqxTableFilterEvent &handler);
 
     // The filter written as text; setting it while open compiles it at once
     // ("Fail to set filter" when it does not compile).
@@ -96,95 +127,51 @@ public:
     void SetLookupSearch(bool on) { lookupSearch_ = on; }
 
     bool IsSequenced() override;
-    void DataEvent(TDataEvent event, intptr_t info) override;
 
 protected:
     std::unique_ptr<TEngineCursor> CreateHandle() override;
     void PrepareCursor() override;
     void OpenCursor(bool infoQuery) override;
     void CloseCursor() override;
-    void DoBeforePost() override;
-    void DoOnCalcFields() override;
-    int GetNextRecords() override;
 
 private:
-    std::unique_ptr<TqxDataSetExtension> const x_;
     std::unique_ptr<TStringList> const filter_, query_;
-    TqxTableFilterEvent onFilter_;
     hDBIFilter expressionFilter_ = 0;
     bool queryIsQBE_ = false;
     bool syncSQLByRange_ = false, narrowSearch_ = false, lookupSearch_ = false;
     uint16_t narrowSearchUpperChar_ = 255;
 };
 
-class TqxQuery : public TQuery, public IqxExtendedDataSet
+class TqxQuery : public TqxExtendedDataSet<TqxQuery, TQuery>
 {
 public:
     explicit TqxQuery(TComponent *owner);
     ~TqxQuery() override;
     static const TMetaClass Class;
     const TMetaClass *ClassType() const override { return &Class; }
-
-    TqxDataSetExtension &Extension() const override { return *x_; }
-    const TqxQueryFilterEvent &OnFilter() const { return onFilter_; }
-    void SetOnFilter(const TqxQueryFilterEvent &handler);
-
-    bool IsSequenced() override;
-    void DataEvent(TDataEvent event, intptr_t info) override;
-
-protected:
-    void DoAfterOpen() override;
-    void DoBeforePost() override;
-    void DoOnCalcFields() override;
-    int GetNextRecords() override;
-
-private:
-    std::unique_ptr<TqxDataSetExtension> const x_;
-    TqxQueryFilterEvent onFilter_;
 };
 
 // The engine has no stored procedures: opening or executing one reports
 // the engine's "Capability not supported." error.
-class TqxStoredProc : public TStoredProc, public IqxExtendedDataSet
+class TqxStoredProc : public TqxExtendedDataSet<TqxStoredProc, TStoredProc>
 {
 public:
     explicit TqxStoredProc(TComponent *owner);
     ~TqxStoredProc() override;
     static const TMetaClass Class;
     const TMetaClass *ClassType() const override { return &Class; }
-
-    TqxDataSetExtension &Extension() const override { return *x_; }
-    const TqxStoredProcFilterEvent &OnFilter() const { return onFilter_; }
-    void SetOnFilter(const TqxStoredProcFilterEvent &handler);
-
-    bool IsSequenced() override;
-    void DataEvent(TDataEvent event, intptr_t info) override;
-
-protected:
-    void DoAfterOpen() override;
-    void DoBeforePost() override;
-    void DoOnCalcFields() override;
-    int GetNextRecords() override;
-
-private:
-    std::unique_ptr<TqxDataSetExtension> const x_;
-    TqxStoredProcFilterEvent onFilter_;
 };
 
 // A query-by-example text ("Query" ... "EndQuery"). "~name" in the text
 // takes the value of the parameter of that name; an unknown one becomes a
 // blank. A text that asks for nothing opens no answer and raises nothing.
-class TqxQBE : public TDBDataSet, public IqxExtendedDataSet
+class TqxQBE : public TqxExtendedDataSet<TqxQBE, TDBDataSet>
 {
 public:
     explicit TqxQBE(TComponent *owner);
     ~TqxQBE() override;
     static const TMetaClass Class;
     const TMetaClass *ClassType() const override { return &Class; }
-
-    TqxDataSetExtension &Extension() const override { return *x_; }
-    const TqxQBEFilterEvent &OnFilter() const { return onFilter_; }
-    void SetOnFilter(const TqxQBEFilterEvent &handler);
 
     TStrings *QBE() const { return qbe_.get(); }
     void SetQBE(const TStrings *lines); // reopens an open dataset
@@ -201,23 +188,15 @@ public:
     std::string SubstitutedText() const;
     bool NoAnswer() const { return noAnswer_; }
 
-    bool IsSequenced() override;
-    void DataEvent(TDataEvent event, intptr_t info) override;
-
 protected:
     std::unique_ptr<TEngineCursor> CreateHandle() override;
     void OpenCursor(bool infoQuery) override;
-    void DoAfterOpen() override;
-    void DoOnCalcFields() override;
-    int GetNextRecords() override;
     bool GetCanModify() const override { return false; }
     // Runs the text; the engine's error raises.
     virtual std::unique_ptr<TEngineCursor> RunQBE();
 
 private:
-    std::unique_ptr<TqxDataSetExtension> const x_;
     std::unique_ptr<TStringList> const qbe_, paramNames_, paramValues_;
-    TqxQBEFilterEvent onFilter_;
     std::string answerTable_;
     bool auxiliaryTables_ = true, blankAsZero_ = true;
     std::unique_ptr<TEngineCursor> made_; // made by OpenCursor, taken by CreateHandle

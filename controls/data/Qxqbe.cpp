@@ -48,67 +48,14 @@ void Substitute(std::string &line, const std::string &name, const std::string &v
 // clang-format on
 
 TqxQBE::TqxQBE(TComponent *owner)
-    : TDBDataSet(owner)
-    , x_(std::make_unique<TqxDataSetExtension>(this, false))
+    : TqxExtendedDataSet(owner, false, qxQBEFilterRefused)
     , qbe_(std::make_unique<TStringList>())
     , paramNames_(std::make_unique<TStringList>())
     , paramValues_(std::make_unique<TStringList>())
 {
-    x_->FilterAssigned = [this] { return static_cast<bool>(onFilter_); };
-    x_->CallFilter = [this](bool &accept) { onFilter_(this, accept); };
-    x_->Fetching = [this] { return FetchDepth() > 0; };
-    x_->OnFilterEscape = &OnFilterEscape;
-    x_->OnInvalidValue = &OnInvalidValue;
 }
 
-TqxQBE::~TqxQBE()
-{
-    Destroying();
-    try {
-        Close();
-    } catch (...) {
-        // A destructor has nobody to tell; the cursor is gone either way.
-    }
-}
-
-// ---- TqxQBE: filtering ------------------------------------------------------------------
-
-void TqxQBE::SetOnFilter(const TqxQBEFilterEvent &handler)
-{
-    onFilter_ = handler;
-    if (!handler)
-        x_->InstallRecordFilter();
-    else if (Active())
-        x_->InstallRecordFilter(qxQBEFilterRefused);
-}
-
-void TqxQBE::DoAfterOpen()
-{
-    TDBDataSet::DoAfterOpen();
-    if (onFilter_)
-        x_->InstallRecordFilter(qxQBEFilterRefused);
-}
-
-bool TqxQBE::IsSequenced() { return TDBDataSet::IsSequenced() && !onFilter_; }
-
-void TqxQBE::DataEvent(TDataEvent event, intptr_t info)
-{
-    TDBDataSet::DataEvent(event, info);
-    x_->RestoreHourGlass();
-}
-
-int TqxQBE::GetNextRecords()
-{
-    int count = TDBDataSet::GetNextRecords();
-    x_->RestoreHourGlass();
-    return count;
-}
-
-void TqxQBE::DoOnCalcFields()
-{
-    x_->CalcLookups();
-    TDBDataSet::DoOnCalcFields();
-}
+TqxQBE::~TqxQBE() { CloseOnDestroy(); }
 
 // ---- TqxQBE: the text -------------------------------------------------------------------
 

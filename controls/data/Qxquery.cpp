@@ -38,131 +38,15 @@ const TClassRegistrar<TqxStoredProc> psRegistrar({
 // clang-format on
 
 TqxQuery::TqxQuery(TComponent *owner)
-    : TQuery(owner)
-    , x_(std::make_unique<TqxDataSetExtension>(this, false))
+    : TqxExtendedDataSet(owner, false, qxLiveQueryFilterRefused)
 {
-    x_->FilterAssigned = [this] { return static_cast<bool>(onFilter_); };
-    x_->CallFilter = [this](bool &accept) { onFilter_(this, accept); };
-    x_->Fetching = [this] { return FetchDepth() > 0; };
-    x_->OnFilterEscape = &OnFilterEscape;
-    x_->OnInvalidValue = &OnInvalidValue;
 }
 
-TqxQuery::~TqxQuery()
-{
-    Destroying();
-    try {
-        Close();
-    } catch (...) {
-        // A destructor has nobody to tell; the cursor is gone either way.
-    }
-}
-
-void TqxQuery::SetOnFilter(const TqxQueryFilterEvent &handler)
-{
-    onFilter_ = handler;
-    if (!handler)
-        x_->InstallRecordFilter();
-    else if (Active())
-        x_->InstallRecordFilter(qxLiveQueryFilterRefused);
-}
-
-void TqxQuery::DoAfterOpen()
-{
-    TQuery::DoAfterOpen();
-    if (onFilter_)
-        x_->InstallRecordFilter(qxLiveQueryFilterRefused);
-}
-
-bool TqxQuery::IsSequenced() { return TQuery::IsSequenced() && !onFilter_; }
-
-void TqxQuery::DataEvent(TDataEvent event, intptr_t info)
-{
-    TQuery::DataEvent(event, info);
-    x_->RestoreHourGlass();
-}
-
-int TqxQuery::GetNextRecords()
-{
-    int count = TQuery::GetNextRecords();
-    x_->RestoreHourGlass();
-    return count;
-}
-
-void TqxQuery::DoOnCalcFields()
-{
-    x_->CalcLookups();
-    TQuery::DoOnCalcFields();
-}
-
-void TqxQuery::DoBeforePost()
-{
-    TQuery::DoBeforePost();
-    if (x_->ValidateWithMask)
-        x_->ValidateMasks();
-}
+TqxQuery::~TqxQuery() { CloseOnDestroy(); }
 
 TqxStoredProc::TqxStoredProc(TComponent *owner)
-    : TStoredProc(owner)
-    , x_(std::make_unique<TqxDataSetExtension>(this, true))
+    : TqxExtendedDataSet(owner, true, qxLiveQueryFilterRefused)
 {
-    x_->FilterAssigned = [this] { return static_cast<bool>(onFilter_); };
-    x_->CallFilter = [this](bool &accept) { onFilter_(this, accept); };
-    x_->Fetching = [this] { return FetchDepth() > 0; };
-    x_->OnFilterEscape = &OnFilterEscape;
-    x_->OnInvalidValue = &OnInvalidValue;
 }
 
-TqxStoredProc::~TqxStoredProc()
-{
-    Destroying();
-    try {
-        Close();
-    } catch (...) {
-        // A destructor has nobody to tell; the cursor is gone either way.
-    }
-}
-
-void TqxStoredProc::SetOnFilter(const TqxStoredProcFilterEvent &handler)
-{
-    onFilter_ = handler;
-    if (!handler)
-        x_->InstallRecordFilter();
-    else if (Active())
-        x_->InstallRecordFilter(qxLiveQueryFilterRefused);
-}
-
-void TqxStoredProc::DoAfterOpen()
-{
-    TStoredProc::DoAfterOpen();
-    if (onFilter_)
-        x_->InstallRecordFilter(qxLiveQueryFilterRefused);
-}
-
-bool TqxStoredProc::IsSequenced() { return TStoredProc::IsSequenced() && !onFilter_; }
-
-void TqxStoredProc::DataEvent(TDataEvent event, intptr_t info)
-{
-    TStoredProc::DataEvent(event, info);
-    x_->RestoreHourGlass();
-}
-
-int TqxStoredProc::GetNextRecords()
-{
-    int count = TStoredProc::GetNextRecords();
-    x_->RestoreHourGlass();
-    return count;
-}
-
-void TqxStoredProc::DoOnCalcFields()
-{
-    x_->CalcLookups();
-    TStoredProc::DoOnCalcFields();
-}
-
-void TqxStoredProc::DoBeforePost()
-{
-    TStoredProc::DoBeforePost();
-    if (x_->ValidateWithMask)
-        x_->ValidateMasks();
-}
+TqxStoredProc::~TqxStoredProc() { CloseOnDestroy(); }

@@ -34,36 +34,19 @@ const TClassRegistrar<TqxTable> tableRegistrar({
 // clang-format on
 
 TqxTable::TqxTable(TComponent *owner)
-    : TTable(owner)
-    , x_(std::make_unique<TqxDataSetExtension>(this, false))
+    : TqxExtendedDataSet(owner, false, nullptr)
     , filter_(std::make_unique<TStringList>())
     , query_(std::make_unique<TStringList>())
 {
-    x_->FilterAssigned = [this] { return static_cast<bool>(onFilter_); };
-    x_->CallFilter = [this](bool &accept) { onFilter_(this, accept); };
-    x_->Fetching = [this] { return FetchDepth() > 0; };
-    x_->OnFilterEscape = &OnFilterEscape;
-    x_->OnInvalidValue = &OnInvalidValue;
 }
 
 TqxTable::~TqxTable()
 {
-    Destroying();
-    try {
-        Close();
-    } catch (...) {
-        // A destructor has nobody to tell; the cursor is gone either way.
-    }
-    x_->FreeLookupTables();
+    CloseOnDestroy();
+    Extension().FreeLookupTables();
 }
 
 // ---- TqxTable: filters ------------------------------------------------------------------
-
-void TqxTable::SetOnFilter(const TqxTableFilterEvent &handler)
-{
-    onFilter_ = handler;
-    x_->InstallRecordFilter();
-}
 
 std::string TqxTable::FilterText() const
 {
@@ -105,43 +88,17 @@ void TqxTable::PrepareCursor()
 {
     TTable::PrepareCursor();
     const std::string text = FilterText();
-    if (text.empty() && !onFilter_)
+    if (text.empty() && !OnFilter())
         return;
     // An expression that does not compile would open the table unfiltered
     // without a word; say so.
     if (!CompileFilter(text, this, expressionFilter_, true))
         MessageBox(nullptr, "Fail to set filter", "Warning", MB_OK | MB_ICONWARNING);
-    if (onFilter_)
-        x_->InstallRecordFilter();
+    if (OnFilter())
+        Extension().InstallRecordFilter();
 }
 
-bool TqxTable::IsSequenced() { return TTable::IsSequenced() && !onFilter_ && FilterText().empty(); }
-
-void TqxTable::DataEvent(TDataEvent event, intptr_t info)
-{
-    TTable::DataEvent(event, info);
-    x_->RestoreHourGlass();
-}
-
-int TqxTable::GetNextRecords()
-{
-    int count = TTable::GetNextRecords();
-    x_->RestoreHourGlass();
-    return count;
-}
-
-void TqxTable::DoBeforePost()
-{
-    TTable::DoBeforePost();
-    if (x_->ValidateWithMask)
-        x_->ValidateMasks();
-}
-
-void TqxTable::DoOnCalcFields()
-{
-    x_->CalcLookups();
-    TTable::DoOnCalcFields();
-}
+bool TqxTable::IsSequenced() { return TqxExtendedDataSet::IsSequenced() && FilterText().empty(); }
 
 // ---- TqxTable: query mode ---------------------------------------------------------------
 
@@ -195,10 +152,10 @@ std::unique_ptr<TEngineCursor> TqxTable::CreateHandle()
 
 void TqxTable::CloseCursor()
 {
-    x_->FreeLookupTables();
+    Extension().FreeLookupTables();
     TTable::CloseCursor();
     expressionFilter_ = 0;
-    x_->RecordFilterHandle = 0;
+    Extension().RecordFilterHandle = 0;
     if (query_->Count() > 0)
         TTable::SetTableName("");
 }

@@ -1368,10 +1368,12 @@ void TQtBoundary::EditDefault(QPlainTextEdit *edit, TWidgetLink &link, TMessage 
 
 // ---- List boxes --------------------------------------------------------------------------------
 
-class TListBoxStrings : public TStringList
+// The items of a list box or a combo box: the control rebuilds its window's
+// list after every change, or once when an update ends.
+template <class TBox> class TItemStrings : public TStringList
 {
 public:
-    explicit TListBoxStrings(TCustomListBox *box)
+    explicit TItemStrings(TBox *box)
         : box_(box)
     {
     }
@@ -1385,7 +1387,7 @@ protected:
     }
 
 private:
-    TCustomListBox *box_;
+    TBox *box_;
 };
 
 namespace
@@ -1440,7 +1442,7 @@ private:
 };
 
 struct TCustomListBox::ListImpl {
-    std::unique_ptr<TListBoxStrings> items;
+    std::unique_ptr<TItemStrings<TCustomListBox>> items;
     int itemIndex = -1; // while there is no window
     TListBoxStyle style = lbStandard;
     int itemHeight = 16;
@@ -1490,7 +1492,7 @@ TCustomListBox::TCustomListBox(TComponent *owner)
     : TWinControl(owner)
     , b(std::make_unique<ListImpl>())
 {
-    b->items = std::make_unique<TListBoxStrings>(this);
+    b->items = std::make_unique<TItemStrings<TCustomListBox>>(this);
     SetBounds(0, 0, 121, 97);
     SetTabStop(true);
     SetColor(clWindow);
@@ -1858,26 +1860,6 @@ TListBox::TListBox(TComponent *owner)
 
 // ---- Combo boxes ------------------------------------------------------------------
 
-class TComboBoxStrings : public TStringList
-{
-public:
-    explicit TComboBoxStrings(TCustomComboBox *box)
-        : box_(box)
-    {
-    }
-
-protected:
-    void Changed() override
-    {
-        if (UpdateCount() == 0)
-            box_->ItemsChanged();
-        TStringList::Changed();
-    }
-
-private:
-    TCustomComboBox *box_;
-};
-
 namespace
 {
 // Tells the control when its list drops down.
@@ -1903,7 +1885,7 @@ public:
 } // namespace
 
 struct TCustomComboBox::ComboImpl {
-    std::unique_ptr<TComboBoxStrings> items;
+    std::unique_ptr<TItemStrings<TCustomComboBox>> items;
     int itemIndex = -1; // while there is no window
     TComboBoxStyle style = csDropDown;
     int dropDownCount = 8;
@@ -1915,7 +1897,7 @@ TCustomComboBox::TCustomComboBox(TComponent *owner)
     : TWinControl(owner)
     , c(std::make_unique<ComboImpl>())
 {
-    c->items = std::make_unique<TComboBoxStrings>(this);
+    c->items = std::make_unique<TItemStrings<TCustomComboBox>>(this);
     SetBounds(0, 0, 145, 21);
     SetTabStop(true);
     SetColor(clWindow);

@@ -332,7 +332,7 @@ public:
 private:
     void ItemsChanged();
     std::unique_ptr<ComboImpl> const c;
-    friend class TComboBoxStrings;
+    template <class> friend class TItemStrings;
 };
 
 class TComboBox : public TCustomComboBox
@@ -400,7 +400,7 @@ public:
 
 private:
     std::unique_ptr<ListImpl> const b;
-    friend class TListBoxStrings;
+    template <class> friend class TItemStrings;
     friend class TListBoxDelegate;
     void ItemsChanged();
 };

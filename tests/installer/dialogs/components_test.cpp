@@ -436,12 +436,7 @@ TEST_F(Components, AloneWithoutContainerItRefusesToShow)
 {
     auto *dialog = static_cast<TInstallFileGroupsDlg *>(form_->FindComponent("InstallFileGroupsDlg1"));
     dialog->SetContainer(nullptr);
-    try {
-        dialog->ShowForm();
-        FAIL() << "no error";
-    } catch (const Exception &error) {
-        EXPECT_STREQ(error.what(), "Cannot run this dialog InstallFileGroupsDlg1 with a blank Container property");
-    }
+    ExpectRefusedWithoutContainer(dialog, "InstallFileGroupsDlg1");
 }
 
 TEST_F(Components, Screenshot)

@@ -299,12 +299,7 @@ TEST_F(StartMenuPage, AloneThePageShowsBeforeTheShortcutsAreMade)
     Script({ [] { PressKey(FocusedControl(), VK_ESCAPE, U'\x1b'); } });
     EXPECT_THROW(group_->BroadcastEvent(group_, ieBeforeShellLinks, nullptr), EAIUserAbort);
     dialog_->SetLinkGroup(nullptr);
-    try {
-        dialog_->ShowForm();
-        ADD_FAILURE() << "shown without a container";
-    } catch (const Exception &e) {
-        EXPECT_EQ(e.Message(), "Cannot run this dialog SelectFolderDlg1 with a blank Container property");
-    }
+    ExpectRefusedWithoutContainer(dialog_, "SelectFolderDlg1");
 }
 
 TEST_F(StartMenuPage, CancelAsksTheInstallFirst)

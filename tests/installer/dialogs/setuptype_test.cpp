@@ -428,12 +428,7 @@ TEST_F(SetupType, AloneWithoutContainerItRefusesToShow)
 {
     auto *dialog = static_cast<TInstallTypeDlg *>(form_->FindComponent("InstallTypeDlg1"));
     dialog->SetContainer(nullptr);
-    try {
-        dialog->ShowForm();
-        FAIL() << "no error";
-    } catch (const Exception &error) {
-        EXPECT_STREQ(error.what(), "Cannot run this dialog InstallTypeDlg1 with a blank Container property");
-    }
+    ExpectRefusedWithoutContainer(dialog, "InstallTypeDlg1");
 }
 
 TEST_F(SetupType, AloneItShowsAtItsOwnEventWithoutPrevious)

@@ -5,6 +5,7 @@
 #include "installer/dialogs/wizardunits.h"
 #include "platform/classes/filer.h"
 #include "platform/classes/typinfo.h"
+#include "platform/rtl/exceptions.h"
 #include "platform/system/machine.h"
 #include "platform/ui/testing_environment.h"
 
@@ -221,6 +222,16 @@ TBaseInstallForm *ShownPage()
     if (!frame || frame->CurrentPage() < 0)
         return nullptr;
     return frame->Pages(frame->CurrentPage());
+}
+
+void ExpectRefusedWithoutContainer(TCustomBaseInstallDlg *dialog, const std::string &name)
+{
+    try {
+        dialog->ShowForm();
+        ADD_FAILURE() << name << " shown without a container";
+    } catch (const Exception &error) {
+        EXPECT_EQ(error.Message(), "Cannot run this dialog " + name + " with a blank Container property");
+    }
 }
 
 void Wizard::SetUp()

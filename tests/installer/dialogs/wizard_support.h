@@ -50,6 +50,10 @@ TBaseFormContainer *ShownFrame();
 // The page on top in the frame showing now, or null.
 TBaseInstallForm *ShownPage();
 
+// Shows a dialog whose container is cleared and expects the refusal that
+// names the dialog.
+void ExpectRefusedWithoutContainer(TCustomBaseInstallDlg *dialog, const std::string &name);
+
 class Wizard : public ::testing::Test
 {
 protected:

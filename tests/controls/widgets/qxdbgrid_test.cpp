@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -95,6 +96,16 @@ std::string BitmapBytes(int w, int h, TColor color)
     return bytes.str();
 }
 
+// The bytes as an SQL blob literal's hex digits.
+std::string Hex(const std::string &bytes)
+{
+    static const char *digits = "0123456789ABCDEF";
+    std::string hex;
+    for (unsigned char c : bytes)
+        hex += digits[c >> 4], hex += digits[c & 15];
+    return hex;
+}
+
 class DBGrid : public ::testing::Test
 {
 protected:
@@ -173,6 +184,39 @@ protected:
     {
         TPoint p = Centre(ColOf(field), grid->Row());
         ClickControl(grid, p.X, p.Y);
+    }
+    // An image list owned by the form: one 16 x 16 square of each colour.
+    TImageList *AddImages(std::initializer_list<TColor> colors)
+    {
+        auto *images = new TImageList(form.get());
+        for (TColor color : colors) {
+            TBitmap square;
+            square.SetSize(16, 16);
+            square.Canvas()->Brush()->SetColor(color);
+            square.Canvas()->FillRect({ 0, 0, 16, 16 });
+            images->Add(&square);
+        }
+        return images;
+    }
+    // A control on the form below the grid, named so that a ControlType line
+    // can put it into a cell.
+    template <class T> T *AddCellControl(const std::string &name)
+    {
+        auto *control = new T(form.get());
+        control->SetName(name);
+        control->SetParent(form.get());
+        control->SetBounds(8, 320, 100, 24);
+        return control;
+    }
+    // The Done cells edited by a combo that shows Yes and No for Y and N.
+    TqxDBComboBox *AddDoneCombo()
+    {
+        auto *combo = AddCellControl<TqxDBComboBox>("DoneCombo");
+        combo->SetMapList(true);
+        combo->Items()->Add("Yes\tY");
+        combo->Items()->Add("No\tN");
+        table->ControlType()->Add("Done;Combo;DoneCombo");
+        return combo;
     }
 
     std::filesystem::path dir;
@@ -477,25 +521,14 @@ TEST_F(DBGrid, BrokenPicturesAndImageIndexesPastTheListDrawTheBackgroundOnly)
     std::string truncated = good.substr(0, good.size() / 3);
     db->Execute("UPDATE items SET Icon = 7 WHERE Id = 2");
     auto setBlob = [&](int id, const std::string &bytes) {
-        std::string hex;
-        static const char *digits = "0123456789ABCDEF";
-        for (unsigned char c : bytes)
-            hex += digits[c >> 4], hex += digits[c & 15];
-        db->Execute("UPDATE items SET Pic = X'" + hex + "' WHERE Id = " + std::to_string(id));
+        db->Execute("UPDATE items SET Pic = X'" + Hex(bytes) + "' WHERE Id = " + std::to_string(id));
     };
     setBlob(1, good);
     setBlob(2, truncated);
     setBlob(3, std::string("\x01\x00\x00\x01\x04\x00\x00\x00BMxx", 12)); // a header that lies about a tiny body
     table->ControlType()->Add("Pic;Bitmap;Stretch To Fit;Source Copy");
     table->ControlType()->Add("Icon;ImageIndex;Shrink To Fit");
-    auto *images = new TImageList(form.get());
-    TBitmap blue;
-    blue.SetSize(16, 16);
-    blue.Canvas()->Brush()->SetColor(clBlue);
-    blue.Canvas()->FillRect({ 0, 0, 16, 16 });
-    images->Add(&blue);
-    images->Add(&blue);
-    grid->SetImageList(images);
+    grid->SetImageList(AddImages({ clBlue, clBlue }));
     grid->SetUseTFields(false);
     grid->Selected()->Add("Pic\t6\tPic");
     grid->Selected()->Add("Icon\t6\tIcon");
@@ -1001,10 +1034,7 @@ end
 TEST_F(DBGrid, ANamedEditControlEditsItsCellAndHandsMovesBackToTheGrid)
 {
     AddRows(3);
-    auto *edit = new TqxDBEdit(form.get());
-    edit->SetName("NameEdit");
-    edit->SetParent(form.get());
-    edit->SetBounds(8, 320, 100, 24);
+    auto *edit = AddCellControl<TqxDBEdit>("NameEdit");
     auto *button = new TButton(form.get());
     button->SetName("NotAnEdit");
     table->ControlType()->Add("Name;CustomEdit;NameEdit");
@@ -1067,15 +1097,8 @@ TEST_F(DBGrid, AComboWithAnItemMapShowsItsItemsAndDropsDownOnAltDown)
 {
     AddRows(3);
     db->Execute("UPDATE items SET Done = 'Y' WHERE Id = 2");
-    auto *combo = new TqxDBComboBox(form.get());
-    combo->SetName("DoneCombo");
-    combo->SetParent(form.get());
-    combo->SetBounds(8, 320, 100, 24);
-    combo->SetMapList(true);
-    combo->Items()->Add("Yes\tY");
-    combo->Items()->Add("No\tN");
+    TqxDBComboBox *combo = AddDoneCombo();
     combo->SetStyle(csDropDownList);
-    table->ControlType()->Add("Done;Combo;DoneCombo");
     Open();
     std::string text;
     grid->GetFieldText(ColOf("Done") - grid->IndicatorOffset(), text);
@@ -1133,24 +1156,9 @@ TEST_F(DBGrid, ScreenshotOfEveryCellKind)
     db->Execute("UPDATE items SET Done = 'Y' WHERE Id % 2 = 0");
     db->Execute("UPDATE items SET Notes = '{\\rtf1\\ansi {\\b Rich} text ' || Id || '}' WHERE Id % 3 = 0");
     std::string red = BitmapBytes(24, 12, clRed), green = BitmapBytes(24, 12, clGreen);
-    auto hex = [](const std::string &bytes) {
-        std::string h;
-        static const char *digits = "0123456789ABCDEF";
-        for (unsigned char c : bytes)
-            h += digits[c >> 4], h += digits[c & 15];
-        return h;
-    };
-    db->Execute("UPDATE items SET Pic = X'" + hex(red) + "' WHERE Id % 2 = 1");
-    db->Execute("UPDATE items SET Pic = X'" + hex(green) + "' WHERE Id % 2 = 0");
-    auto *images = new TImageList(form.get());
-    for (TColor c : { clBlue, clYellow, clFuchsia }) {
-        TBitmap b;
-        b.SetSize(16, 16);
-        b.Canvas()->Brush()->SetColor(c);
-        b.Canvas()->FillRect({ 0, 0, 16, 16 });
-        images->Add(&b);
-    }
-    grid->SetImageList(images);
+    db->Execute("UPDATE items SET Pic = X'" + Hex(red) + "' WHERE Id % 2 = 1");
+    db->Execute("UPDATE items SET Pic = X'" + Hex(green) + "' WHERE Id % 2 = 0");
+    grid->SetImageList(AddImages({ clBlue, clYellow, clFuchsia }));
     grid->SetOptions(grid->Options() + TqxDBGridOptions { dgShowFooter, dgMultiSelect });
     grid->SetTitleButtons(true);
     grid->OnUpdateFooter = [&](TObject *) {
@@ -1173,14 +1181,7 @@ TEST_F(DBGrid, ScreenshotOfTheCellControls)
     AddRows(12);
     db->Execute("UPDATE items SET Day = 36922 + Id");
     db->Execute("UPDATE items SET Done = 'Y' WHERE Id % 3 = 0");
-    auto *combo = new TqxDBComboBox(form.get());
-    combo->SetName("DoneCombo");
-    combo->SetParent(form.get());
-    combo->SetBounds(8, 320, 100, 24);
-    combo->SetMapList(true);
-    combo->Items()->Add("Yes\tY");
-    combo->Items()->Add("No\tN");
-    table->ControlType()->Add("Done;Combo;DoneCombo");
+    TqxDBComboBox *combo = AddDoneCombo();
     Open();
     grid->SetColWidths(ColOf("Done"), 50);
     Key(VK_DOWN);

@@ -2,6 +2,7 @@
 
 #include "platform/classes/typinfo.h"
 #include "platform/ui/graphics_p.h"
+#include "platform/ui/itemstrings_p.h"
 #include "platform/ui/qtbridge_p.h"
 
 #include <QButtonGroup>
@@ -301,29 +302,9 @@ void TImage::Paint()
 
 // ---- Radio groups ---------------------------------------------------------------------------
 
-class TRadioGroupStrings : public TStringList
-{
-public:
-    explicit TRadioGroupStrings(TCustomRadioGroup *group)
-        : group_(group)
-    {
-    }
-
-protected:
-    void Changed() override
-    {
-        if (UpdateCount() == 0)
-            group_->ItemsChanged();
-        TStringList::Changed();
-    }
-
-private:
-    TCustomRadioGroup *group_;
-};
-
 TCustomRadioGroup::TCustomRadioGroup(TComponent *owner)
     : TWinControl(owner)
-    , items_(std::make_unique<TRadioGroupStrings>(this))
+    , items_(std::make_unique<TItemStrings<TCustomRadioGroup>>(this))
 {
     SetBounds(0, 0, 185, 105);
     SetColor(clBtnFace);

@@ -134,7 +134,7 @@ protected:
     void ApplyFont() override;
 
 private:
-    friend class TRadioGroupStrings;
+    template <class> friend class TItemStrings;
     void ItemsChanged();
     void BuildButtons();
     void ArrangeButtons();

@@ -5,6 +5,7 @@
 #include "platform/rtl/utf8.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/graphics_p.h"
+#include "platform/ui/itemstrings_p.h"
 #include "platform/ui/menus.h"
 #include "platform/ui/qtbridge_p.h"
 
@@ -1367,28 +1368,6 @@ void TQtBoundary::EditDefault(QPlainTextEdit *edit, TWidgetLink &link, TMessage 
 }
 
 // ---- List boxes --------------------------------------------------------------------------------
-
-// The items of a list box or a combo box: the control rebuilds its window's
-// list after every change, or once when an update ends.
-template <class TBox> class TItemStrings : public TStringList
-{
-public:
-    explicit TItemStrings(TBox *box)
-        : box_(box)
-    {
-    }
-
-protected:
-    void Changed() override
-    {
-        if (UpdateCount() == 0)
-            box_->ItemsChanged();
-        TStringList::Changed();
-    }
-
-private:
-    TBox *box_;
-};
 
 namespace
 {

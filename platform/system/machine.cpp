@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <dirent.h>
@@ -13,7 +12,6 @@
 #include <map>
 #include <mutex>
 #include <pwd.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -21,7 +19,7 @@
 
 #include "platform/rtl/pathmap.h"
 #include "platform/rtl/sysutils.h"
-#include "platform/system/forks.h"
+#include "platform/system/kernelnews.h"
 #include "platform/system/registry_p.h"
 
 namespace
@@ -248,48 +246,28 @@ void TMachine::Impl::TakeChanges()
     }
     if (changes < 0)
         return;
-    alignas(inotify_event) char buffer[16384];
-    for (;;) {
-        const ssize_t n = ::read(changes, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno == EAGAIN)
+    const bool whole = TakeKernelNews(changes, [&](const inotify_event &event) {
+        const auto folder = watched.find(event.wd);
+        if (folder == watched.end())
             return;
-        if (n <= 0) {
-            Forget();
+        const auto listing = listings.find(folder->second);
+        if (event.mask & (IN_IGNORED | IN_DELETE_SELF | IN_UNMOUNT)) {
+            if (listing != listings.end() && listing->second.watch == event.wd)
+                listings.erase(listing);
+            if (event.mask & IN_IGNORED)
+                watched.erase(folder);
             return;
         }
-        for (ssize_t at = 0; at < n;) {
-            const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
-            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            if (event->mask & IN_Q_OVERFLOW) {
-                Forget();
-                return;
-            }
-            const auto folder = watched.find(event->wd);
-            if (folder == watched.end())
-                continue;
-            const auto listing = listings.find(folder->second);
-            if (event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_UNMOUNT)) {
-                if (listing != listings.end() && listing->second.watch == event->wd)
-                    listings.erase(listing);
-                if (event->mask & IN_IGNORED)
-                    watched.erase(folder);
-                continue;
-            }
-            if (listing == listings.end() || event->len == 0)
-                continue;
-            const std::string_view name = event->name; // padded with NULs
-            if (event->mask & (IN_CREATE | IN_MOVED_TO))
-                listing->second.Add(name);
-            else if (event->mask & (IN_DELETE | IN_MOVED_FROM))
-                listing->second.Remove(name);
-        }
-        // A read takes every queued change that fits: one that left room for
-        // the largest change took them all.
-        if (n <= static_cast<ssize_t>(sizeof buffer - sizeof(inotify_event) - NAME_MAX - 1))
+        if (listing == listings.end() || event.len == 0)
             return;
-    }
+        const std::string_view name = event.name; // padded with NULs
+        if (event.mask & (IN_CREATE | IN_MOVED_TO))
+            listing->second.Add(name);
+        else if (event.mask & (IN_DELETE | IN_MOVED_FROM))
+            listing->second.Remove(name);
+    });
+    if (!whole)
+        Forget();
 }
 
 // The listing of folder, whose stat (stamp) was just taken. It is read once

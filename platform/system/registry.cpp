@@ -5,14 +5,13 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/inotify.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include "platform/rtl/strings.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/system/atomicfile.h"
-#include "platform/system/forks.h"
+#include "platform/system/kernelnews.h"
 #include "platform/system/machine.h"
 #include "platform/system/registry_p.h"
 
@@ -223,30 +222,21 @@ bool THive::FileUntouched()
     if (watchFd_ < 0)
         return false;
     const std::string_view name = std::string_view(fileName_).substr(fileName_.rfind('/') + 1);
-    alignas(inotify_event) char buffer[8192];
-    for (;;) {
-        const ssize_t n = ::read(watchFd_, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno == EAGAIN)
-            return quiet_;
-        bool lost = n <= 0;
-        for (ssize_t at = 0; at < n && !lost;) {
-            const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
-            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            // The folder gone or moved, or news lost: the file is looked at
-            // every time from now on.
-            lost = event->mask & (IN_Q_OVERFLOW | IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF);
-            if (event->len > 0 && std::string_view(event->name) == name)
-                quiet_ = false;
-        }
-        if (lost) {
-            ::close(watchFd_);
-            watchFd_ = -1;
+    bool lost = false;
+    const bool whole = TakeKernelNews(watchFd_, [&](const inotify_event &event) {
+        lost = lost || (event.mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF));
+        if (event.len > 0 && std::string_view(event.name) == name)
             quiet_ = false;
-            return false;
-        }
+    });
+    if (lost || !whole) {
+        // The folder gone or moved, or news lost: the file is looked at
+        // every time from now on.
+        ::close(watchFd_);
+        watchFd_ = -1;
+        quiet_ = false;
+        return false;
     }
+    return quiet_;
 }
 
 // Whether tree_ still stands on the file, found without the lock: a save

@@ -164,8 +164,21 @@ private:
         QueueCall([this] { Look(); });
     }
 
+    void LogProgress(TCustomForm *copying)
+    {
+        if (TComponent *bar = copying->FindComponent("ProgressBar2")) {
+            const int percent = static_cast<int>(GetOrdProp(bar, "Position"));
+            if (percent != lastPercent_)
+                Log("progress " + IntToStr(lastPercent_ = percent));
+        }
+    }
+
     void LookAtCopying()
     {
+        // The bar's last steps may come after the last look while it showed:
+        // the window, hidden now, still holds them.
+        if (TCustomForm *copying = copying_.Get(); copying && !copying->Visible())
+            LogProgress(copying);
         for (int i = 0; i < Screen->FormCount(); ++i) {
             TCustomForm *form = Screen->Forms(i);
             if (std::string(form->ClassName()) == "TInstallStatusForm" && form->Visible())
@@ -177,11 +190,8 @@ private:
                 Log("copy " + form->Caption());
                 Picture(form, "copying");
             }
-            if (TComponent *bar = form->FindComponent("ProgressBar2")) {
-                const int percent = static_cast<int>(GetOrdProp(bar, "Position"));
-                if (percent != lastPercent_)
-                    Log("progress " + IntToStr(lastPercent_ = percent));
-            }
+            copying_.Set(form);
+            LogProgress(form);
             if (cancelCopy_ && !cancelled_) {
                 if (TControl *cancel = Named(form, "CancelBtn")) {
                     cancelled_ = true;
@@ -229,7 +239,7 @@ private:
     std::string script_, shots_;
     int cancelAt_ = 0;
     bool cancelCopy_ = false, cancelled_ = false, copyShown_ = false;
-    Watched last_;
+    Watched last_, copying_;
     int settled_ = 0, pages_ = 0, lastPercent_ = -1;
     std::set<std::string> pictured_;
 };

@@ -21,10 +21,8 @@
 #include <vector>
 
 #include "installer/app/Unit1.h"
-#include "installer/app/registration.h"
+#include "installer/app/setupprogram.h"
 #include "installer/dialogs/dlgcmp_TBaseContainer.h"
-#include "installer/dialogs/registration.h"
-#include "installer/dialogs/wizardunits.h"
 #include "platform/classes/typinfo.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/ui/forms.h"
@@ -250,23 +248,13 @@ int main(int argc, char **argv)
 {
     // A session that stops moving fails its test instead of holding it up.
     alarm(300);
-    RegisterInstallerDialogsClasses();
-    RegisterInstallerAppClasses();
-    SetProgramArguments(std::vector<std::string>(argv, argv + argc));
-    InitializeWizardUnits();
-    Application->Initialize();
+    StartSetupProgram(argc, argv);
     int result = 0;
     {
         LoggedBoxes boxes;
         Person person;
         person.Start();
-        try {
-            Application->CreateForm(Form1);
-            Application->Run();
-        } catch (...) {
-            Application->HandleException(nullptr);
-            result = 1;
-        }
+        result = RunSetupProgram();
         Log("end");
     }
     ShutdownApplication();

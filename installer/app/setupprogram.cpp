@@ -1,0 +1,32 @@
+#include "installer/app/setupprogram.h"
+
+#include <string>
+#include <vector>
+
+#include "installer/app/Unit1.h"
+#include "installer/app/registration.h"
+#include "installer/dialogs/registration.h"
+#include "installer/dialogs/wizardunits.h"
+#include "platform/ui/forms.h"
+
+void StartSetupProgram(int argc, char **argv)
+{
+    RegisterInstallerDialogsClasses();
+    RegisterInstallerAppClasses();
+    SetProgramArguments(std::vector<std::string>(argv, argv + argc));
+    InitializeWizardUnits();
+    Application->Initialize();
+}
+
+int RunSetupProgram()
+{
+    try {
+        Application->CreateForm(Form1);
+        Application->Run();
+        return 0;
+    } catch (...) {
+        // A configuration that cannot be read ends the program with its message.
+        Application->HandleException(nullptr);
+        return 1;
+    }
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+// The setup program's start and run, shared by its entry and by the test
+// program that plays a person at it, so that both start the same way.
+
+// Registers the classes, takes the arguments, starts the wizard's units and
+// sets the application up.
+void StartSetupProgram(int argc, char **argv);
+// Runs the main form until the program ends: 0, or 1 when it ended on an
+// exception, which is shown with its message.
+int RunSetupProgram();

@@ -156,7 +156,6 @@ struct TMachine::Impl {
     std::mutex listingsLock;
     std::unordered_map<TFolderId, TFolderListing, TFolderIdHash> listings;
     int changes = -1; // the inotify descriptor, -1 when there is none (yet)
-    bool changesTried = false;
     uint64_t changesForks = 0; // ForkCount when it was opened
     std::unordered_map<int, TFolderId> watched; // by watch
 
@@ -237,13 +236,10 @@ void TMachine::Impl::Forget()
 // returns, so whatever was changed before this call is in.
 void TMachine::Impl::TakeChanges()
 {
-    if (changesForks != ForkCount()) {
-        // A child: the parent's descriptor is the parent's, and so are the
-        // listings it kept up to date.
+    // In a child the descriptor is the parent's, and so are the listings it
+    // kept up to date.
+    if (changes >= 0 && changesForks != ForkCount())
         Forget();
-        changesTried = false;
-        changesForks = ForkCount();
-    }
     if (changes < 0)
         return;
     const bool whole = TakeKernelNews(changes, [&](const inotify_event &event) {
@@ -290,9 +286,9 @@ const TFolderListing &TMachine::Impl::Listing(const std::string &folder, const s
         return it->second;
     if (listings.size() >= 4096)
         Forget(); // a bound, not a policy: any folder is listed again on demand
-    if (!changesTried) {
-        changesTried = true;
+    if (changes < 0) {
         changes = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        changesForks = ForkCount();
     }
     TFolderListing listing;
     listing.stamp = stamp;

@@ -176,10 +176,8 @@ bool ForceDirectories(const std::string &directory)
     while (host.size() > 1 && host.back() == '/')
         host.pop_back();
     struct stat st;
-    if (found.known && found.exists && S_ISDIR(found.st.st_mode))
+    if (found.Stat(host, st) && S_ISDIR(st.st_mode))
         return true; // as a rule it is there already, and the mapping saw it
-    if (!found.known && stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        return true;
     // Made from the deepest folder that is there, so that a new folder costs
     // a look or two and not one per folder of its path.
     size_t start = found.known && !found.exists ? found.folder : 0; // the length of the part that is there

@@ -49,19 +49,24 @@ std::string MapPath(std::string_view path, TPathFound *found)
     return mapper ? mapper(path, found) : DefaultMap(path);
 }
 
+bool TPathFound::Stat(const std::string &host, struct stat &out) const
+{
+    if (known && !exists) {
+        errno = ENOENT;
+        return false;
+    }
+    if (known && !S_ISLNK(st.st_mode)) {
+        out = st;
+        return true;
+    }
+    return ::stat(host.c_str(), &out) == 0;
+}
+
 bool StatMapped(std::string_view path, struct stat &st, std::string *host)
 {
     TPathFound found;
     std::string mapped = MapPath(path, &found);
-    bool exists = false;
-    if (found.known && !found.exists) {
-        errno = ENOENT;
-    } else if (found.known && !S_ISLNK(found.st.st_mode)) {
-        st = found.st;
-        exists = true;
-    } else {
-        exists = ::stat(mapped.c_str(), &st) == 0;
-    }
+    const bool exists = found.Stat(mapped, st);
     if (host)
         *host = std::move(mapped);
     return exists;

@@ -19,6 +19,10 @@ struct TPathFound {
     struct stat st {
     }; // when it exists: its lstat
     size_t folder = 0; // when it does not: the length of its deepest existing folder, 0 when not known
+
+    // The stat of host (following a symbolic link) from what was seen, or
+    // looked at when that does not tell; false with errno set when it is not there.
+    bool Stat(const std::string &host, struct stat &st) const;
 };
 using TPathMapper = std::function<std::string(std::string_view path, TPathFound *found)>;
 

@@ -583,7 +583,7 @@ void TqxDBComboBox::DropDown()
             if (!b->droppedDown || (msg != WM_LBUTTONDOWN && msg != WM_RBUTTONDOWN && msg != WM_MBUTTONDOWN))
                 return;
             const TPoint origin = ClientToScreen({ 0, 0 });
-            const TRect comboRect(origin.X, origin.Y, origin.X + ClientWidth(), origin.Y + ClientHeight());
+            const TRect comboRect = Rect(origin.X, origin.Y, origin.X + ClientWidth(), origin.Y + ClientHeight());
             if (!PtInRect(b->list->BoundsRect(), at) && !PtInRect(comboRect, at))
                 PostMessage(Handle(), CM_CANCELMODE, 0, 0);
         });

@@ -158,7 +158,7 @@ TqxDateComboButton::TqxDateComboButton(TComponent *owner)
     arrow.SetSize(7, 4);
     TCanvas *canvas = arrow.Canvas();
     canvas->Brush()->SetColor(clBtnFace);
-    canvas->FillRect(TRect(0, 0, 7, 4));
+    canvas->FillRect(Rect(0, 0, 7, 4));
     canvas->Pen()->SetColor(clBtnText);
     for (int row = 0; row < 4; ++row) {
         canvas->MoveTo(row, row);
@@ -402,7 +402,7 @@ struct TqxDBCustomDateTimePicker::Impl : public TqxDateTimeTextHost {
                 return;
             const TRect calendarRect = calendar->BoundsRect();
             const TPoint origin = q.ClientToScreen({ 0, 0 });
-            const TRect pickerRect(origin.X, origin.Y, origin.X + q.Width(), origin.Y + q.Height());
+            const TRect pickerRect = Rect(origin.X, origin.Y, origin.X + q.Width(), origin.Y + q.Height());
             if (!PtInRect(calendarRect, at) && !PtInRect(pickerRect, at))
                 PostMessage(q.Handle(), CM_CANCELMODE, 0, 0);
         });
@@ -430,7 +430,7 @@ struct TqxDBCustomDateTimePicker::Impl : public TqxDateTimeTextHost {
         if (!q.HandleAllocated())
             return;
         const int m = InGrid() && q.BorderStyle() == bsNone ? 2 : q.BorderStyle() == bsSingle ? 0 : 1;
-        TRect r(m, m, showButton ? panel->Left() - 2 : q.ClientWidth() - 2, q.ClientHeight() + 1);
+        TRect r = Rect(m, m, showButton ? panel->Left() - 2 : q.ClientWidth() - 2, q.ClientHeight() + 1);
         q.Perform(EM_SETRECTNP, 0, reinterpret_cast<LPARAM>(&r));
     }
 

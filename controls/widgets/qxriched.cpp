@@ -147,7 +147,7 @@ TqxCustomRichEdit::TqxCustomRichEdit(TComponent *owner)
             q->popup->Items()->Add(item);
             q->items[i] = item;
         }
-        auto on = [this](int index, auto action) { q->items[index]->OnClick = [this, action](TObject *) { action(); }; };
+        auto on = [this](int index, auto action) { q->items[index]->OnClick = [action](TObject *) { action(); }; };
         on(0, [this] { Execute(); });
         on(2, [this] { Perform(WM_CUT, 0, 0); });
         on(3, [this] { Perform(WM_COPY, 0, 0); });

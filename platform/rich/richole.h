@@ -125,7 +125,7 @@ public:
         if (iid == IUnknown::Iid) {
             *object = static_cast<IUnknown *>(static_cast<First *>(this));
         } else {
-            ((iid == I::Iid && !*object ? (*object = static_cast<I *>(this), true) : false), ...);
+            ((iid == I::Iid && !*object ? void(*object = static_cast<I *>(this)) : void()), ...);
         }
         if (!*object)
             return E_NOINTERFACE;

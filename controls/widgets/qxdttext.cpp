@@ -238,20 +238,48 @@ struct TqxDateTimeText::Impl {
         return false;
     }
 
-    // Whether one kind of part stands before another in the format.
+    // Day names stand for the day, month names for the month, and both year
+    // tokens for the year.
+    static PieceKind Family(PieceKind kind)
+    {
+        return kind == PieceKind::DayName     ? PieceKind::Day
+               : kind == PieceKind::MonthName ? PieceKind::Month
+               : kind == PieceKind::Year4     ? PieceKind::Year2
+                                              : kind;
+    }
+
+    bool Shows(PieceKind family) const
+    {
+        for (const Piece &piece : Pieces())
+            if (Family(piece.Kind) == family)
+                return true;
+        return false;
+    }
+
+    // Whether one kind of part stands before another in the format; false
+    // when either is not there, so that a part the format hides never moves.
     bool Precedes(PieceKind first, PieceKind second) const
     {
+        bool seenFirst = false;
         for (const Piece &piece : Pieces()) {
-            const PieceKind kind = piece.Kind == PieceKind::DayName ? PieceKind::Day
-                                   : piece.Kind == PieceKind::MonthName ? PieceKind::Month
-                                   : piece.Kind == PieceKind::Year4 ? PieceKind::Year2
-                                                                    : piece.Kind;
+            const PieceKind kind = Family(piece.Kind);
             if (kind == first)
-                return true;
-            if (kind == second)
-                return false;
+                seenFirst = true;
+            else if (kind == second)
+                return seenFirst;
         }
         return false;
+    }
+
+    // Whether going from one date to another moves a day, month or year the
+    // format does not show; a day cut to a shorter month does not count.
+    bool MovesHiddenPart(const Fields &from, const Fields &to) const
+    {
+        if (q.IsTimeKind())
+            return false;
+        return (!Shows(PieceKind::Year2) && to.Year != from.Year) ||
+               (!Shows(PieceKind::Month) && to.Month != from.Month) ||
+               (!Shows(PieceKind::Day) && to.Day != std::min(from.Day, to.MonthLength()));
     }
 
     bool InLimits(TDateTime date) const
@@ -291,7 +319,7 @@ struct TqxDateTimeText::Impl {
         TDateTime value = date >= 0 ? date + time : date - time;
         if (q.IsTimeKind()) {
             value = time;
-        } else if (!InLimits(value)) {
+        } else if (!InLimits(value) || (q.Value != 0 && MovesHiddenPart(Fields::Of(q.Value), f))) {
             q.ShowText();
             q.SelectCurrentPart();
             return;
@@ -306,6 +334,16 @@ struct TqxDateTimeText::Impl {
     }
 
     void Refuse() { MessageBeep(0); }
+
+    // The text ShowText gives the value.
+    std::string TextOfValue() const
+    {
+        if (host.Modified())
+            return q.FormatValue(q.Value);
+        if (host.FieldKind() != TqxDTFieldKind::None || (!host.HasSourceWithoutField() && q.Value != 0))
+            return q.ShownText();
+        return {};
+    }
 
     // ---- Checks of digit entry
 
@@ -595,6 +633,7 @@ struct TqxDateTimeText::Impl {
                 if (FloorDays(date + 1) > FloorDays(q.UpperLimit()))
                     return false;
                 f.Day = Fields::Of(date + 1).Day; // the last day wraps to the 1st of the same month
+                return InLimits(f.Date());
             } else {
                 f.Day = f.Day > 1 ? f.Day - 1 : f.MonthLength();
             }
@@ -663,9 +702,10 @@ struct TqxDateTimeText::Impl {
             for (int k = 1; k <= 7; ++k) {
                 const int position = (current + k) % 7;
                 const TDateTime candidate = date - current + position;
+                if (!InLimits(candidate))
+                    continue;
                 const size_t sundayBased = static_cast<size_t>(DayOfWeek(candidate) - 1);
-                if ((begins(fs.ShortDayNames[sundayBased]) || begins(fs.LongDayNames[sundayBased])) &&
-                    InLimits(candidate)) {
+                if (begins(fs.ShortDayNames[sundayBased]) || begins(fs.LongDayNames[sundayBased])) {
                     f.SetDate(candidate);
                     return true;
                 }
@@ -745,6 +785,15 @@ TDateTime TqxDateTimeText::LowerLimit() const
     return FloorDays(MinDate) != 0 ? MinDate : EncodeDate(1899, 12, 31);
 }
 
+TDateTime TqxDateTimeText::WithinLimits(TDateTime moment) const
+{
+    if (FloorDays(MaxDate) != 0 && FloorDays(moment) > FloorDays(MaxDate))
+        return MaxDate;
+    if (FloorDays(MinDate) != 0 && FloorDays(moment) < FloorDays(MinDate))
+        return MinDate;
+    return moment;
+}
+
 // ---- Formats and texts -----------------------------------------------------------
 
 std::string TqxDateTimeText::ResolveDisplayFormat(bool withDefaults) const
@@ -807,12 +856,7 @@ std::string TqxDateTimeText::ShownText() const
 
 void TqxDateTimeText::ShowText()
 {
-    if (host_.Modified())
-        host_.SetText(FormatValue(Value));
-    else if (host_.FieldKind() != TqxDTFieldKind::None || (!host_.HasSourceWithoutField() && Value != 0))
-        host_.SetText(ShownText());
-    else
-        host_.SetText({});
+    host_.SetText(d->TextOfValue());
     host_.Repaint();
 }
 
@@ -921,6 +965,8 @@ int TqxDateTimeText::VisiblePartCount() const
 
 void TqxDateTimeText::SelectCurrentPart()
 {
+    if (host_.Text().empty())
+        return; // no part to mark; the caret stays
     if (!host_.CanEdit()) {
         host_.SetSelection(0, CharCount(host_.Text()));
     } else if (host_.CalendarDropped()) {
@@ -956,6 +1002,17 @@ void TqxDateTimeText::SelectPartAt(int x, const std::function<int(const std::str
 
 void TqxDateTimeText::KeyDown(uint16_t &key, TShiftState shift, char32_t typed)
 {
+    EditKey(key, shift, typed);
+    // A key that was refused, or swallowed half-way through typed digits,
+    // must not leave those digits standing for a value they are not.
+    if (!Typing && host_.Text() != d->TextOfValue()) {
+        ShowText();
+        SelectCurrentPart();
+    }
+}
+
+void TqxDateTimeText::EditKey(uint16_t &key, TShiftState shift, char32_t typed)
+{
     const bool alt = shift.Contains(ssAlt) || GetKeyState(VK_MENU) < 0;
     const TFormatSettings &fs = FormatSettings;
 
@@ -972,11 +1029,7 @@ void TqxDateTimeText::KeyDown(uint16_t &key, TShiftState shift, char32_t typed)
             if (IsTimeKind()) {
                 Value = IsDigitKey(key) ? 0 : Time();
             } else {
-                Value = ::Date();
-                if (FloorDays(MaxDate) != 0 && FloorDays(Value) > FloorDays(MaxDate))
-                    Value = MaxDate;
-                else if (FloorDays(MinDate) != 0 && FloorDays(Value) < FloorDays(MinDate))
-                    Value = MinDate;
+                Value = WithinLimits(::Date());
             }
             Cleared = false;
             host_.SetModified(true);
@@ -1003,7 +1056,7 @@ void TqxDateTimeText::KeyDown(uint16_t &key, TShiftState shift, char32_t typed)
     }
 
     if (Value == 0 && (key == VK_END || key == VK_HOME || key == VK_UP || key == VK_DOWN))
-        Value = ::Date();
+        Value = WithinLimits(::Date());
     Fields f = Fields::Of(Value);
     const TqxDTPart part = LocatePart(Part, Value);
     PieceKind kind = PieceKind::Literal;
@@ -1052,13 +1105,13 @@ void TqxDateTimeText::KeyDown(uint16_t &key, TShiftState shift, char32_t typed)
         const int count = CountParts(ExpandDisplayFormat());
         CommitTyping();
         if (Part < count) {
-            if (IsCFormat() && LocatePart(Part + 1, Value).Start >= CharCount(host_.Text())) {
+            if (IsCFormat() && FloorDays(Value) != 0 && LocatePart(Part + 1, Value).Start >= CharCount(host_.Text())) {
                 const TDateTime now = Time();
                 Value = Value >= 0 ? std::trunc(Value) + now : std::trunc(Value) - now;
                 host_.SetModified(true);
                 ShowText();
             }
-            Part = std::min(Part + 1, VisiblePartCount());
+            Part = std::max(1, std::min(Part + 1, VisiblePartCount()));
         }
         SelectCurrentPart();
         if (key == VK_RIGHT)
@@ -1095,6 +1148,7 @@ void TqxDateTimeText::KeyDown(uint16_t &key, TShiftState shift, char32_t typed)
         return;
 
     case VK_F2:
+        CommitTyping();
         SelectCurrentPart();
         return;
 

@@ -91,6 +91,8 @@ public:
     // Limits in force: MinDate and MaxDate, or the years 1899 and 9999
     TDateTime UpperLimit() const;
     TDateTime LowerLimit() const;
+    // The moment, or the limit it lies beyond: where a new value starts.
+    TDateTime WithinLimits(TDateTime moment) const;
 
     // Formats and texts
     std::string ResolveDisplayFormat(bool withDefaults) const;
@@ -118,6 +120,8 @@ public:
     void Cut();
 
 private:
+    void EditKey(uint16_t &key, TShiftState shift, char32_t typed);
+
     struct Impl;
     TqxDateTimeTextHost &host_;
     std::unique_ptr<Impl> const d;

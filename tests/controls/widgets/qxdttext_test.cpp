@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <sstream>
 #include <string>
 
 #include "platform/rtl/datetime.h"
@@ -27,7 +30,14 @@ public:
     int beginEdits = 0;
 
     std::string Text() const override { return text; }
-    void SetText(const std::string &t) override { text = t; }
+    void SetText(const std::string &t) override
+    {
+        // As an edit does, a new text keeps no selection beyond its end.
+        text = t;
+        const int length = static_cast<int>(Utf8Length(t));
+        selStart = std::min(selStart, length);
+        selLength = std::min(selLength, length - selStart);
+    }
     int SelStart() const override { return selStart; }
     int SelLength() const override { return selLength; }
     void SetSelection(int start, int length) override { selStart = start, selLength = length; }
@@ -449,6 +459,194 @@ TEST_F(DateTimeText, PasteReadsTheTextBack)
     engine.Cut();
     EXPECT_EQ(engine.Value, 0);
     EXPECT_TRUE(engine.Cleared);
+}
+
+TEST_F(DateTimeText, AKeyOnAnEmptyPickerStartsWithinTheLimits)
+{
+    engine.MaxDate = EncodeDate(2020, 6, 30);
+    Show(0, "dd/mm/yyyy");
+    Press(VK_HOME);
+    EXPECT_EQ(engine.Value, EncodeDate(2020, 6, 1)) << "today is past the limit: the limit's month";
+    Show(0, "dd/mm/yyyy");
+    Press(VK_END);
+    EXPECT_EQ(engine.Value, EncodeDate(2020, 6, 30));
+}
+
+TEST_F(DateTimeText, TypingADayLeavesTheMonthAndYearTheFormatHides)
+{
+    Show(EncodeDate(2001, 2, 10), "mm/dd", qxDTEdtDate, 2);
+    Type("29");
+    EXPECT_EQ(host.text, "02/28");
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 2, 28));
+    Show(EncodeDate(1999, 6, 15), "dd/yy");
+    Type("31");
+    EXPECT_EQ(engine.Value, EncodeDate(1999, 6, 30));
+    EXPECT_EQ(host.text, "30/99");
+}
+
+TEST_F(DateTimeText, TheTextShowsTheValueAfterARefusedKey)
+{
+    engine.MaxDate = EncodeDate(2001, 7, 5);
+    Show(EncodeDate(2001, 7, 5), "dd/mm/yyyy");
+    Type("2");
+    Press(VK_UP);
+    EXPECT_EQ(host.text, "05/07/2001") << "Up at the limit is refused";
+    EXPECT_EQ(host.Selected(), "05");
+    Show(EncodeDate(2000, 1, 30), "dd/mm/yyyy", qxDTEdtDate, 2);
+    Type("0");
+    Press('X');
+    EXPECT_EQ(host.text, "30/01/2000") << "a letter on a digit part";
+    engine.Part = 3;
+    Press(VK_F2);
+    EXPECT_EQ(host.Selected(), "2000");
+}
+
+TEST_F(DateTimeText, UpOnADayThatWrapsBelowTheLowerLimitChangesNothing)
+{
+    engine.MinDate = EncodeDate(2001, 1, 15);
+    Show(EncodeDate(2001, 1, 31), "dd/mm/yyyy");
+    Press(VK_UP);
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 1, 31));
+    Press(VK_DOWN);
+    EXPECT_EQ(engine.Value, EncodeDate(2001, 1, 30));
+}
+
+TEST_F(DateTimeText, DayNameSearchesStopAtTheLastDay)
+{
+    Show(EncodeDate(9999, 12, 31), "dddd dd/mm/yyyy"); // a Friday
+    EXPECT_NO_THROW(Press('S'));
+    EXPECT_EQ(engine.Value, EncodeDate(9999, 12, 31)) << "Saturday would pass the limit";
+    EXPECT_NO_THROW(Press('L'));
+    EXPECT_EQ(engine.Value, EncodeDate(9999, 12, 27));
+}
+
+// ---- Invariants over random formats, values, limits and keys
+
+TEST_F(DateTimeText, RandomKeysKeepTheValueWithinLimitsShownAndItsHiddenPartsStill)
+{
+    struct Format {
+        std::string text;
+        TqxDTEditDataType type;
+        const char *shows; // Y, M, D: the date parts the format shows
+    };
+    const Format formats[] = {
+        { "dd/mm/yyyy", qxDTEdtDate, "YMD" },
+        { "mm/dd", qxDTEdtDate, "MD" },
+        { "dd/yy", qxDTEdtDate, "YD" },
+        { "mm/yyyy", qxDTEdtDate, "YM" },
+        { "yyyy", qxDTEdtDate, "Y" },
+        { "mmmm", qxDTEdtDate, "M" },
+        { "dddd", qxDTEdtDate, "D" },
+        { "dddd dd", qxDTEdtDate, "D" },
+        { "d mmm", qxDTEdtDate, "MD" },
+        { "dd mmmm yyyy", qxDTEdtDate, "YMD" },
+        { "ddd d/m/yy", qxDTEdtDate, "YMD" },
+        { "yy/mm/dd", qxDTEdtDate, "YMD" },
+        { "hh:nn", qxDTEdtTime, "" },
+        { "h:nn:ss am/pm", qxDTEdtTime, "" },
+        { "hh:nn ampm", qxDTEdtTime, "" },
+        { "c", qxDTEdtDateTime, "YMD" },
+        { "dd/mm/yyyy hh:nn", qxDTEdtDateTime, "YMD" },
+        { "mm/yy h:n a/p", qxDTEdtDateTime, "YM" },
+        { "dddd hh:nn:ss", qxDTEdtDateTime, "D" },
+    };
+    const uint16_t keys[] = { '0', '1', '2', '3', '4', '5', '6', '7', '8', '9', VK_NUMPAD0 + 3, 'A', 'D', 'E', 'J', 'L',
+        'M', 'P', 'S', 'V', 'X', VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT, VK_HOME, VK_END, VK_SPACE, VK_BACK, VK_DELETE,
+        VK_F2, VK_ADD, VK_SUBTRACT, VK_DIVIDE, VK_OEM_1 };
+    const TDateTime edges[] = { EncodeDate(9999, 12, 31), EncodeDate(9999, 12, 26), EncodeDate(1900, 1, 1),
+        EncodeDate(2000, 2, 29), EncodeDate(2001, 1, 31), EncodeDate(2026, 12, 9) };
+    const auto dayOf = [](TDateTime value) { return static_cast<int>(std::trunc(value)); };
+    const auto yearMonthDay = [](TDateTime value) {
+        uint16_t y, m, d;
+        DecodeDate(value, y, m, d);
+        return std::array<int, 3> { y, m, d };
+    };
+
+    std::mt19937 random(20261209);
+    const auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    const auto someDate = [&] {
+        return pick(4) == 0 ? edges[pick(std::size(edges))] : static_cast<TDateTime>(pick(2958465 - 1) + 1);
+    };
+    for (int run = 0; run < 600; ++run) {
+        TFormatSettingsScope language(run % 3 == 0 ? EnglishFormatSettings() : SpanishFormatSettings());
+        const Format &format = formats[pick(std::size(formats))];
+        host = EditHost();
+        host.firstDay = pick(7);
+        engine.MinDate = engine.MaxDate = 0;
+        engine.Typing = false;
+        const TDateTime time = EncodeTime(static_cast<uint16_t>(pick(24)), static_cast<uint16_t>(pick(60)),
+            static_cast<uint16_t>(pick(60)), 0);
+        TDateTime value = format.type == qxDTEdtTime ? time : someDate() + (pick(2) ? time : 0);
+        if (format.type != qxDTEdtTime) {
+            const TDateTime a = someDate(), b = someDate();
+            switch (pick(4)) {
+            case 1:
+                engine.MinDate = std::min(a, b);
+                break;
+            case 2:
+                engine.MaxDate = std::max(a, b);
+                break;
+            case 3:
+                engine.MinDate = std::min(a, b);
+                engine.MaxDate = std::max(a, b);
+                break;
+            default:
+                break;
+            }
+            if (dayOf(engine.MaxDate) != 0 && dayOf(value) > dayOf(engine.MaxDate))
+                value = std::trunc(engine.MaxDate) + time;
+            if (dayOf(engine.MinDate) != 0 && dayOf(value) < dayOf(engine.MinDate))
+                value = std::trunc(engine.MinDate) + time;
+            if (pick(8) == 0)
+                value = 0;
+        }
+        Show(value, format.text, format.type, 1);
+
+        std::ostringstream trace;
+        trace << "format \"" << format.text << "\" value " << value << " limits " << engine.MinDate << ".."
+              << engine.MaxDate << " first day " << host.firstDay << " keys";
+        for (int k = 0; k < 25; ++k) {
+            const TDateTime before = engine.Value;
+            const uint16_t key = keys[pick(std::size(keys))];
+            trace << " " << key;
+            try {
+                Press(key);
+            } catch (const std::exception &e) {
+                FAIL() << trace.str() << ": " << e.what();
+            }
+            const TDateTime now = engine.Value;
+            const int length = static_cast<int>(Utf8Length(host.text));
+            ASSERT_LE(host.selStart + host.selLength, length) << trace.str();
+            if (engine.Typing)
+                continue;
+            if (format.type == qxDTEdtTime) {
+                ASSERT_EQ(host.text, FormatDateTime(format.text, now)) << trace.str();
+                continue;
+            }
+            ASSERT_EQ(host.text, now == 0 ? "" : FormatDateTime(format.text, now)) << trace.str();
+            if (now == 0)
+                continue;
+            ASSERT_GE(engine.Part, 1) << trace.str();
+            ASSERT_LE(engine.Part, std::max(1, engine.VisiblePartCount())) << trace.str();
+            ASSERT_LE(dayOf(now), dayOf(engine.UpperLimit())) << trace.str();
+            ASSERT_GE(dayOf(now), dayOf(engine.LowerLimit())) << trace.str();
+            if (before == 0)
+                continue;
+            const auto was = yearMonthDay(before), is = yearMonthDay(now);
+            const std::string shows = format.shows;
+            if (shows.find('Y') == std::string::npos) {
+                ASSERT_EQ(is[0], was[0]) << trace.str() << ": the hidden year moved";
+            }
+            if (shows.find('M') == std::string::npos) {
+                ASSERT_EQ(is[1], was[1]) << trace.str() << ": the hidden month moved";
+            }
+            if (shows.find('D') == std::string::npos) {
+                ASSERT_EQ(is[2], std::min(was[2], static_cast<int>(DaysInAMonth(static_cast<uint16_t>(is[0]),
+                                                      static_cast<uint16_t>(is[1])))))
+                    << trace.str() << ": the hidden day moved";
+            }
+        }
+    }
 }
 
 } // namespace

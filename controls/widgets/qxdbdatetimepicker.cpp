@@ -354,8 +354,9 @@ struct TqxDBCustomDateTimePicker::Impl : public TqxDateTimeTextHost {
         if (!link.Editing() && field->FieldKind() == fkData)
             return;
         TDateTime value = engine.Value;
-        if (engine.IsDateOnly() && !field->IsNull())
-            value = WithTime(value, TimeOfDay(field->AsDateTime()));
+        // A date-only value keeps the field's time of day, none on a null field.
+        if (engine.IsDateOnly() && value != 0)
+            value = WithTime(value, field->IsNull() ? 0 : TimeOfDay(field->AsDateTime()));
         if (engine.IsTimeKind()) {
             if (q.Text().empty()) {
                 field->Clear();
@@ -653,7 +654,10 @@ bool TqxDBCustomDateTimePicker::CanAcceptCalendarDate() const
 
 bool TqxDBCustomDateTimePicker::CanEditNow() const
 {
-    if (TCustomEdit::ReadOnly() || p->link.ReadOnly())
+    // The property, never the edit's own state: the key handler writes that
+    // from this answer, and a key refused while browsing must not outlive
+    // the browsing.
+    if (p->link.ReadOnly())
         return false;
     TField *field = p->link.Field();
     if (!field)
@@ -702,7 +706,7 @@ void TqxDBCustomDateTimePicker::DropDown()
         BeginEdit();
         p->modified = true;
         if (Text().empty())
-            p->SetValue(::Date());
+            p->SetValue(p->engine.WithinLimits(::Date()));
     }
     p->engine.ShowText();
     c->SetDate(p->engine.Value);
@@ -1031,7 +1035,7 @@ void TqxDBCustomDateTimePicker::KeyPress(char32_t &key)
         BeginEdit();
         p->modified = true;
         p->engine.Cleared = false;
-        p->SetValue(Now());
+        p->SetValue(p->engine.WithinLimits(Now()));
         p->engine.SelectCurrentPart();
         key = 0;
         return;

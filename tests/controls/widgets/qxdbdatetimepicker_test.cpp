@@ -8,6 +8,8 @@
 #include <string>
 #include <unistd.h>
 
+#include "controls/data/Qxdatsrc.h"
+#include "controls/data/Qxdbsets.h"
 #include "platform/db/dbtables.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/formatsettings.h"
@@ -49,7 +51,8 @@ protected:
         SetClock(nullptr);
     }
 
-    // An event table in a fresh SQLite file, open in a table on a data source.
+    // An event table in a fresh SQLite file, open in the library's table on
+    // its data source.
     void Bind(const std::string &field)
     {
         static int n = 0;
@@ -63,11 +66,11 @@ protected:
         db.Execute("CREATE TABLE events (Id INTEGER PRIMARY KEY, Day DATE, At DATETIME)");
         db.Execute("INSERT INTO events VALUES (1, 36922, 36922.34375)"); // 2001-01-31, 08:15
         db.Execute("INSERT INTO events VALUES (2, NULL, NULL)");
-        table = new TTable(form.get());
+        table = new TqxTable(form.get());
         table->SetDatabaseName(file);
         table->SetTableName("events");
         table->Open();
-        source = new TDataSource(form.get());
+        source = new TqxDataSource(form.get());
         source->SetDataSet(table);
         picker->SetDataSource(source);
         picker->SetDataField(field);
@@ -87,12 +90,23 @@ protected:
         return { 0, 0 };
     }
 
+    // The number the file holds in a field of a record, as SQLite writes it.
+    std::string Stored(int id, const std::string &field)
+    {
+        TQuery query(nullptr);
+        query.SetDatabaseName(file);
+        query.SQL()->Add("SELECT CAST(" + field + " AS TEXT) AS V FROM events WHERE Id = " + std::to_string(id));
+        query.Open();
+        return query.FieldByName("V")->AsString();
+    }
+
     TFormatSettingsScope spanish { SpanishFormatSettings() };
+    ScriptedMessageBoxes boxes; // an error that leaves a key handler is shown in one
     std::unique_ptr<TForm> form;
     TqxDBDateTimePicker *picker = nullptr;
     TEdit *other = nullptr;
-    TTable *table = nullptr;
-    TDataSource *source = nullptr;
+    TqxTable *table = nullptr;
+    TqxDataSource *source = nullptr;
     std::filesystem::path dir;
     std::string file;
 };
@@ -236,6 +250,75 @@ TEST_F(DateTimePicker, ScreenshotDroppedDown)
     ProcessPendingEvents();
     EXPECT_TRUE(picker->DroppedDown()) << "showing the calendar takes no focus from the picker";
     EXPECT_GT(SaveScreenshot(form.get(), ORVEX_BINARY_DIR "/screenshots/date-time-picker.png"), 0);
+}
+
+TEST_F(DateTimePicker, SpaceOnAnEmptyPickerKeepsWithinTheLimits)
+{
+    picker->SetMaxDate(D(2020, 6, 30));
+    picker->SetFocus();
+    PressKey(picker, VK_SPACE, U' ');
+    EXPECT_EQ(picker->Date(), D(2020, 6, 30)) << "today is past the limit";
+    EXPECT_EQ(picker->Text(), "30/06/2020");
+    EXPECT_EQ(boxes.Count(), 0);
+
+    picker->SetMaxDate(0);
+    picker->SetMinDate(D(2030, 1, 15));
+    picker->SetUnboundDataType(qxDTEdtDate);
+    picker->SetDate(0);
+    picker->SetFocus();
+    PressKey(picker, VK_END);
+    EXPECT_EQ(picker->Date(), D(2030, 1, 31)) << "End on the day starts from the limit, not from today";
+
+    picker->SetDate(0);
+    PressKey(picker, VK_DOWN, 0, TShiftState { ssAlt });
+    EXPECT_TRUE(picker->DroppedDown());
+    EXPECT_EQ(picker->Date(), D(2030, 1, 15)) << "so does the calendar";
+    EXPECT_EQ(boxes.Count(), 0);
+}
+
+TEST_F(DateTimePicker, SpaceOnANullDateFieldWritesTheDateAlone)
+{
+    Bind("Day");
+    table->Next();
+    ASSERT_EQ(picker->Text(), "");
+    picker->SetFocus();
+    PressKey(picker, VK_SPACE, U' ');
+    EXPECT_EQ(picker->Text(), "09/12/2026");
+    other->SetFocus();
+    table->Post();
+    EXPECT_EQ(Stored(2, "Day"), "46365");
+}
+
+TEST_F(DateTimePicker, ARefusedKeyLeavesThePickerEditableOnceTheRecordIs)
+{
+    Bind("Day");
+    source->SetAutoEdit(false);
+    picker->SetFocus();
+    PressKey(picker, VK_UP);
+    EXPECT_EQ(picker->Text(), "31/01/2001") << "browsing without AutoEdit refuses the key";
+    EXPECT_EQ(table->State(), dsBrowse);
+    table->Edit();
+    PressKey(picker, VK_UP);
+    EXPECT_EQ(picker->Text(), "01/01/2001");
+    EXPECT_FALSE(picker->ReadOnly());
+    other->SetFocus();
+    table->Post();
+    EXPECT_EQ(Stored(1, "Day"), "36892");
+}
+
+TEST_F(DateTimePicker, TypingADayOnAFieldLeavesTheMonthAndYearTheFormatHides)
+{
+    Bind("Day");
+    picker->SetDisplayFormat("mm/dd");
+    table->Edit();
+    table->FieldByName("Day")->SetAsDateTime(D(2001, 2, 10));
+    picker->SetFocus();
+    PressKey(picker, VK_RIGHT);
+    TypeText(picker, "29");
+    EXPECT_EQ(picker->Text(), "02/28") << "2001 has no 29 February";
+    other->SetFocus();
+    table->Post();
+    EXPECT_EQ(Stored(1, "Day"), "36950"); // 2001-02-28
 }
 
 } // namespace

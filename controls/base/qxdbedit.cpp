@@ -473,6 +473,18 @@ struct TqxDBCustomEdit::Impl {
     bool busy = false; // a descendant rewrites the text
     bool showingField = false; // the text being set is the field's, not the user's
     int textOffset = 0; // where Paint starts the text inside the rectangle it hands DrawText
+
+    // An edit without a data source opens its window at the first editing
+    // key (made in code, it has had no Loaded to do it); false when ReadOnly
+    // keeps it shut.
+    bool OpenUnbound(TCustomEdit &edit)
+    {
+        if (link.ReadOnly())
+            return false;
+        if (edit.TCustomEdit::ReadOnly())
+            edit.TCustomEdit::SetReadOnly(false);
+        return true;
+    }
 };
 
 namespace
@@ -903,6 +915,9 @@ void TqxDBCustomEdit::KeyDown(uint16_t &key, TShiftState shift)
 {
     if (KeyToGrid(key, shift))
         return;
+    // Delete edits the text as much as Backspace does.
+    if (key == VK_DELETE && !p->link.DataSource())
+        p->OpenUnbound(*this);
     TqxCustomMaskEdit::KeyDown(key, shift);
     if (key == 0 || !p->link.Field())
         return;
@@ -924,12 +939,10 @@ void TqxDBCustomEdit::KeyPress(char32_t &key)
             return;
         }
         if (!source) {
-            if (p->link.ReadOnly()) {
+            if (!p->OpenUnbound(*this)) {
                 key = 0;
                 return;
             }
-            if (TCustomEdit::ReadOnly())
-                TCustomEdit::SetReadOnly(false);
         } else if (field && qxIsCalcOrLookupField(field) && !p->link.ReadOnly()) {
             if (!field->DataSet()->CanModify()) {
                 key = 0;
@@ -1206,12 +1219,8 @@ void TqxDBCustomEdit::CMExit(TMessage &message)
 
 void TqxDBCustomEdit::WMPaste(TMessage &message)
 {
-    if (!p->link.DataSource()) {
-        if (p->link.ReadOnly())
-            return;
-        if (TCustomEdit::ReadOnly())
-            TCustomEdit::SetReadOnly(false);
-    }
+    if (!p->link.DataSource() && !p->OpenUnbound(*this))
+        return;
     p->link.Edit();
     const int oldCaret = SelStart();
     const int oldLength = GetTextLen();

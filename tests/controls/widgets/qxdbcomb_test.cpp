@@ -504,4 +504,19 @@ TEST_F(Combo, ScreenshotsOfBothCombosDroppedDown)
     EXPECT_GT(SaveScreenshot(form.get(), ORVEX_BINARY_DIR "/screenshots/combo-box-owner-drawn.png"), 0);
 }
 
+TEST_F(Combo, DeleteEmptiesTheSelectedTextOfAnUnboundComboMadeInCode)
+{
+    combo->SetText("Rojo");
+    Show();
+    Focus(combo);
+    combo->SelectAll();
+    PressKey(combo, VK_DELETE);
+    EXPECT_EQ(combo->Text(), "");
+    combo->SetReadOnly(true);
+    combo->SetText("Rojo");
+    combo->SelectAll();
+    PressKey(combo, VK_DELETE);
+    EXPECT_EQ(combo->Text(), "Rojo") << "ReadOnly still keeps it";
+}
+
 } // namespace

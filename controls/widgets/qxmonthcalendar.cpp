@@ -278,12 +278,13 @@ struct TqxMonthCalendar::Impl {
         Apply(candidate);
     }
 
-    void SendSelRange()
+    // False when the control refuses the range (longer than MaxSelectCount).
+    bool SendSelRange()
     {
         if (!q.HandleAllocated() || Days(selStart) == 0 || Days(selEnd) == 0)
-            return;
+            return true;
         SYSTEMTIME st[2] = { DateTimeToSystemTime(std::min(selStart, selEnd)), DateTimeToSystemTime(std::max(selStart, selEnd)) };
-        q.Perform(MCM_SETSELRANGE, 0, reinterpret_cast<LPARAM>(st));
+        return q.Perform(MCM_SETSELRANGE, 0, reinterpret_cast<LPARAM>(st)) != 0;
     }
 
     // One end of the multi-select range.
@@ -303,10 +304,13 @@ struct TqxMonthCalendar::Impl {
             end = std::trunc(minDate);
             RaiseBefore(minDate);
         }
+        const TDateTime oldStart = selStart, oldEnd = selEnd;
         end = value;
         if (selStart > selEnd)
             std::swap(selStart, selEnd);
-        SendSelRange();
+        // As with a single date, the range is what the control took.
+        if (!SendSelRange())
+            selStart = oldStart, selEnd = oldEnd;
     }
 
     void GrowToMinimum()

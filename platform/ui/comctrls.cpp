@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include <langinfo.h>
@@ -24,6 +25,7 @@
 #include "platform/classes/classes.h"
 #include "platform/classes/typinfo.h"
 #include "platform/rtl/formatsettings.h"
+#include "platform/rtl/sysutils.h"
 #include "platform/rtl/utf8.h"
 #include "platform/ui/graphics_p.h"
 #include "platform/ui/imglist.h"
@@ -116,25 +118,21 @@ int WeekNumber(Day day)
     return (thursday - static_cast<Day>(EncodeDate(y, 1, 1))) / 7 + 1;
 }
 
-// "Today:" in the user's language, as the system's control writes it.
+// "Today:" in the language of the month and day names the calendar draws,
+// which the user's regional settings give; their January tells which.
 std::string TodayLabel()
 {
-    const char *lang = std::getenv("LC_ALL");
-    if (!lang || !*lang)
-        lang = std::getenv("LC_TIME");
-    if (!lang || !*lang)
-        lang = std::getenv("LANG");
-    const std::string l = lang ? lang : "";
-    if (l.rfind("es", 0) == 0)
-        return "Hoy:";
-    if (l.rfind("fr", 0) == 0)
-        return "Aujourd'hui :";
-    if (l.rfind("de", 0) == 0)
-        return "Heute:";
-    if (l.rfind("pt", 0) == 0)
-        return "Hoje:";
-    if (l.rfind("it", 0) == 0)
-        return "Oggi:";
+    static const std::pair<const char *, const char *> words[] = {
+        { "enero", "Hoy:" },
+        { "janvier", "Aujourd'hui :" },
+        { "januar", "Heute:" },
+        { "janeiro", "Hoje:" },
+        { "gennaio", "Oggi:" },
+    };
+    const std::string january = AnsiLowerCase(FormatSettings.LongMonthNames[0]);
+    for (const auto &[month, word] : words)
+        if (january == month)
+            return word;
     return "Today:";
 }
 

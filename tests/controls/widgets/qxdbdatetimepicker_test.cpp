@@ -90,6 +90,18 @@ protected:
         return { 0, 0 };
     }
 
+    void DropAndShoot(const std::string &caption, const std::string &file)
+    {
+        picker->SetUnboundDataType(qxDTEdtDate);
+        picker->SetDate(D(2026, 12, 9));
+        form->SetCaption(caption);
+        ClickControl(picker->Button());
+        ASSERT_TRUE(picker->DroppedDown());
+        ProcessPendingEvents();
+        EXPECT_TRUE(picker->DroppedDown()) << "showing the calendar takes no focus from the picker";
+        EXPECT_GT(SaveScreenshot(form.get(), ORVEX_BINARY_DIR "/screenshots/" + file), 0);
+    }
+
     // The number the file holds in a field of a record, as SQLite writes it.
     std::string Stored(int id, const std::string &field)
     {
@@ -242,14 +254,13 @@ TEST_F(DateTimePicker, ANullFieldShowsNothingAndMovingShowsTheRecord)
 
 TEST_F(DateTimePicker, ScreenshotDroppedDown)
 {
-    picker->SetUnboundDataType(qxDTEdtDate);
-    picker->SetDate(D(2026, 12, 9));
-    form->SetCaption("Fecha");
-    ClickControl(picker->Button());
-    ASSERT_TRUE(picker->DroppedDown());
-    ProcessPendingEvents();
-    EXPECT_TRUE(picker->DroppedDown()) << "showing the calendar takes no focus from the picker";
-    EXPECT_GT(SaveScreenshot(form.get(), ORVEX_BINARY_DIR "/screenshots/date-time-picker.png"), 0);
+    DropAndShoot("Fecha", "date-time-picker.png");
+}
+
+TEST_F(DateTimePicker, ScreenshotDroppedDownInEnglish)
+{
+    TFormatSettingsScope english(EnglishFormatSettings());
+    DropAndShoot("Date", "date-time-picker-en.png");
 }
 
 TEST_F(DateTimePicker, SpaceOnAnEmptyPickerKeepsWithinTheLimits)

@@ -9,6 +9,7 @@
 #include <QToolButton>
 #include <QWidget>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <utility>
@@ -210,6 +211,21 @@ TEST_F(MonthCalendar, AMultiSelectDragChangesNothingUntilRelease)
     EXPECT_EQ(calendar->SelEnd(), D(2001, 1, 17));
 }
 
+TEST_F(MonthCalendar, AShiftArrowRangeStopsAtMaxSelectCount)
+{
+    calendar->SetOptions(TqxMonthOptions { mdoMultiSelect });
+    calendar->SetMaxSelectCount(3);
+    calendar->SetDate(D(2001, 1, 15));
+    calendar->SetFocus();
+    for (int k = 0; k < 4; ++k)
+        PressKey(calendar, VK_RIGHT, 0, TShiftState { ssShift });
+    EXPECT_EQ(calendar->SelStart(), D(2001, 1, 15));
+    EXPECT_EQ(calendar->SelEnd(), D(2001, 1, 17)) << "three days at most";
+    SYSTEMTIME shown[2];
+    calendar->Perform(MCM_GETSELRANGE, 0, reinterpret_cast<LPARAM>(shown));
+    EXPECT_EQ(shown[1].wDay, 17);
+}
+
 // ---- Bold days
 
 TEST_F(MonthCalendar, AsksForTheBoldDaysOfEveryMonthThatShowsDays)
@@ -352,6 +368,33 @@ TEST_F(MonthCalendar, TheYearPromptAsksAgainUntilTheYearIsAllowed)
 }
 
 // ---- What it looks like
+
+TEST_F(MonthCalendar, TheTodayLineSpeaksTheLanguageOfTheMonthNames)
+{
+    calendar->SetDate(D(2026, 12, 14));
+    const auto grab = [this](const char *locale) {
+        setenv("LC_ALL", locale, 1);
+        calendar->Repaint();
+        ProcessPendingEvents();
+        TBitmap picture;
+        GrabControl(calendar, picture);
+        std::vector<TColor> pixels;
+        for (int y = 0; y < picture.Height(); ++y)
+            for (int x = 0; x < picture.Width(); ++x)
+                pixels.push_back(picture.Canvas()->Pixels(x, y));
+        return pixels;
+    };
+    const char *saved = std::getenv("LC_ALL");
+    const std::string before = saved ? saved : "";
+    for (const TFormatSettings &settings : { SpanishFormatSettings(), EnglishFormatSettings() }) {
+        TFormatSettingsScope language(settings);
+        EXPECT_TRUE(grab("C.UTF-8") == grab("es_ES.UTF-8")) << settings.LongMonthNames[0];
+    }
+    if (saved)
+        setenv("LC_ALL", before.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
+}
 
 TEST_F(MonthCalendar, ScreenshotOfTwoMonthsWithARangeAndBoldDays)
 {

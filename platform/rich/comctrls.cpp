@@ -1829,9 +1829,10 @@ LRESULT TCustomRichEdit::FormatRange(bool render, FORMATRANGE *range)
         QTextLine line = block.layout()->lineForTextPosition(from - block.position());
         top = blockRect.top() + (line.isValid() ? line.y() : 0);
     }
-    int page = static_cast<int>(std::floor(top / size.height() + 1e-6));
-    double pageEnd = (page + 1) * size.height();
-    // The first line below the page is where the next page starts.
+    // The page holds the lines that fit whole below the first one; the
+    // first line that does not is where the next page starts (a line taller
+    // than the page gets a page of its own, cut).
+    double pageEnd = top + size.height();
     int next = last;
     for (QTextBlock each = block; each.isValid(); each = each.next()) {
         QRectF blockRect = layout->blockBoundingRect(each);
@@ -1839,8 +1840,10 @@ LRESULT TCustomRichEdit::FormatRange(bool render, FORMATRANGE *range)
         bool found = false;
         for (int i = 0; i < lines->lineCount(); ++i) {
             QTextLine line = lines->lineAt(i);
-            if (blockRect.top() + line.y() >= pageEnd - 1e-6 && each.position() + line.textStart() > from) {
+            double lineTop = blockRect.top() + line.y();
+            if (lineTop + line.height() > pageEnd + 1e-6 && each.position() + line.textStart() > from) {
                 next = each.position() + line.textStart();
+                pageEnd = lineTop;
                 found = true;
                 break;
             }
@@ -1858,9 +1861,11 @@ LRESULT TCustomRichEdit::FormatRange(bool render, FORMATRANGE *range)
         QRectF visible(0, top, size.width(), pageEnd - top);
         painter->translate(0, -top);
         painter->setClipRect(visible);
-        // Only the lines of this page: the part below the clip belongs to the next.
+        // Only the lines of this page. The layout draws every line that
+        // touches its clip, and a clipped line's text still goes into a PDF:
+        // the lines just above and below must not touch it.
         QAbstractTextDocumentLayout::PaintContext context;
-        context.clip = visible;
+        context.clip = visible.adjusted(0, 0.25, 0, -0.25);
         context.palette.setColor(QPalette::Text, Qt::black);
         layout->draw(painter, context);
         painter->restore();

@@ -473,6 +473,34 @@ TEST_F(QxRichEditTest, PrintsInsideTheMargins)
     EXPECT_NEAR(yMin, 72, 6);
 }
 
+TEST_F(QxRichEditTest, PrintsEveryLineOnceAcrossPageBreaks)
+{
+    if (!HaveTool("pdftotext"))
+        GTEST_SKIP() << "pdftotext is not installed (tools/bootstrap installs it)";
+    // Nine inches of page between the margins hold no whole number of these lines.
+    std::string text;
+    for (int i = 1; i <= 150; ++i)
+        text += (i > 1 ? "\r\n" : "") + std::string("Row ") + std::to_string(i);
+    edit->SetText(text);
+    edit->SelectAll();
+    edit->SelAttributes()->SetName("DejaVu Sans");
+    edit->SelAttributes()->SetSize(12);
+    std::string pdf = (std::filesystem::temp_directory_path() / "qxrichedit-print-once.pdf").string();
+    std::filesystem::remove(pdf);
+    Printer()->SetOutputFileName(pdf);
+    edit->Print(edit->PrintJobName());
+    Printer()->SetOutputFileName("");
+    std::stringstream words(CommandOutput("pdftotext '" + pdf + "' -"));
+    std::vector<int> rows;
+    for (std::string word; words >> word;)
+        if (word != "Row")
+            rows.push_back(std::stoi(word));
+    std::vector<int> expected;
+    for (int i = 1; i <= 150; ++i)
+        expected.push_back(i);
+    EXPECT_EQ(rows, expected);
+}
+
 // ---- Embedded objects ------------------------------------------------------------------------------
 
 TEST(RichEditOleCallback, DragEffectsFollowTheKeys)

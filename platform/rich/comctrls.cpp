@@ -582,7 +582,11 @@ public:
         char buffer[65536];
         for (int64_t n; (n = stream.Read(buffer, sizeof buffer)) > 0;)
             bytes.append(buffer, static_cast<size_t>(n));
-        TRichAccess::LoadContent(edit_, bytes, TRichAccess::R(edit_).plainText ? SF_TEXT : SF_RTF, false);
+        // As the window's own stream-in: what is not RTF loads as text.
+        bool plain = TRichAccess::R(edit_).plainText;
+        if (!TRichAccess::LoadContent(edit_, bytes, plain ? SF_TEXT : SF_RTF, false)
+            && (plain || !TRichAccess::LoadContent(edit_, bytes, SF_TEXT, false)))
+            throw EOutOfResources("Failed to Load Stream");
     }
     void SaveToStream(TStream &stream) const override
     {

@@ -184,6 +184,17 @@ TEST_F(RichEditTest, StreamsInAndOutInSmallChunks)
     EXPECT_EQ(out, "hello bold caf\xC3\xA9\r\nsecond");
 }
 
+TEST_F(RichEditTest, LinesLoadWhatIsNotRtfAsText)
+{
+    edit->SetText("old content");
+    TStringStream text("a text file {with braces}\r\nline two");
+    edit->Lines()->LoadFromStream(text);
+    EXPECT_EQ(edit->Text(), "a text file {with braces}\r\nline two");
+    TStringStream broken("{\\rtf1 {\\pict\\bin99 ab}}");
+    edit->Lines()->LoadFromStream(broken);
+    EXPECT_EQ(edit->Text(), "{\\rtf1 {\\pict\\bin99 ab}}") << "RTF the reader refuses loads as text";
+}
+
 TEST_F(RichEditTest, BrokenRtfIsReportedAndChangesNothing)
 {
     edit->SetText("kept");

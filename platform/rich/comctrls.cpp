@@ -397,6 +397,7 @@ struct TCustomRichEdit::RichImpl {
     std::unique_ptr<TTextAttributes> defAttributes, selAttributes;
     std::unique_ptr<TParaAttributes> paragraph;
     TRichCharFormat defaultFormat;
+    int defaultTab = 720; // twips, as the last whole document loaded gave it
     bool plainText = false;
     bool hideScrollBars = true;
     bool autoUrlDetect = false;
@@ -429,6 +430,8 @@ struct TRichAccess {
     static void InsertMime(TCustomRichEdit *edit, const QMimeData *source);
     static QMimeData *SelectionMime(TCustomRichEdit *edit);
     static bool LoadContent(TCustomRichEdit *edit, const std::string &bytes, WPARAM format, bool selection);
+    // The characters from..to as a document of this control's.
+    static TRichDocument Extract(const TCustomRichEdit *edit, int from, int to);
     static void InsertText(TCustomRichEdit *edit, QTextCursor &cursor, const QString &text);
     static void SelectionChanged(TCustomRichEdit *edit);
 };
@@ -734,6 +737,7 @@ bool TRichAccess::LoadContent(TCustomRichEdit *edit, const std::string &bytes, W
     const QSizeF pageSize = doc.pageSize();
     const bool undo = doc.isUndoRedoEnabled();
     if (!selection) {
+        edit->r->defaultTab = document.defaultTab;
         doc.setUndoRedoEnabled(false);
         doc.setPageSize(QSizeF(0, 0)); // a null size: no layout
     }
@@ -763,11 +767,18 @@ bool TRichAccess::LoadContent(TCustomRichEdit *edit, const std::string &bytes, W
     return true;
 }
 
+TRichDocument TRichAccess::Extract(const TCustomRichEdit *edit, int from, int to)
+{
+    TRichDocument document = ExtractDocument(*edit->r->document, from, to);
+    document.defaultTab = edit->r->defaultTab;
+    return document;
+}
+
 QMimeData *TRichAccess::SelectionMime(TCustomRichEdit *edit)
 {
     QTextCursor cursor = Cursor(edit);
     auto *mime = new QMimeData;
-    TRichDocument part = ExtractDocument(*edit->r->document, cursor.selectionStart(), cursor.selectionEnd());
+    TRichDocument part = Extract(edit, cursor.selectionStart(), cursor.selectionEnd());
     std::string rtf = WriteRtf(part);
     mime->setData("text/rtf", QByteArray::fromStdString(rtf));
     mime->setData("application/x-qt-windows-mime;value=\"Rich Text Format\"", QByteArray::fromStdString(rtf));
@@ -934,7 +945,7 @@ void TCustomRichEdit::SetPlainText(bool plainText)
 
 TRichDocument TCustomRichEdit::Document() const
 {
-    return ExtractDocument(*r->document, 0, r->document->characterCount() - 1);
+    return TRichAccess::Extract(this, 0, r->document->characterCount() - 1);
 }
 
 void TCustomRichEdit::SetDocument(const TRichDocument &document)
@@ -1729,7 +1740,7 @@ void TCustomRichEdit::DefaultHandler(TMessage &m)
             return;
         bool selection = m.WParam & SFF_SELECTION;
         int from = selection ? cursor.selectionStart() : 0, to = selection ? cursor.selectionEnd() : last;
-        std::string bytes = m.WParam & SF_RTF ? WriteRtf(ExtractDocument(doc, from, to))
+        std::string bytes = m.WParam & SF_RTF ? WriteRtf(TRichAccess::Extract(this, from, to))
                                               : TextOfRange(doc, from, to).toStdString();
         stream->dwError = 0;
         size_t done = 0;

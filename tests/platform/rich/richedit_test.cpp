@@ -184,6 +184,18 @@ TEST_F(RichEditTest, StreamsInAndOutInSmallChunks)
     EXPECT_EQ(out, "hello bold caf\xC3\xA9\r\nsecond");
 }
 
+TEST_F(RichEditTest, LinesKeepTheDocumentsDefaultTab)
+{
+    TStringStream source("{\\rtf1\\ansi\\deftab708 a\\tab b}");
+    edit->Lines()->LoadFromStream(source);
+    TStringStream saved;
+    edit->Lines()->SaveToStream(saved);
+    EXPECT_NE(saved.DataString().find("\\deftab708"), std::string::npos) << saved.DataString();
+    EXPECT_EQ(edit->Document().defaultTab, 708);
+    edit->Clear();
+    EXPECT_EQ(edit->Document().defaultTab, 720) << "a new document has the usual one";
+}
+
 TEST_F(RichEditTest, LinesLoadWhatIsNotRtfAsText)
 {
     edit->SetText("old content");

@@ -11,8 +11,11 @@
 #include "platform/classes/filer.h"
 #include "platform/rich/rtf.h"
 #include "platform/classes/typinfo.h"
+#include "platform/db/db.h"
+#include "platform/rtl/pathmap.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/utf8.h"
+#include "platform/system/atomicfile.h"
 #include "platform/system/process.h"
 #include "platform/system/windows.h"
 #include "platform/ui/buttons.h"
@@ -685,9 +688,13 @@ void TqxRichEditStrings::LoadFromStream(TStream &stream)
 {
     edit_->TCustomRichEdit::Lines()->LoadFromStream(stream);
 }
+// The document is built first and then replaces the file in one step: a
+// crash while saving leaves the old document or the new one, never less.
 void TqxRichEditStrings::SaveToFile(const std::string &fileName) const
 {
-    edit_->TCustomRichEdit::Lines()->SaveToFile(fileName);
+    TStringStream content;
+    SaveToStream(content);
+    WriteFileAtomic(MapPath(fileName), content.DataString());
 }
 void TqxRichEditStrings::SaveToStream(TStream &stream) const
 {

@@ -726,7 +726,8 @@ void TqxRichEditForm::UpdateToolState()
     UnderlineButton->SetDown(style.Contains(fsUnderline));
     ItalicButton->SetDown(style.Contains(fsItalic));
 
-    std::string face = attributes->Name();
+    // A stock face the machine lacks shows as the face it is drawn in.
+    std::string face = InstalledFaceName(attributes->Name());
     int index = FontNameCombo->Items()->IndexOf(face);
     if (index >= 0) {
         FontNameCombo->SetItemIndex(index);

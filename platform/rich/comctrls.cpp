@@ -15,6 +15,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
+#include <QFontInfo>
 #include <QMimeData>
 #include <QPainter>
 #include <QRegularExpression>
@@ -529,6 +530,15 @@ public:
 private:
     TCustomRichEdit *edit_;
 };
+
+std::string InstalledFaceName(const std::string &name)
+{
+    if (name != "MS Sans Serif" && name != "System")
+        return name;
+    TFont font;
+    font.SetName(name);
+    return QFontInfo(TFontAccess::ToQFont(font)).family().toStdString();
+}
 
 // ---- Lines: the paragraphs, streamed as RTF unless PlainText -------------------------------------
 

@@ -367,6 +367,9 @@ TEST_F(RichEditor, TheFontCombosSetTheSelectionAndIgnoreWhatIsNoSize)
         TqxCustomRichEdit *inner = editor->RichEdit1();
         inner->SetSelStart(0);
         inner->SetSelLength(5);
+        EXPECT_EQ(inner->SelAttributes()->Name(), "MS Sans Serif") << "the library's default face";
+        EXPECT_NE(editor->FontNameCombo->ItemIndex(), -1) << "shown as the face it is drawn in";
+        EXPECT_EQ(editor->FontNameCombo->Font()->Color(), clWindowText);
         inner->SelAttributes()->SetName("No Such Face");
         editor->UpdateToolState();
         EXPECT_EQ(editor->FontNameCombo->Text(), "No Such Face");

@@ -274,6 +274,14 @@ int TqxCustomRichEdit::ScreenPixelsPerInch() const
 {
     return q->screenPixelsPerInch;
 }
+bool TqxCustomRichEdit::ReadOnly() const
+{
+    return TCustomEdit::ReadOnly();
+}
+void TqxCustomRichEdit::SetReadOnly(bool readOnly)
+{
+    TCustomEdit::SetReadOnly(readOnly);
+}
 TqxRichEditOleOptions TqxCustomRichEdit::OleOptions() const
 {
     return q->oleOptions;
@@ -300,6 +308,14 @@ TqxRichEditOptions TqxCustomRichEdit::EditorOptions() const
 void TqxCustomRichEdit::SetEditorOptions(TqxRichEditOptions options)
 {
     q->editorOptions = options;
+}
+TqxFormPosition *TqxCustomRichEdit::EditorPosition() const
+{
+    return q->editorPosition.get();
+}
+void TqxCustomRichEdit::SetEditorPosition(TqxFormPosition *position)
+{
+    q->editorPosition->Assign(position);
 }
 std::string TqxCustomRichEdit::EditorCaption() const
 {
@@ -1007,7 +1023,7 @@ int TqxCustomRichEdit::FontCharset(const std::string &) const
 
 bool TqxCustomRichEdit::CanPaste()
 {
-    bool readOnly = ReadOnly();
+    bool readOnly = TCustomEdit::ReadOnly();
     if (readOnly)
         Perform(EM_SETREADONLY, 0, 0);
     bool can = Perform(EM_CANPASTE, 0, 0) != 0;
@@ -1025,6 +1041,12 @@ void TqxCustomRichEdit::CopyContentTo(TqxCustomRichEdit *target)
     TProgrammaticChange change(this);
     auto restore = [&] { Screen->SetCursor(cursor); };
     try {
+        // Content not shown yet (a deferred blob shows its label) comes
+        // straight from the field.
+        if (auto *blob = dynamic_cast<TBlobField *>(GetBoundField()); blob && !IsRichTextLoaded()) {
+            qxLoadRichContentFromBlob(target, blob);
+            return restore();
+        }
         if (q->transferMode == 1) {
             std::string folder = GetTempPath();
             std::string file = folder + "_QX.TMP";

@@ -1,6 +1,7 @@
 #include "controls/widgets/qxrich.h"
 
 #include "controls/base/Qxintl.h"
+#include "controls/base/Qxtypes.h"
 #include "controls/widgets/qxTrackIcon.h"
 #include "controls/widgets/qxriched.h"
 
@@ -324,10 +325,18 @@ void TqxRichEditForm::Setup(TqxCustomRichEdit *caller)
     edit->SetEditorOptions(caller->EditorOptions());
     edit->SetReadOnly(caller->ReadOnly());
 
-    // Centred on the screen at the form's size.
-    int w = Width() * PixelsPerInch() / 96, h = Height() * PixelsPerInch() / 96;
-    SetLeft(std::max(0, (Screen->Width() - w) / 2));
-    SetTop(std::max(0, (Screen->Height() - h) / 2));
+    // Where the caller's EditorPosition says, else centred on the screen at the form's size.
+    const TqxFormPosition *position = caller->EditorPosition();
+    if (position->Width() > 0 && position->Height() > 0)
+        SetBounds(Left(), Top(), position->Width(), position->Height());
+    if (position->Left() >= 1 && position->Top() >= 1) {
+        SetLeft(position->Left());
+        SetTop(position->Top());
+    } else {
+        int w = Width() * PixelsPerInch() / 96, h = Height() * PixelsPerInch() / 96;
+        SetLeft(std::max(0, (Screen->Width() - w) / 2));
+        SetTop(std::max(0, (Screen->Height() - h) / 2));
+    }
 }
 
 bool qxExecuteRichEditForm(TqxCustomRichEdit *caller)
@@ -726,7 +735,8 @@ void TqxRichEditForm::UpdateToolState()
     UnderlineButton->SetDown(style.Contains(fsUnderline));
     ItalicButton->SetDown(style.Contains(fsItalic));
 
-    std::string face = attributes->Name();
+    // A stock face the machine lacks shows as the face it is drawn in.
+    std::string face = InstalledFaceName(attributes->Name());
     int index = FontNameCombo->Items()->IndexOf(face);
     if (index >= 0) {
         FontNameCombo->SetItemIndex(index);

@@ -11,8 +11,11 @@
 #include "platform/classes/filer.h"
 #include "platform/rich/rtf.h"
 #include "platform/classes/typinfo.h"
+#include "platform/db/db.h"
+#include "platform/rtl/pathmap.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/utf8.h"
+#include "platform/system/atomicfile.h"
 #include "platform/system/process.h"
 #include "platform/system/windows.h"
 #include "platform/ui/buttons.h"
@@ -271,6 +274,14 @@ int TqxCustomRichEdit::ScreenPixelsPerInch() const
 {
     return q->screenPixelsPerInch;
 }
+bool TqxCustomRichEdit::ReadOnly() const
+{
+    return TCustomEdit::ReadOnly();
+}
+void TqxCustomRichEdit::SetReadOnly(bool readOnly)
+{
+    TCustomEdit::SetReadOnly(readOnly);
+}
 TqxRichEditOleOptions TqxCustomRichEdit::OleOptions() const
 {
     return q->oleOptions;
@@ -297,6 +308,14 @@ TqxRichEditOptions TqxCustomRichEdit::EditorOptions() const
 void TqxCustomRichEdit::SetEditorOptions(TqxRichEditOptions options)
 {
     q->editorOptions = options;
+}
+TqxFormPosition *TqxCustomRichEdit::EditorPosition() const
+{
+    return q->editorPosition.get();
+}
+void TqxCustomRichEdit::SetEditorPosition(TqxFormPosition *position)
+{
+    q->editorPosition->Assign(position);
 }
 std::string TqxCustomRichEdit::EditorCaption() const
 {
@@ -685,9 +704,13 @@ void TqxRichEditStrings::LoadFromStream(TStream &stream)
 {
     edit_->TCustomRichEdit::Lines()->LoadFromStream(stream);
 }
+// The document is built first and then replaces the file in one step: a
+// crash while saving leaves the old document or the new one, never less.
 void TqxRichEditStrings::SaveToFile(const std::string &fileName) const
 {
-    edit_->TCustomRichEdit::Lines()->SaveToFile(fileName);
+    TStringStream content;
+    SaveToStream(content);
+    WriteFileAtomic(MapPath(fileName), content.DataString());
 }
 void TqxRichEditStrings::SaveToStream(TStream &stream) const
 {
@@ -1000,7 +1023,7 @@ int TqxCustomRichEdit::FontCharset(const std::string &) const
 
 bool TqxCustomRichEdit::CanPaste()
 {
-    bool readOnly = ReadOnly();
+    bool readOnly = TCustomEdit::ReadOnly();
     if (readOnly)
         Perform(EM_SETREADONLY, 0, 0);
     bool can = Perform(EM_CANPASTE, 0, 0) != 0;
@@ -1018,6 +1041,12 @@ void TqxCustomRichEdit::CopyContentTo(TqxCustomRichEdit *target)
     TProgrammaticChange change(this);
     auto restore = [&] { Screen->SetCursor(cursor); };
     try {
+        // Content not shown yet (a deferred blob shows its label) comes
+        // straight from the field.
+        if (auto *blob = dynamic_cast<TBlobField *>(GetBoundField()); blob && !IsRichTextLoaded()) {
+            qxLoadRichContentFromBlob(target, blob);
+            return restore();
+        }
         if (q->transferMode == 1) {
             std::string folder = GetTempPath();
             std::string file = folder + "_QX.TMP";

@@ -28,6 +28,7 @@ class TSpeedButton;
 class TForm;
 class TqxCustomRichEdit;
 class TqxTrackIcon;
+class TqxFormPosition;
 
 enum TqxMeasurementUnits { muInches, muCentimeters };
 enum TqxRichEditWidth { rewWindowSize, rewPrinterSize };
@@ -168,6 +169,10 @@ public:
     std::string FormatRoundedMeasurement(int step, double value) const;
 
     // Behaviour
+    // Whether the user may change the content: the data-aware class answers
+    // for its field, whatever the window's own flag says while browsing.
+    virtual bool ReadOnly() const;
+    virtual void SetReadOnly(bool readOnly);
     TqxRichEditOleOptions OleOptions() const;
     void SetOleOptions(TqxRichEditOleOptions options);
     TqxRichEditPopupOptions PopupOptions() const;
@@ -176,6 +181,10 @@ public:
     void SetEditorOptions(TqxRichEditOptions options);
     std::string EditorCaption() const;
     void SetEditorCaption(const std::string &caption);
+    // Where the editor opens: a positive Width and Height size it, a Left and
+    // Top of at least 1 place it; otherwise it is centred on the screen.
+    TqxFormPosition *EditorPosition() const;
+    void SetEditorPosition(TqxFormPosition *position);
     bool AutoURLDetect() const;
     void SetAutoURLDetect(bool detect);
     TSpeedButton *UserSpeedButton1() const;
@@ -301,8 +310,8 @@ public:
     void SetDataField(const std::string &name);
     bool AutoDisplay() const;
     void SetAutoDisplay(bool autoDisplay);
-    bool ReadOnly() const;
-    void SetReadOnly(bool readOnly);
+    bool ReadOnly() const override;
+    void SetReadOnly(bool readOnly) override;
     TFieldDataLink *DataLink() const;
 
     // Loading the field's content

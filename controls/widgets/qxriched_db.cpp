@@ -80,6 +80,7 @@ const TClassRegistrar<TqxDBRichEdit> registrar({
     P::Set       ("PopupOptions",     PopupOptionNames,  &E::PopupOptions,     &E::SetPopupOptions,     TqxRichEditPopupOptions::FromBits(16271)),
     P::Set       ("EditorOptions",    EditorOptionNames, &E::EditorOptions,    &E::SetEditorOptions,    TqxRichEditOptions::FromBits(8188)),
     P::String    ("EditorCaption",                       &E::EditorCaption,    &E::SetEditorCaption,    "Edit Rich Text"),
+    P::Persistent("EditorPosition",                      &E::EditorPosition,   &E::SetEditorPosition),
     P::Enum      ("MeasurementUnits", UnitNames,         &E::MeasurementUnits, &E::SetMeasurementUnits, muInches),
     P::Persistent("PrintMargins",                        &E::PrintMargins,     &E::SetPrintMargins),
     P::Enum      ("EditWidth",        EditWidthNames,    &E::EditWidth,        &E::SetEditWidth,        rewWindowSize),
@@ -276,6 +277,32 @@ void TqxDBRichEdit::SetParent(TWinControl *parent)
 
 // ---- Loading and storing ------------------------------------------------------------------
 
+void qxLoadRichContentFromBlob(TqxCustomRichEdit *target, TBlobField *blob)
+{
+    TqxRichMemoryStream content;
+    blob->SaveToStream(content);
+    // Plain text is kept as such: only content that starts like RTF is read as RTF.
+    bool rtf = IsRtf(std::string_view(static_cast<const char *>(content.Memory()),
+        static_cast<size_t>(std::min<int64_t>(content.Size(), 5))));
+    content.SetPosition(0);
+    int limit = target->MaxLength();
+    if (limit > 0)
+        target->SetMaxLength(limit + 1);
+    bool plain = target->PlainText();
+    target->SetPlainText(!rtf);
+    try {
+        target->Lines()->LoadFromStream(content);
+    } catch (...) {
+        target->SetPlainText(plain);
+        if (limit > 0)
+            target->SetMaxLength(limit);
+        throw;
+    }
+    target->SetPlainText(plain);
+    if (limit > 0)
+        target->SetMaxLength(limit);
+}
+
 void TqxDBRichEdit::LoadFromField()
 {
     auto *blob = dynamic_cast<TBlobField *>(db->link.Field());
@@ -288,29 +315,8 @@ void TqxDBRichEdit::LoadFromField()
     OnProtectChange = [](TObject *, int, int, bool &allow) { allow = true; };
     db->loaded = true;
     try {
-        TqxRichMemoryStream content;
-        blob->SaveToStream(content);
-        // Plain text is kept as such: only content that starts like RTF is read as RTF.
-        bool rtf = IsRtf(std::string_view(static_cast<const char *>(content.Memory()),
-            static_cast<size_t>(std::min<int64_t>(content.Size(), 5))));
-        content.SetPosition(0);
         Lines()->Clear();
-        int limit = MaxLength();
-        if (limit > 0)
-            SetMaxLength(limit + 1);
-        bool plain = PlainText();
-        SetPlainText(!rtf);
-        try {
-            Lines()->LoadFromStream(content);
-        } catch (...) {
-            SetPlainText(plain);
-            if (limit > 0)
-                SetMaxLength(limit);
-            throw;
-        }
-        SetPlainText(plain);
-        if (limit > 0)
-            SetMaxLength(limit);
+        qxLoadRichContentFromBlob(this, blob);
         OnProtectChange = protect;
         if (blob->AsString().empty()) {
             Paragraph()->SetNumbering(nsNone);

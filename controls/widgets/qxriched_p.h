@@ -2,6 +2,7 @@
 
 // Not public API: the rich edit's private side, shared by the files of its unit.
 
+#include "controls/base/Qxtypes.h"
 #include "controls/widgets/qxriched.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/menus.h"
@@ -58,7 +59,14 @@ struct TqxCustomRichEdit::QxImpl {
     bool autoUrlDetect = false;
     TSpeedButton *userButton1 = nullptr;
     TSpeedButton *userButton2 = nullptr;
+    std::unique_ptr<TqxFormPosition> editorPosition = std::make_unique<TqxFormPosition>();
 };
+
+class TBlobField;
+
+// Loads target's lines from a blob: as RTF when it starts like RTF, else as
+// plain text, with a positive MaxLength raised by one for the load.
+void qxLoadRichContentFromBlob(TqxCustomRichEdit *target, TBlobField *blob);
 
 class TqxCustomRichEdit::TProgrammaticChange
 {

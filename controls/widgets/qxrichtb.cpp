@@ -51,8 +51,13 @@ void TqxRichTabDialog::LoadFromRichEdit()
     }
     PARAFORMAT2 format = RichEdit->GetParagraphFormat();
     ListBox1->Items()->Clear();
-    for (int i = 0; i < format.cTabCount; ++i)
-        ListBox1->Items()->Add(RichEdit->FormatMeasurement(RichEdit->TwipsToMeasurement(format.rgxTabs[i])));
+    loadedStops_.clear();
+    for (int i = 0; i < format.cTabCount; ++i) {
+        // A stop packs its alignment above the position's 24 bits.
+        std::string text = RichEdit->FormatMeasurement(RichEdit->TwipsToMeasurement(format.rgxTabs[i] & 0xFFFFFF));
+        loadedStops_.emplace(text, format.rgxTabs[i]);
+        ListBox1->Items()->Add(text);
+    }
 }
 
 bool TqxRichTabDialog::SetEntry()
@@ -125,8 +130,11 @@ void TqxRichTabDialog::OKButtonClick(TObject *)
 void TqxRichTabDialog::ApplyToRichEdit()
 {
     std::vector<int> tabs;
-    for (int i = 0; i < ListBox1->Items()->Count(); ++i)
-        tabs.push_back(RichEdit->MeasurementToTwips(qxMeasurementNumber(ListBox1->Items()->Strings(i))));
+    for (int i = 0; i < ListBox1->Items()->Count(); ++i) {
+        std::string text = ListBox1->Items()->Strings(i);
+        auto loaded = loadedStops_.find(text);
+        tabs.push_back(loaded != loadedStops_.end() ? loaded->second : RichEdit->MeasurementToTwips(qxMeasurementNumber(text)));
+    }
     RichEdit->SetParagraph(32, "", 0, 0, 0, 0, tabs.data(), static_cast<int>(tabs.size()), 0, 0, 0, false);
 }
 

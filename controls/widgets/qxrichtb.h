@@ -3,6 +3,9 @@
 #include "platform/ui/forms.h"
 #include "platform/ui/stdctrls.h"
 
+#include <map>
+#include <string>
+
 class TqxCustomRichEdit;
 
 // The tab dialog of the rich edit: the selected paragraphs' tab stops, in
@@ -37,6 +40,9 @@ public:
 private:
     // Takes the entry into the list; false when it was refused.
     bool SetEntry();
+    // The stops the paragraph had, by their text: a stop left in the list
+    // goes back as it was, its alignment and exact position kept.
+    std::map<std::string, int> loadedStops_;
 };
 
 // Shows the dialog for the edit's selection; true when it was confirmed and applied.

@@ -15,6 +15,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QClipboard>
+#include <QFontInfo>
 #include <QMimeData>
 #include <QPainter>
 #include <QRegularExpression>
@@ -397,6 +398,7 @@ struct TCustomRichEdit::RichImpl {
     std::unique_ptr<TTextAttributes> defAttributes, selAttributes;
     std::unique_ptr<TParaAttributes> paragraph;
     TRichCharFormat defaultFormat;
+    int defaultTab = 720; // twips, as the last whole document loaded gave it
     bool plainText = false;
     bool hideScrollBars = true;
     bool autoUrlDetect = false;
@@ -429,6 +431,8 @@ struct TRichAccess {
     static void InsertMime(TCustomRichEdit *edit, const QMimeData *source);
     static QMimeData *SelectionMime(TCustomRichEdit *edit);
     static bool LoadContent(TCustomRichEdit *edit, const std::string &bytes, WPARAM format, bool selection);
+    // The characters from..to as a document of this control's.
+    static TRichDocument Extract(const TCustomRichEdit *edit, int from, int to);
     static void InsertText(TCustomRichEdit *edit, QTextCursor &cursor, const QString &text);
     static void SelectionChanged(TCustomRichEdit *edit);
 };
@@ -527,6 +531,15 @@ private:
     TCustomRichEdit *edit_;
 };
 
+std::string InstalledFaceName(const std::string &name)
+{
+    if (name != "MS Sans Serif" && name != "System")
+        return name;
+    TFont font;
+    font.SetName(name);
+    return QFontInfo(TFontAccess::ToQFont(font)).family().toStdString();
+}
+
 // ---- Lines: the paragraphs, streamed as RTF unless PlainText -------------------------------------
 
 class TRichEditStrings : public TStrings
@@ -582,7 +595,11 @@ public:
         char buffer[65536];
         for (int64_t n; (n = stream.Read(buffer, sizeof buffer)) > 0;)
             bytes.append(buffer, static_cast<size_t>(n));
-        TRichAccess::LoadContent(edit_, bytes, TRichAccess::R(edit_).plainText ? SF_TEXT : SF_RTF, false);
+        // As the window's own stream-in: what is not RTF loads as text.
+        bool plain = TRichAccess::R(edit_).plainText;
+        if (!TRichAccess::LoadContent(edit_, bytes, plain ? SF_TEXT : SF_RTF, false)
+            && (plain || !TRichAccess::LoadContent(edit_, bytes, SF_TEXT, false)))
+            throw EOutOfResources("Failed to Load Stream");
     }
     void SaveToStream(TStream &stream) const override
     {
@@ -730,6 +747,7 @@ bool TRichAccess::LoadContent(TCustomRichEdit *edit, const std::string &bytes, W
     const QSizeF pageSize = doc.pageSize();
     const bool undo = doc.isUndoRedoEnabled();
     if (!selection) {
+        edit->r->defaultTab = document.defaultTab;
         doc.setUndoRedoEnabled(false);
         doc.setPageSize(QSizeF(0, 0)); // a null size: no layout
     }
@@ -759,11 +777,18 @@ bool TRichAccess::LoadContent(TCustomRichEdit *edit, const std::string &bytes, W
     return true;
 }
 
+TRichDocument TRichAccess::Extract(const TCustomRichEdit *edit, int from, int to)
+{
+    TRichDocument document = ExtractDocument(*edit->r->document, from, to);
+    document.defaultTab = edit->r->defaultTab;
+    return document;
+}
+
 QMimeData *TRichAccess::SelectionMime(TCustomRichEdit *edit)
 {
     QTextCursor cursor = Cursor(edit);
     auto *mime = new QMimeData;
-    TRichDocument part = ExtractDocument(*edit->r->document, cursor.selectionStart(), cursor.selectionEnd());
+    TRichDocument part = Extract(edit, cursor.selectionStart(), cursor.selectionEnd());
     std::string rtf = WriteRtf(part);
     mime->setData("text/rtf", QByteArray::fromStdString(rtf));
     mime->setData("application/x-qt-windows-mime;value=\"Rich Text Format\"", QByteArray::fromStdString(rtf));
@@ -930,7 +955,7 @@ void TCustomRichEdit::SetPlainText(bool plainText)
 
 TRichDocument TCustomRichEdit::Document() const
 {
-    return ExtractDocument(*r->document, 0, r->document->characterCount() - 1);
+    return TRichAccess::Extract(this, 0, r->document->characterCount() - 1);
 }
 
 void TCustomRichEdit::SetDocument(const TRichDocument &document)
@@ -1725,7 +1750,7 @@ void TCustomRichEdit::DefaultHandler(TMessage &m)
             return;
         bool selection = m.WParam & SFF_SELECTION;
         int from = selection ? cursor.selectionStart() : 0, to = selection ? cursor.selectionEnd() : last;
-        std::string bytes = m.WParam & SF_RTF ? WriteRtf(ExtractDocument(doc, from, to))
+        std::string bytes = m.WParam & SF_RTF ? WriteRtf(TRichAccess::Extract(this, from, to))
                                               : TextOfRange(doc, from, to).toStdString();
         stream->dwError = 0;
         size_t done = 0;
@@ -1829,9 +1854,10 @@ LRESULT TCustomRichEdit::FormatRange(bool render, FORMATRANGE *range)
         QTextLine line = block.layout()->lineForTextPosition(from - block.position());
         top = blockRect.top() + (line.isValid() ? line.y() : 0);
     }
-    int page = static_cast<int>(std::floor(top / size.height() + 1e-6));
-    double pageEnd = (page + 1) * size.height();
-    // The first line below the page is where the next page starts.
+    // The page holds the lines that fit whole below the first one; the
+    // first line that does not is where the next page starts (a line taller
+    // than the page gets a page of its own, cut).
+    double pageEnd = top + size.height();
     int next = last;
     for (QTextBlock each = block; each.isValid(); each = each.next()) {
         QRectF blockRect = layout->blockBoundingRect(each);
@@ -1839,8 +1865,10 @@ LRESULT TCustomRichEdit::FormatRange(bool render, FORMATRANGE *range)
         bool found = false;
         for (int i = 0; i < lines->lineCount(); ++i) {
             QTextLine line = lines->lineAt(i);
-            if (blockRect.top() + line.y() >= pageEnd - 1e-6 && each.position() + line.textStart() > from) {
+            double lineTop = blockRect.top() + line.y();
+            if (lineTop + line.height() > pageEnd + 1e-6 && each.position() + line.textStart() > from) {
                 next = each.position() + line.textStart();
+                pageEnd = lineTop;
                 found = true;
                 break;
             }
@@ -1858,9 +1886,11 @@ LRESULT TCustomRichEdit::FormatRange(bool render, FORMATRANGE *range)
         QRectF visible(0, top, size.width(), pageEnd - top);
         painter->translate(0, -top);
         painter->setClipRect(visible);
-        // Only the lines of this page: the part below the clip belongs to the next.
+        // Only the lines of this page. The layout draws every line that
+        // touches its clip, and a clipped line's text still goes into a PDF:
+        // the lines just above and below must not touch it.
         QAbstractTextDocumentLayout::PaintContext context;
-        context.clip = visible;
+        context.clip = visible.adjusted(0, 0.25, 0, -0.25);
         context.palette.setColor(QPalette::Text, Qt::black);
         layout->draw(painter, context);
         painter->restore();

@@ -20,6 +20,10 @@ ORVEX_EXCEPTION(EOutOfResources, EOutOfMemory);
 enum TNumberingStyle { nsNone, nsBullet };
 enum TAttributeType { atSelected, atDefaultText };
 
+// The installed face that painting uses for one of the class library's stock
+// face names ("MS Sans Serif", "System"); any other name as it is.
+std::string InstalledFaceName(const std::string &name);
+
 // The character attributes of the selection, or the defaults for new text.
 class TTextAttributes : public TPersistent
 {

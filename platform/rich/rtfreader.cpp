@@ -84,6 +84,25 @@ int HexValue(unsigned char c)
     return -1;
 }
 
+constexpr size_t kMaxFontName = 256; // bytes
+constexpr size_t kMaxInstruction = 16384;
+constexpr size_t kMaxLink = 4096;
+
+// Appends the whole characters of utf8 that still fit below cap, leaving
+// out control characters when asked.
+void AppendCapped(std::string &to, std::string_view utf8, size_t cap, bool dropControls)
+{
+    for (size_t pos = 0; pos < utf8.size();) {
+        size_t start = pos;
+        Utf8Next(utf8, pos);
+        if (dropControls && static_cast<unsigned char>(utf8[start]) < 0x20)
+            continue;
+        if (to.size() + (pos - start) > cap)
+            return;
+        to.append(utf8.substr(start, pos - start));
+    }
+}
+
 // Destinations shown as nothing: their content is skipped whole.
 bool IsSkippedDestination(std::string_view word)
 {
@@ -102,45 +121,54 @@ bool IsObjectDestination(std::string_view word)
 
 // The target of a field instruction HYPERLINK "file" \\l "place" \\o "tip":
 // the file, with "#place" when a place inside it is named; empty for any
-// other field.
+// other field. In the instruction's text, a backslash inside quotes makes
+// a following quote or backslash a plain character; before anything else it
+// is itself.
 std::string HyperlinkTarget(const std::string &instruction)
 {
-    std::vector<std::string> words;
+    struct TWord {
+        std::string text;
+        bool quoted;
+    };
+    std::vector<TWord> words;
     size_t pos = 0;
     while (pos < instruction.size()) {
         if (instruction[pos] == ' ') {
             ++pos;
         } else if (instruction[pos] == '"') {
-            size_t close = instruction.find('"', pos + 1);
-            if (close == std::string::npos)
-                close = instruction.size();
-            words.push_back(instruction.substr(pos + 1, close - pos - 1));
-            pos = close + 1;
+            std::string word;
+            for (++pos; pos < instruction.size() && instruction[pos] != '"'; ++pos) {
+                if (instruction[pos] == '\\' && pos + 1 < instruction.size()
+                    && (instruction[pos + 1] == '"' || instruction[pos + 1] == '\\'))
+                    ++pos;
+                word += instruction[pos];
+            }
+            words.push_back({ std::move(word), true });
+            ++pos;
         } else {
             size_t end = instruction.find_first_of(" \"", pos + 1);
             if (end == std::string::npos)
                 end = instruction.size();
-            words.push_back(instruction.substr(pos, end - pos));
+            words.push_back({ instruction.substr(pos, end - pos), false });
             pos = end;
         }
     }
-    if (words.empty() || words[0] != "HYPERLINK")
+    if (words.empty() || words[0].text != "HYPERLINK" || words[0].quoted)
         return {};
-    // Control characters are no part of a target (and RTF text cannot carry them).
-    for (std::string &word : words)
-        word.erase(std::remove_if(word.begin(), word.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }),
-            word.end());
+    auto isSwitch = [&](size_t i, const char *name) { return !words[i].quoted && words[i].text == name; };
     std::string target, place;
     for (size_t i = 1; i < words.size(); ++i) {
-        const std::string &word = words[i];
-        if (word == "\\l" && i + 1 < words.size())
-            place = words[++i];
-        else if ((word == "\\o" || word == "\\t") && i + 1 < words.size())
+        if (isSwitch(i, "\\l") && i + 1 < words.size())
+            place = words[++i].text;
+        else if ((isSwitch(i, "\\o") || isSwitch(i, "\\t")) && i + 1 < words.size())
             ++i;
-        else if (word.empty() || word[0] != '\\')
-            target = target.empty() ? word : target;
+        else if (words[i].quoted || words[i].text[0] != '\\')
+            target = target.empty() ? words[i].text : target;
     }
-    return place.empty() ? target : target + "#" + place;
+    // Control characters are no part of a target (and RTF text cannot carry them).
+    std::string link;
+    AppendCapped(link, place.empty() ? target : target + "#" + place, kMaxLink, true);
+    return link;
 }
 
 class TRtfReader
@@ -266,7 +294,13 @@ TRichDocument TRtfReader::Read()
             if (states_.empty())
                 Fail("Text outside any group", at);
             firstInGroup_ = false;
-            TextByte(c);
+            if (c == ';' && State().dest == TDest::FontTable && skipChars_ == 0) {
+                FlushBytes();
+                fonts_[currentFontEntry_].name = Trim(fontName_);
+                fontName_.clear();
+            } else {
+                TextByte(c);
+            }
         }
     }
     FlushBytes();
@@ -421,14 +455,8 @@ void TRtfReader::Emit(std::string_view utf8)
         return;
     }
     case TDest::FontTable:
-        for (char c : utf8) {
-            if (c == ';') {
-                fonts_[currentFontEntry_].name = Trim(fontName_);
-                fontName_.clear();
-            } else if (fontName_.size() < 256 && static_cast<unsigned char>(c) >= 0x20) {
-                fontName_ += c;
-            }
-        }
+        // Only a literal ";" ends an entry (see Read); one given as \\'3b is part of the name.
+        AppendCapped(fontName_, utf8, kMaxFontName, true);
         return;
     case TDest::ColorTable:
         for (char c : utf8) {
@@ -441,8 +469,8 @@ void TRtfReader::Emit(std::string_view utf8)
         }
         return;
     case TDest::FieldInstruction:
-        if (!fields_.empty() && fields_.back().instruction.size() < 4096)
-            fields_.back().instruction.append(utf8);
+        if (!fields_.empty())
+            AppendCapped(fields_.back().instruction, utf8, kMaxInstruction, false);
         return;
     case TDest::Numbering:
     case TDest::Ignore:

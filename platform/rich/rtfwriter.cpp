@@ -70,7 +70,14 @@ std::string TRtfWriter::Write()
         Number("\\f", static_cast<int>(i));
         Number("\\fnil\\fcharset", byNumber[i]->charset);
         out_ += ' ';
-        WriteText(byNumber[i]->name, true);
+        // A literal ";" ends the name: one inside it goes as a hex escape.
+        std::string_view name = byNumber[i]->name;
+        for (size_t semicolon; (semicolon = name.find(';')) != std::string_view::npos;) {
+            WriteText(name.substr(0, semicolon), true);
+            out_ += "\\'3B";
+            name.remove_prefix(semicolon + 1);
+        }
+        WriteText(name, true);
         out_ += ";}";
     }
     out_ += "}\r\n";
@@ -101,7 +108,14 @@ std::string TRtfWriter::Write()
                 continue;
             if (!run.format.link.empty()) {
                 out_ += "{\\field{\\*\\fldinst{HYPERLINK \"";
-                WriteText(run.format.link, true);
+                // The field's own quoting: \" and \\ inside the quotes.
+                std::string quoted;
+                for (char c : run.format.link) {
+                    if (c == '"' || c == '\\')
+                        quoted += '\\';
+                    quoted += c;
+                }
+                WriteText(quoted, true);
                 out_ += "\"}}{\\fldrslt";
             }
             out_ += '{';

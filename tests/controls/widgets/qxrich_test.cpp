@@ -1,10 +1,14 @@
 #include "controls/widgets/qxrich.h"
+#include "controls/base/Qxtypes.h"
+#include "controls/data/Qxdbsets.h"
 #include "controls/base/Qxintl.h"
 #include "controls/widgets/qxTrackIcon.h"
 #include "controls/widgets/qxrchdlg.h"
 #include "controls/widgets/qxriched.h"
 #include "controls/widgets/qxrichtb.h"
 
+#include "platform/classes/filer.h"
+#include "platform/db/dbtables.h"
 #include "platform/rtl/files.h"
 #include "platform/ui/clipbrd.h"
 #include "platform/ui/forms.h"
@@ -25,6 +29,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 
 static auto *const editorApp = ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
 
@@ -367,6 +372,9 @@ TEST_F(RichEditor, TheFontCombosSetTheSelectionAndIgnoreWhatIsNoSize)
         TqxCustomRichEdit *inner = editor->RichEdit1();
         inner->SetSelStart(0);
         inner->SetSelLength(5);
+        EXPECT_EQ(inner->SelAttributes()->Name(), "MS Sans Serif") << "the library's default face";
+        EXPECT_NE(editor->FontNameCombo->ItemIndex(), -1) << "shown as the face it is drawn in";
+        EXPECT_EQ(editor->FontNameCombo->Font()->Color(), clWindowText);
         inner->SelAttributes()->SetName("No Such Face");
         editor->UpdateToolState();
         EXPECT_EQ(editor->FontNameCombo->Text(), "No Such Face");
@@ -426,6 +434,152 @@ TEST_F(RichEditor, AReadOnlyCallerGetsAViewer)
         PressKey(editor->RichEdit1(), VK_ESCAPE, 27);
         EXPECT_EQ(editor->ModalResult(), mrCancel) << "Escape closes a viewer";
     }));
+}
+
+TEST_F(RichEditor, TheEditorOpensWhereEditorPositionSays)
+{
+    TqxFormPosition *position = edit->EditorPosition();
+    position->SetLeft(30);
+    position->SetTop(40);
+    position->SetWidth(700);
+    position->SetHeight(480);
+    EXPECT_FALSE(Edit([](TqxRichEditForm *editor) {
+        EXPECT_EQ(editor->Left(), 30);
+        EXPECT_EQ(editor->Top(), 40);
+        EXPECT_EQ(editor->Width(), 700);
+        EXPECT_EQ(editor->Height(), 480);
+        editor->Exit1->Click();
+    }));
+    // Without a place it is centred, at its size.
+    position->SetLeft(0);
+    EXPECT_FALSE(Edit([](TqxRichEditForm *editor) {
+        EXPECT_EQ(editor->Left(), (Screen->Width() - 700) / 2);
+        EXPECT_EQ(editor->Width(), 700);
+        editor->Exit1->Click();
+    }));
+}
+
+TEST(RichEditorPosition, IsReadAndWrittenWithTheFormResource)
+{
+    TqxDBRichEdit written(nullptr);
+    written.SetName("Notes");
+    written.EditorPosition()->SetLeft(12);
+    written.EditorPosition()->SetWidth(640);
+    std::string text = WriteComponentText(&written);
+    EXPECT_NE(text.find("EditorPosition.Width = 640"), std::string::npos) << text;
+    TqxDBRichEdit read(nullptr);
+    ReadComponentText(&read, text, "Notes.dfm");
+    EXPECT_EQ(read.EditorPosition()->Left(), 12);
+    EXPECT_EQ(read.EditorPosition()->Width(), 640);
+}
+
+// A rich edit on the Body blob of a note in a fresh SQLite file, through the library's table.
+class BoundRichEditor : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        static int n = 0;
+        const std::string name = "qxrich-bound-" + std::to_string(getpid()) + "-" + std::to_string(++n);
+        dir = std::filesystem::temp_directory_path() / name;
+        std::filesystem::create_directories(dir);
+        file = (dir / "notes.db").string();
+        CreateDatabaseFile(file);
+        {
+            TDatabase db(nullptr);
+            db.SetDatabaseName(name);
+            db.Params()->Add("PATH=" + file);
+            db.Execute("CREATE TABLE notes (Id INTEGER PRIMARY KEY, Body BLOB)");
+            db.Execute("INSERT INTO notes VALUES (1, CAST('{\\rtf1\\ansi Hello {\\b bold} note}' AS BLOB))");
+        }
+        form = std::make_unique<TForm>(nullptr);
+        form->SetBounds(40, 40, 400, 240);
+        table = new TqxTable(form.get());
+        table->SetDatabaseName(file);
+        table->SetTableName("notes");
+        table->Open();
+        source = new TDataSource(form.get());
+        source->SetDataSet(table);
+        edit = new TqxDBRichEdit(form.get());
+        edit->SetParent(form.get());
+        edit->SetBounds(0, 0, 380, 200);
+        edit->SetDataSource(source);
+        edit->SetDataField("Body");
+        form->Show();
+        ProcessPendingEvents();
+    }
+    void TearDown() override
+    {
+        form.reset();
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+    std::string StoredBody()
+    {
+        TqxTable check(nullptr);
+        check.SetDatabaseName(file);
+        check.SetTableName("notes");
+        check.Open();
+        return check.FieldByName("Body")->AsString();
+    }
+    // Opens the editor, types text at the start and saves and exits.
+    bool EditAndType(const std::string &text, const std::string &expectShown)
+    {
+        WhenShown<TqxRichEditForm>([&](TqxRichEditForm *editor) {
+            TqxCustomRichEdit *inner = editor->RichEdit1();
+            EXPECT_EQ(inner->Text(), expectShown);
+            EXPECT_FALSE(inner->ReadOnly());
+            EXPECT_TRUE(editor->Format1->Visible());
+            EXPECT_TRUE(editor->View1->Visible());
+            inner->SetSelStart(0);
+            TypeText(inner, text);
+            editor->SaveExit1->Click();
+        });
+        return edit->Execute();
+    }
+
+    std::filesystem::path dir;
+    std::string file;
+    std::unique_ptr<TForm> form;
+    TqxTable *table = nullptr;
+    TDataSource *source = nullptr;
+    TqxDBRichEdit *edit = nullptr;
+    ScriptedMessageBoxes boxes;
+};
+
+TEST_F(BoundRichEditor, AnEditableRecordIsEditedWhileItIsBrowsed)
+{
+    ASSERT_EQ(table->State(), dsBrowse);
+    EXPECT_FALSE(edit->ReadOnly());
+    edit->PreparePopup();
+    TMenuItem *items = edit->BuiltInPopupMenu()->Items();
+    EXPECT_EQ(items->Items(0)->Caption(), "&Edit");
+    EXPECT_TRUE(items->Items(10)->Visible()) << "the popup formats";
+
+    EXPECT_TRUE(EditAndType("new ", "Hello bold note"));
+    table->Post();
+    std::string body = StoredBody();
+    EXPECT_NE(body.find("new Hello"), std::string::npos) << body;
+
+    edit->SetReadOnly(true);
+    WhenShown<TqxRichEditForm>([](TqxRichEditForm *editor) {
+        EXPECT_FALSE(editor->Format1->Visible()) << "a read-only control still gets a viewer";
+        editor->Exit1->Click();
+    });
+    EXPECT_FALSE(edit->Execute());
+}
+
+TEST_F(BoundRichEditor, ADeferredNoteOpensInTheEditorAndIsWrittenBack)
+{
+    edit->SetAutoDisplay(false);
+    edit->SetDataField("");
+    edit->SetDataField("Body");
+    ASSERT_EQ(edit->Text(), "(Body)");
+    EXPECT_TRUE(EditAndType("more ", "Hello bold note"));
+    table->Post();
+    std::string body = StoredBody();
+    EXPECT_NE(body.find("more Hello"), std::string::npos) << body;
+    EXPECT_EQ(body.find("(Body)"), std::string::npos) << body;
 }
 
 TEST_F(RichEditor, EscapeClosesOrUndoes)

@@ -239,6 +239,30 @@ TEST_F(RichDialogs, TheTabDialogClearsWhatIsSelectedOrEverything)
     EXPECT_EQ(edit->GetParagraphFormat().cTabCount, 0);
 }
 
+TEST_F(RichDialogs, TheTabDialogShowsAlignedStopsAtTheirPlaceAndKeepsThem)
+{
+    // A stop packs its alignment above its 24 bits of position: centre, right, decimal.
+    int tabs[] = { 1000 | 1 << 24, 2117 | 2 << 24, 4000 | 3 << 24 };
+    edit->SetParagraph(32, "", 0, 0, 0, 0, tabs, 3, 0, 0, 0, false);
+    WhenShown<TqxRichTabDialog>([](TqxRichTabDialog *dialog) {
+        TStrings *list = dialog->ListBox1->Items();
+        ASSERT_EQ(list->Count(), 3);
+        EXPECT_EQ(list->Strings(0), "0.69''");
+        EXPECT_EQ(list->Strings(1), "1.47''");
+        EXPECT_EQ(list->Strings(2), "2.78''");
+        dialog->Edit1->SetFocus();
+        TypeText(dialog->Edit1, "2");
+        ClickControl(dialog->OKButton);
+    });
+    EXPECT_TRUE(qxExecuteTabDialog(edit));
+    PARAFORMAT2 format = edit->GetParagraphFormat();
+    ASSERT_EQ(format.cTabCount, 4);
+    EXPECT_EQ(format.rgxTabs[0], 1000 | 1 << 24);
+    EXPECT_EQ(format.rgxTabs[1], 2117 | 2 << 24) << "not moved by the rounding of its text";
+    EXPECT_EQ(format.rgxTabs[2], 2880) << "a new stop aligns left";
+    EXPECT_EQ(format.rgxTabs[3], 4000 | 3 << 24);
+}
+
 TEST_F(RichDialogs, Screenshots)
 {
     edit->SetParagraph(4 | 8 | 16 | 64, "", 0, 0, 0, 120, nullptr, 0, 720, 360, -360, false);

@@ -17,9 +17,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <iostream>
+#include <random>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace
 {
@@ -473,6 +477,34 @@ TEST_F(QxRichEditTest, PrintsInsideTheMargins)
     EXPECT_NEAR(yMin, 72, 6);
 }
 
+TEST_F(QxRichEditTest, PrintsEveryLineOnceAcrossPageBreaks)
+{
+    if (!HaveTool("pdftotext"))
+        GTEST_SKIP() << "pdftotext is not installed (tools/bootstrap installs it)";
+    // Nine inches of page between the margins hold no whole number of these lines.
+    std::string text;
+    for (int i = 1; i <= 150; ++i)
+        text += (i > 1 ? "\r\n" : "") + std::string("Row ") + std::to_string(i);
+    edit->SetText(text);
+    edit->SelectAll();
+    edit->SelAttributes()->SetName("DejaVu Sans");
+    edit->SelAttributes()->SetSize(12);
+    std::string pdf = (std::filesystem::temp_directory_path() / "qxrichedit-print-once.pdf").string();
+    std::filesystem::remove(pdf);
+    Printer()->SetOutputFileName(pdf);
+    edit->Print(edit->PrintJobName());
+    Printer()->SetOutputFileName("");
+    std::stringstream words(CommandOutput("pdftotext '" + pdf + "' -"));
+    std::vector<int> rows;
+    for (std::string word; words >> word;)
+        if (word != "Row")
+            rows.push_back(std::stoi(word));
+    std::vector<int> expected;
+    for (int i = 1; i <= 150; ++i)
+        expected.push_back(i);
+    EXPECT_EQ(rows, expected);
+}
+
 // ---- Embedded objects ------------------------------------------------------------------------------
 
 TEST(RichEditOleCallback, DragEffectsFollowTheKeys)
@@ -728,6 +760,57 @@ TEST_F(QxRichEditTest, ContentSurvivesANewWindowThroughItsStream)
     ProcessPendingEvents();
     EXPECT_EQ(edit->Text(), "kept across");
     EXPECT_TRUE(edit->Document().paragraphs.at(0).runs.at(0).format.italic);
+}
+
+TEST_F(QxRichEditTest, AKilledSaveLeavesTheOldOrTheNewDocument)
+{
+    // Two documents of about 300 KB; a child saves them in turn over one
+    // file until it is killed.
+    auto *other = new TqxCustomRichEdit(form.get());
+    other->SetParent(form.get());
+    std::string oldText, newText;
+    for (int i = 0; i < 20000; ++i) {
+        oldText += "old line " + std::to_string(i) + "\r\n";
+        newText += "new line " + std::to_string(i) + "\r\n";
+    }
+    edit->SetText(oldText);
+    other->SetText(newText);
+    auto rtfOf = [](TqxCustomRichEdit *control) {
+        TStringStream stream;
+        control->Lines()->SaveToStream(stream);
+        return stream.DataString();
+    };
+    const std::string oldRtf = rtfOf(edit), newRtf = rtfOf(other);
+    ASSERT_GT(oldRtf.size(), 300000u);
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / ("qxrich-kill-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string file = (dir / "note.rtf").string();
+    edit->Lines()->SaveToFile(file);
+
+    std::mt19937 random(35);
+    for (int round = 0; round < 40; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            try {
+                for (;;) {
+                    other->Lines()->SaveToFile(file);
+                    edit->Lines()->SaveToFile(file);
+                }
+            } catch (...) {
+            }
+            _exit(1);
+        }
+        usleep(2000 + random() % 60000);
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the saving child ended by itself";
+        std::ifstream in(file, std::ios::binary);
+        std::string left((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_TRUE(left == oldRtf || left == newRtf) << "round " << round << ": " << left.size() << " bytes";
+    }
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(QxRichEditTest, CopiesItsContentThroughMemoryOrATemporaryFile)

@@ -184,6 +184,29 @@ TEST_F(RichEditTest, StreamsInAndOutInSmallChunks)
     EXPECT_EQ(out, "hello bold caf\xC3\xA9\r\nsecond");
 }
 
+TEST_F(RichEditTest, LinesKeepTheDocumentsDefaultTab)
+{
+    TStringStream source("{\\rtf1\\ansi\\deftab708 a\\tab b}");
+    edit->Lines()->LoadFromStream(source);
+    TStringStream saved;
+    edit->Lines()->SaveToStream(saved);
+    EXPECT_NE(saved.DataString().find("\\deftab708"), std::string::npos) << saved.DataString();
+    EXPECT_EQ(edit->Document().defaultTab, 708);
+    edit->Clear();
+    EXPECT_EQ(edit->Document().defaultTab, 720) << "a new document has the usual one";
+}
+
+TEST_F(RichEditTest, LinesLoadWhatIsNotRtfAsText)
+{
+    edit->SetText("old content");
+    TStringStream text("a text file {with braces}\r\nline two");
+    edit->Lines()->LoadFromStream(text);
+    EXPECT_EQ(edit->Text(), "a text file {with braces}\r\nline two");
+    TStringStream broken("{\\rtf1 {\\pict\\bin99 ab}}");
+    edit->Lines()->LoadFromStream(broken);
+    EXPECT_EQ(edit->Text(), "{\\rtf1 {\\pict\\bin99 ab}}") << "RTF the reader refuses loads as text";
+}
+
 TEST_F(RichEditTest, BrokenRtfIsReportedAndChangesNothing)
 {
     edit->SetText("kept");

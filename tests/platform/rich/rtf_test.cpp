@@ -56,6 +56,8 @@ std::vector<RoundTripCase> RoundTripCases()
     TRichCharFormat link = Font("Arial", 20);
     link.link = "https://example.org/a?b=c&d";
     TRichCharFormat cyrillic = Font("Arial Cyr", 24, 204);
+    TRichCharFormat quotedLink = Font("Arial", 20);
+    quotedLink.link = "file:///C:\\My \"notes\"\\a.rtf";
 
     TRichParagraph indented;
     indented.format.leftIndent = 1440;
@@ -102,6 +104,8 @@ std::vector<RoundTripCase> RoundTripCases()
         { "hyperlink", Doc({ { {}, { Run("see ", Font("Arial", 20)), Run("here", link), Run(" now", Font("Arial", 20)) } } }) },
         { "font with its own charset", Doc({ { {}, { Run("\xD0\x9F\xD1\x80\xD0\xB8", cyrillic) } } }) },
         { "embedded object kept byte for byte", Doc({ object }) },
+        { "font name holding semicolons", Doc({ { {}, { Run("x", Font("A;B;", 20)), Run("y", Font("A", 20)) } } }) },
+        { "hyperlink target holding quotes and backslashes", Doc({ { {}, { Run("notes", quotedLink) } } }) },
     };
 }
 
@@ -258,6 +262,20 @@ TEST(RtfRead, HyperlinkTargetsReachTheRuns)
     TRichDocument damaged = ReadRtf(R"({\rtf1 {\field{\*\fldinst HYPERLINK "a\'01b"}{\fldrslt x}}})");
     EXPECT_EQ(damaged.paragraphs.at(0).runs.at(0).format.link, "ab");
     EXPECT_EQ(ReadRtf(WriteRtf(damaged)), damaged);
+}
+
+TEST(RtfRead, AFontNameIsCutAtItsCapBetweenCharacters)
+{
+    // "a" and 130 bytes 0xFF, two-byte characters each: the 256th byte of
+    // the name falls inside the 128th of them, so the name stops before it.
+    std::string rtf = "{\\rtf1{\\fonttbl{\\f0 a" + std::string(130, '\xFF') + ";}}\\f0 x}";
+    TRichDocument document = ReadRtf(rtf);
+    const std::string &name = document.paragraphs.at(0).runs.at(0).format.fontName;
+    std::string expected = "a";
+    for (int i = 0; i < 127; ++i)
+        expected += "\xC3\xBF";
+    EXPECT_EQ(name, expected);
+    EXPECT_EQ(ReadRtf(WriteRtf(document)), document);
 }
 
 // ---- Hostile input -----------------------------------------------------------------------------

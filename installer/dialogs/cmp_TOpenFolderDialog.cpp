@@ -104,13 +104,13 @@ bool TOpenFolderDialog::ExecuteOnce(bool &again)
     // A typed folder must name its drive: a relative one would land
     // wherever the program's current folder happens to be.
     if (!IsAbsoluteMachinePath(currentPath_)) {
-        ShowRefusal("%s is not a complete folder name. Type the folder with its drive, for example C:\\Folder",
-            currentPath_);
+        ShowRefusal(TranslateFormat(
+            "%s is not a complete folder name. Type the folder with its drive, for example C:\\Folder", currentPath_));
         again = true;
         return false;
     }
     if (!ForceDirectories(currentPath_)) {
-        ShowRefusal("The folder %s cannot be created", currentPath_);
+        ShowRefusal(TranslateFormat("The folder %s cannot be created", currentPath_));
         again = true;
         return false;
     }
@@ -118,9 +118,9 @@ bool TOpenFolderDialog::ExecuteOnce(bool &again)
     return true;
 }
 
-void TOpenFolderDialog::ShowRefusal(const std::string &message, const std::string &path)
+void TOpenFolderDialog::ShowRefusal(const std::string &message)
 {
-    SetupRoutines::ShowMessageBox(Format(TranslateString(message), path), MB_ICONERROR, MB_OK);
+    SetupRoutines::ShowMessageBox(message, MB_ICONERROR, MB_OK);
 }
 
 int TOpenFolderDialog::Callback(HWND window, uint32_t msg, LPARAM lParam)
@@ -269,7 +269,7 @@ void TOpenFolderDialog::CreateButtonClick(TObject *sender)
             return;
         name = Trim(name);
         if (!IsPlainFolderName(name)) {
-            ShowRefusal("%s is not a valid folder name", name);
+            ShowRefusal(TranslateFormat("%s is not a valid folder name", name));
             return;
         }
         target = IncludeTrailingBackslash(currentPath_) + name;
@@ -278,12 +278,12 @@ void TOpenFolderDialog::CreateButtonClick(TObject *sender)
         target = pathEdit_->Text();
     }
     if (!IsAbsoluteMachinePath(target)) {
-        ShowRefusal("%s is not a complete folder name. Type the folder with its drive, for example C:\\Folder",
-            target);
+        ShowRefusal(TranslateFormat(
+            "%s is not a complete folder name. Type the folder with its drive, for example C:\\Folder", target));
         return;
     }
     if (!ForceDirectories(target)) {
-        ShowRefusal("The folder %s cannot be created", target);
+        ShowRefusal(TranslateFormat("The folder %s cannot be created", target));
         return;
     }
     currentPath_ = target;

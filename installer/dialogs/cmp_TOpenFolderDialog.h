@@ -67,7 +67,7 @@ private:
     void SelectFolder(const std::string &path);
     void PathEditKeyUp(TObject *sender, uint16_t &key, TShiftState shift);
     void CreateButtonClick(TObject *sender);
-    void ShowRefusal(const std::string &message, const std::string &path);
+    void ShowRefusal(const std::string &message); // already translated
 
     std::string directory_;
     bool showCreateButton_ = true;

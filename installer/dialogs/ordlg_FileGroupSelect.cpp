@@ -33,6 +33,24 @@ const TClassRegistrar<TFileGroupSelectForm> registrar({},
 
 constexpr int DriveImage = 0;
 constexpr int WarningImage = 1;
+// The widths the page's columns start from; a figure that needs more widens its column.
+constexpr int SizeWidth = 93;
+constexpr int DriveWidth = 50;
+constexpr int SpaceWidth = 120;
+// What a view draws around a cell's text, on both sides together.
+constexpr int CellMargins = 12;
+
+// The width that shows every one of texts whole in a cell of the view, and
+// never less than least.
+int FittingWidth(TWinControl *view, const std::vector<std::string> &texts, int least)
+{
+    TBitmap measure;
+    measure.Canvas()->Font()->Assign(view->Font());
+    int width = least;
+    for (const std::string &text : texts)
+        width = std::max(width, measure.Canvas()->TextWidth(text) + CellMargins);
+    return width;
+}
 
 TFileContainer *CheckedContainer(TInstallContainer *container, const std::string &treeName)
 {
@@ -146,10 +164,9 @@ void TFileGroupSelectForm::FormCreate(TObject *)
     driveList_->SetIconArrangement(iaTop);
     driveList_->SetWrapText(false);
     driveList_->SetReadOnly(true);
-    driveList_->AddColumn("", 50);
-    driveList_->AddColumn(TranslateString("Space Required:"), 120, taRightJustify);
-    // The free space, or why it is not known, takes the rest of the row.
-    driveList_->AddColumn(TranslateString("Space Available:"), pnlDriveSpace->Width() - 50 - 120 - 4, taRightJustify);
+    driveList_->AddColumn("", DriveWidth);
+    driveList_->AddColumn(TranslateString("Space Required:"), SpaceWidth, taRightJustify);
+    driveList_->AddColumn(TranslateString("Space Available:"), SpaceWidth, taRightJustify);
 }
 
 bool TFileGroupSelectForm::Skip()
@@ -198,11 +215,37 @@ void TFileGroupSelectForm::FillGroupTree(TInstallContainer *container)
 
 void TFileGroupSelectForm::RefreshColumns()
 {
+    std::vector<std::string> sizes;
     for (TTreeNode *node = groupTree_->Items()->GetFirstNode(); node; node = node->GetNext()) {
         TFileContainer *group = groupTree_->Group(node);
         node->SetChecked(group->ShouldInstall());
         node->SetCheckEnabled(group->AllowChoice());
-        node->SetColumnText(TGroupTreeView::SizeColumn, BytesText(SelectedSize(group, true)));
+        sizes.push_back(BytesText(SelectedSize(group, true)));
+        node->SetColumnText(TGroupTreeView::SizeColumn, sizes.back());
+    }
+    TTreeColumn column = groupTree_->Column(TGroupTreeView::SizeColumn);
+    column.Width = FittingWidth(groupTree_, sizes, SizeWidth);
+    if (column.Width != groupTree_->Column(TGroupTreeView::SizeColumn).Width)
+        groupTree_->SetColumn(TGroupTreeView::SizeColumn, column);
+}
+
+void TFileGroupSelectForm::FitDriveColumns()
+{
+    // The drive letter's column keeps its width; each other column shows its
+    // caption and figures whole, and the last one, the free space or why it
+    // is not known, also takes what is left of the row.
+    const int count = driveList_->ColumnCount();
+    int used = DriveWidth;
+    for (int c = 1; c < count; ++c) {
+        std::vector<std::string> texts { driveList_->Column(c).Caption };
+        for (int i = 0; i < driveList_->Items()->Count(); ++i)
+            texts.push_back(driveList_->Items()->Item(i)->SubItems()->Strings(c - 1));
+        const int least = c + 1 < count ? SpaceWidth : std::max(SpaceWidth, pnlDriveSpace->ClientWidth() - used - 4);
+        TListColumn column = driveList_->Column(c);
+        column.Width = FittingWidth(driveList_, texts, least);
+        used += column.Width;
+        if (column.Width != driveList_->Column(c).Width)
+            driveList_->SetColumn(c, column);
     }
 }
 
@@ -328,6 +371,7 @@ void TFileGroupSelectForm::FillDriveList(TInstallContainer *container)
         item->SetStateIndex(row.Failure.empty() && row.Available > row.Required ? -1 : WarningImage);
     }
     items->EndUpdate();
+    FitDriveColumns();
     const int rows = static_cast<int>(drives_.size());
     pnlDriveSpace->SetHeight(rows > 2 ? 61 : rows * 18 + 25);
 }

@@ -84,6 +84,7 @@ public:
     // The parts of RefreshPage
     void FillGroupTree(TInstallContainer *container);
     void RefreshColumns();
+    void FitDriveColumns();
     void FillDriveList(TInstallContainer *container);
     void ShowSelectedGroup();
 

@@ -116,6 +116,10 @@ void TSelectLanguageForm::RefreshPage()
     const int columns = LanguageGrid->ColCount();
     // Rounded up; a grid keeps one row even with nothing to list.
     LanguageGrid->SetRowCount(std::max(1, static_cast<int>(std::lround(count_ / double(columns) + 0.1))));
+    // The grid is filled from its first cell, in sight: every flag that fits
+    // shows, and selecting the current one scrolls only as far as it needs.
+    LanguageGrid->SetLeftCol(0);
+    LanguageGrid->SetTopRow(0);
     for (int row = 0; row < LanguageGrid->RowCount(); ++row)
         for (int col = 0; col < columns; ++col) {
             LanguageGrid->SetObjects(col, row, nullptr);

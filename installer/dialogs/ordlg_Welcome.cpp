@@ -68,10 +68,12 @@ void TWelcomeForm::ProceedBtnClick(TObject *)
     // Left for the configuration's handlers: 2 updates, 1 installs afresh.
     if (install)
         install->SetTag(installed_ ? 2 : 1);
-    if (!installed_ || SetupRoutines::ConfirmContinue(UpdateWarning))
+    if (!installed_ || SetupRoutines::ConfirmContinue(UpdateWarning)) {
         Next();
-    else
-        ConfirmCancel();
+        return;
+    }
+    SetModalResult(mrNone); // alone, Next would end the page even after a refused cancel
+    ConfirmCancel();
 }
 
 void TWelcomeForm::BackBtnClick(TObject *)

@@ -1772,6 +1772,13 @@ const TTreeColumn &TCustomTreeView::Column(int index) const
     return columns_[static_cast<size_t>(index)];
 }
 
+void TCustomTreeView::SetColumn(int index, const TTreeColumn &column)
+{
+    Column(index); // the index check
+    columns_[static_cast<size_t>(index)] = column;
+    ApplyColumns();
+}
+
 void TCustomTreeView::SetTreeColumn(int column)
 {
     treeColumn_ = std::max(0, column);
@@ -2177,6 +2184,13 @@ const TListColumn &TCustomListView::Column(int index) const
     if (index < 0 || index >= ColumnCount())
         throw EListError("List index out of bounds (" + std::to_string(index) + ")");
     return columns_[static_cast<size_t>(index)];
+}
+
+void TCustomListView::SetColumn(int index, const TListColumn &column)
+{
+    Column(index); // the index check
+    columns_[static_cast<size_t>(index)] = column;
+    ApplyColumns();
 }
 
 void TCustomListView::ClearColumns()

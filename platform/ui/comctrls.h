@@ -419,6 +419,7 @@ public:
     int AddColumn(const std::string &caption, int width, TAlignment alignment = taLeftJustify);
     int ColumnCount() const { return static_cast<int>(columns_.size()); }
     const TTreeColumn &Column(int index) const;
+    void SetColumn(int index, const TTreeColumn &column);
     int TreeColumn() const { return treeColumn_; }
     void SetTreeColumn(int column);
     bool ShowColumnHeaders() const { return showHeaders_; }
@@ -566,6 +567,7 @@ public:
     int AddColumn(const std::string &caption, int width, TAlignment alignment = taLeftJustify);
     int ColumnCount() const { return static_cast<int>(columns_.size()); }
     const TListColumn &Column(int index) const;
+    void SetColumn(int index, const TListColumn &column);
     void ClearColumns();
     TViewStyle ViewStyle() const { return viewStyle_; }
     void SetViewStyle(TViewStyle style) { viewStyle_ = style; }

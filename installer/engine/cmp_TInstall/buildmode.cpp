@@ -38,7 +38,7 @@ void ShowMessage(const std::string &text)
 // Copies count bytes of source from position from into a new file dest. A
 // copy that comes up short leaves no half-written file behind.
 void CopyPart(
-    const std::string &source, int64_t from, int64_t count, const std::string &dest, const char *shortMessage)
+    const std::string &source, int64_t from, int64_t count, const std::string &dest)
 {
     bool complete = false;
     {
@@ -47,7 +47,7 @@ void CopyPart(
         try {
             out = std::make_unique<TFileStream>(dest, fmCreate);
         } catch (const Exception &) {
-            throw IEInstall(shortMessage);
+            throw IEInstall("Cannot create %s on the A drive. Probably not enough room", ExtractFileName(dest));
         }
         std::vector<char> buffer(TransferBlockSize);
         int64_t left = count;
@@ -64,7 +64,7 @@ void CopyPart(
     }
     if (!complete) {
         DeleteFile(dest);
-        throw IEInstall(shortMessage);
+        throw IEInstall("Cannot create %s on the A drive. Probably not enough room", ExtractFileName(dest));
     }
 }
 
@@ -346,10 +346,8 @@ void TCustomInstall::TransferToFloppies(const std::string &drive)
         const TSelfExtractorTrailer trailer = ReadSelfExtractorTrailer(source);
         ShowStatusMessage(TranslateString("Transferring this installation to floppies. Please wait..."));
         statusShown = true;
-        CopyPart(source, 0, trailer.SetupStart, folder + "setup.exe",
-            "Cannot create setup.exe on the A drive. Probably not enough room");
-        CopyPart(source, trailer.SetupStart, int64_t { trailer.SetupEnd } - trailer.SetupStart + 1,
-            folder + "setup.1", "Cannot create setup.1 on the A drive. Probably not enough room");
+        CopyPart(source, 0, trailer.SetupStart, folder + "setup.exe");
+        CopyPart(source, trailer.SetupStart, int64_t { trailer.SetupEnd } - trailer.SetupStart + 1, folder + "setup.1");
         // A setup without files.1 has nothing more to carry.
         if (trailer.HasFiles()) {
             struct Clear {

@@ -19,16 +19,17 @@ EAIPMCannotOpen::EAIPMCannotOpen()
 {
 }
 
-// The group's name follows the translated text: it is never part of a format.
+// The group's name is an argument, so a '%' in it stays text; the blank before
+// it is part of the format, as a string table cannot keep a trailing blank.
 EAIPMCannotOpenGroup::EAIPMCannotOpenGroup(const std::string &group)
-    : EAIPMError(TranslateString("The TProgramManager object was unable to open the following program group: ") + group)
+    : EAIPMError(TranslateFormat("The TProgramManager object was unable to open the following program group: %s", group))
     , GroupName(group)
 {
 }
 
 EAIPMCannotCreateGroup::EAIPMCannotCreateGroup(const std::string &group)
     : EAIPMError(
-        TranslateString("The TProgramManager object was unable to create the following program group: ") + group)
+        TranslateFormat("The TProgramManager object was unable to create the following program group: %s", group))
     , GroupName(group)
 {
 }

@@ -6,10 +6,12 @@
 #include "installer/engine/routines/routines_Strings.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/system/windows.h"
+#include "platform/ui/comctrls.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/extctrls.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/graphics.h"
+#include "platform/ui/stdctrls.h"
 
 const TEnumNames KvraLanguageNames { "klChineseSimplified", "klCzech", "klDanish", "klEnglish", "klFrench",
     "klGerman", "klGreek", "klHebrew", "klItalian", "klJapanese", "klKorean", "klPolish", "klPortugese",
@@ -600,8 +602,21 @@ void TTranslator::TranslateOne(TKvraLanguage fromLanguage, TComponent *component
             TranslateMemo(fromLanguage, *memo->Lines(), lines);
             if (!lines.Equals(*memo->Lines()))
                 memo->Lines()->Assign(lines);
+        } else if (auto *view = dynamic_cast<TCustomListView *>(component)) {
+            for (int i = 0; i < view->ColumnCount(); ++i) {
+                TListColumn column = view->Column(i);
+                column.Caption = TranslateText(fromLanguage, column.Caption);
+                if (column.Caption != view->Column(i).Caption)
+                    view->SetColumn(i, column);
+            }
         } else if (auto *list = dynamic_cast<TCustomListBox *>(component)) {
             TranslateLines(*this, fromLanguage, *list->Items());
+        } else if (auto *combo = dynamic_cast<TCustomComboBox *>(component)) {
+            // The chosen item stays chosen, in its new words.
+            const int chosen = combo->ItemIndex();
+            TranslateLines(*this, fromLanguage, *combo->Items());
+            if (chosen >= 0)
+                combo->SetItemIndex(chosen);
         } else if (auto *group = dynamic_cast<TRadioGroup *>(component)) {
             TranslateLines(*this, fromLanguage, *group->Items());
         }

@@ -16,15 +16,12 @@
 #include "platform/system/registry.h"
 #include "platform/system/windows.h"
 #include "platform/ui/forms.h"
-#include "platform/ui/testing_environment.h"
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 
 namespace
 {
-
-auto *const environment = ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
 
 constexpr const char *Files
     = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ORVEX Tabulo 2.0\\Files";

@@ -111,6 +111,16 @@ TEST(Services, TheApplicationsErrorBoxSpeaksTheUsersLanguage)
         unsetenv("LC_ALL");
 }
 
+// The window system would add Qt's application display name to the title of
+// every window; the application's title must not reach it, so that a form's
+// caption is its whole title.
+TEST(Services, TheApplicationsTitleStaysOutOfWindowTitles)
+{
+    Application->SetTitle("ORVEX Tabulo");
+    EXPECT_EQ(Application->Title(), "ORVEX Tabulo");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName().toStdString().find("ORVEX Tabulo"), std::string::npos);
+}
+
 TEST(Services, ReplacementsNestAndRestore)
 {
     ScriptedMessageBoxes outer;

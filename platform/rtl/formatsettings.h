@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 // Regional settings as the class library keeps them. The global FormatSettings
 // is read from the POSIX locale at start-up and may be replaced; tests pin it
@@ -34,6 +36,13 @@ extern TFormatSettings FormatSettings;
 TFormatSettings EnglishFormatSettings();        // United States
 TFormatSettings SpanishFormatSettings();        // Spain: 1.234,5 and d/m/yyyy
 TFormatSettings LocaleFormatSettings();         // from the POSIX locale (LC_ALL, LC_NUMERIC, LC_TIME, LANG)
+
+// The user's language: a Windows language identifier (primary language in the
+// low 10 bits, sublanguage above) from the POSIX locale (LC_ALL, LC_MESSAGES,
+// LANG); "C", "POSIX" and unknown languages give English (United States),
+// 0x0409.
+uint16_t GetUserDefaultLangID();
+uint16_t LangIdFromLocale(std::string_view locale); // "es_ES.UTF-8" -> 0x0C0A
 
 // Replaces the global settings for one scope and puts the old ones back.
 class TFormatSettingsScope {

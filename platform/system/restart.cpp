@@ -288,22 +288,28 @@ std::vector<TPendingMove> PendingMoves()
 
 std::vector<std::string> CancelPendingMoves(const std::string &newFileName)
 {
-    std::vector<std::string> sources;
     // No list, nothing to take back: no lock either, nor a folder made.
     if (!Exists(Machine().Root() + "/restart/pending-moves"))
+        return {};
+    // A list that cannot be read or rewritten takes nothing back either, as
+    // MoveFileEx answers FALSE for it: the moves stay as they were recorded.
+    try {
+        TFileLock lock(LockFile(), true);
+        const std::string target = MapPath(newFileName);
+        std::vector<std::string> sources;
+        std::string kept;
+        for (const TPendingMove &move : ParseMoves(ReadIfAny(MovesFile()))) {
+            if (!move.Dest.empty() && MapPath(move.Dest) == target)
+                sources.push_back(move.Source);
+            else
+                kept += move.Source + "\t" + move.Dest + "\n";
+        }
+        if (!sources.empty())
+            WriteFileAtomic(MovesFile(), kept);
         return sources;
-    TFileLock lock(LockFile(), true);
-    const std::string target = MapPath(newFileName);
-    std::string kept;
-    for (const TPendingMove &move : ParseMoves(ReadIfAny(MovesFile()))) {
-        if (!move.Dest.empty() && MapPath(move.Dest) == target)
-            sources.push_back(move.Source);
-        else
-            kept += move.Source + "\t" + move.Dest + "\n";
+    } catch (const Exception &) {
+        return {};
     }
-    if (!sources.empty())
-        WriteFileAtomic(MovesFile(), kept);
-    return sources;
 }
 
 // ---- Restarting -------------------------------------------------------------------

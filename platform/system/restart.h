@@ -81,7 +81,7 @@ struct TPendingMove {
 std::vector<TPendingMove> PendingMoves();
 // Takes back every recorded move onto newFileName (the same file of the
 // machine, however it is named) and answers their sources, which stay where
-// they are.
+// they are. A list that cannot be read takes nothing back.
 std::vector<std::string> CancelPendingMoves(const std::string &newFileName);
 
 // ---- Restarting -------------------------------------------------------------------

@@ -39,37 +39,6 @@ uint32_t ErrnoToError(int error)
     }
 }
 
-// Windows language identifiers: primary language | sublanguage << 10. A
-// language's first row is the one used when the locale names no region or an
-// unlisted one.
-struct TLocaleLang {
-    const char *Language;
-    const char *Region;
-    uint16_t LangId;
-};
-// clang-format off
-constexpr TLocaleLang LocaleLangs[] = {
-    {"zh", "CN", 0x0804}, {"zh", "TW", 0x0404}, {"zh", "HK", 0x0C04}, {"zh", "SG", 0x1004},
-    {"cs", "CZ", 0x0405},
-    {"da", "DK", 0x0406},
-    {"de", "DE", 0x0407}, {"de", "CH", 0x0807}, {"de", "AT", 0x0C07},
-    {"el", "GR", 0x0408},
-    {"en", "US", 0x0409}, {"en", "GB", 0x0809}, {"en", "AU", 0x0C09}, {"en", "CA", 0x1009}, {"en", "IE", 0x1809},
-    {"es", "ES", 0x0C0A}, {"es", "MX", 0x080A}, {"es", "AR", 0x2C0A}, {"es", "CO", 0x240A}, {"es", "CL", 0x340A},
-    {"fr", "FR", 0x040C}, {"fr", "BE", 0x080C}, {"fr", "CA", 0x0C0C}, {"fr", "CH", 0x100C},
-    {"he", "IL", 0x040D}, {"iw", "IL", 0x040D},
-    {"it", "IT", 0x0410}, {"it", "CH", 0x0810},
-    {"ja", "JP", 0x0411},
-    {"ko", "KR", 0x0412},
-    {"nl", "NL", 0x0413}, {"nl", "BE", 0x0813},
-    {"pl", "PL", 0x0415},
-    {"pt", "BR", 0x0416}, {"pt", "PT", 0x0816},
-    {"ru", "RU", 0x0419},
-    {"vi", "VN", 0x042A},
-};
-// clang-format on
-constexpr uint16_t EnglishUS = 0x0409;
-
 std::string HostOf(const std::string &path)
 {
     return Machine().HostPath(path);
@@ -178,35 +147,6 @@ std::string GetShortPathName(const std::string &longPath)
         return {};
     }
     return longPath;
-}
-
-uint16_t LangIdFromLocale(std::string_view locale)
-{
-    // language[_territory][.codeset][@modifier]
-    const size_t end = locale.find_first_of(".@");
-    const std::string_view name = locale.substr(0, end);
-    const size_t underscore = name.find('_');
-    const std::string language = LowerCase(name.substr(0, underscore));
-    const std::string region
-        = underscore == std::string_view::npos ? "" : UpperCase(name.substr(underscore + 1));
-    const TLocaleLang *first = nullptr;
-    for (const TLocaleLang &entry : LocaleLangs) {
-        if (language != entry.Language)
-            continue;
-        if (region == entry.Region)
-            return entry.LangId;
-        if (!first)
-            first = &entry;
-    }
-    return first ? first->LangId : EnglishUS;
-}
-
-uint16_t GetUserDefaultLangID()
-{
-    for (const char *variable : { "LC_ALL", "LC_MESSAGES", "LANG" })
-        if (const char *value = std::getenv(variable); value && *value)
-            return LangIdFromLocale(value);
-    return EnglishUS;
 }
 
 namespace

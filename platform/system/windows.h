@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/rtl/formatsettings.h" // GetUserDefaultLangID
 #include "platform/rtl/lasterror.h"
 
 // Operating-system facts of the emulated machine, in the vocabulary of the
@@ -46,13 +47,6 @@ bool CreateNewFile(const std::string &fileName);
 // The machine keeps long names only, so the short name of an existing file is
 // its name as given; "" (ERROR_FILE_NOT_FOUND) when it does not exist.
 std::string GetShortPathName(const std::string &longPath);
-
-// The user's language: a Windows language identifier (primary language in the
-// low 10 bits, sublanguage above) from the POSIX locale (LC_ALL, LC_MESSAGES,
-// LANG); "C", "POSIX" and unknown languages give English (United States),
-// 0x0409.
-uint16_t GetUserDefaultLangID();
-uint16_t LangIdFromLocale(std::string_view locale); // "es_ES.UTF-8" -> 0x0C0A
 
 // Free space of the volume holding a folder (statvfs of the mapped folder).
 // Counts that do not fit 32 bits are clamped.

@@ -1093,8 +1093,9 @@ std::string TApplication::Title() const
 
 void TApplication::SetTitle(const std::string &title)
 {
+    // Not Qt's application display name: the window system would add it to
+    // every window's title, where a form's caption is the whole title.
     d->title = title;
-    QGuiApplication::setApplicationDisplayName(QString::fromStdString(title));
 }
 
 TIcon *TApplication::Icon() const

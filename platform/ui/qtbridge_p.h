@@ -193,6 +193,17 @@ protected:
     }
     void mousePressEvent(QMouseEvent *e) override
     {
+        // Qt's own handling of a double click is, for most widgets, a press:
+        // it belongs to the double click being handled, so the Qt widget
+        // takes it as one (a button goes down, and clicks on the release)
+        // and the control gets no second button-down message. A widget that
+        // ignores the press does not pass the double click on to its parent.
+        if (e == current && e->type() == QEvent::MouseButtonDblClick) {
+            const bool accepted = e->isAccepted();
+            Base::mousePressEvent(e);
+            e->setAccepted(accepted);
+            return;
+        }
         uint32_t msg = e->button() == Qt::RightButton ? WM_RBUTTONDOWN
             : e->button() == Qt::MiddleButton         ? WM_MBUTTONDOWN
                                                       : WM_LBUTTONDOWN;

@@ -1,5 +1,6 @@
 #include "platform/ui/services.h"
 
+#include "platform/rtl/formatsettings.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/qtbridge_p.h"
 
@@ -18,7 +19,8 @@ namespace
 {
 
 // A button's label in a language, as Windows writes it; null for a language
-// without a table here, which keeps the desktop's own label.
+// without a table here, which keeps the desktop's own label. The neutral
+// language is the user's own, from the regional settings.
 const char *ButtonLabel(int answer, uint16_t languageId)
 {
     struct Labels {
@@ -35,6 +37,8 @@ const char *ButtonLabel(int answer, uint16_t languageId)
         { IDYES, "&Sí", "&Yes" },
         { IDNO, "&No", "&No" },
     };
+    if ((languageId & 0x3FF) == LANG_NEUTRAL)
+        languageId = GetUserDefaultLangID();
     const uint16_t primary = languageId & 0x3FF;
     for (const Labels &each : labels)
         if (each.answer == answer)

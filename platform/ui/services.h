@@ -54,7 +54,7 @@ public:
     virtual ~IMessageBoxService() = default;
     // Shows a modal box and answers the button chosen (IDOK, IDYES, ...).
     // The buttons are labelled in the given language (a Windows language
-    // identifier; LANG_NEUTRAL for the desktop's own).
+    // identifier; LANG_NEUTRAL for the user's own).
     virtual int Show(HWND owner, const std::string &text, const std::string &caption, uint32_t flags,
         uint16_t languageId)
         = 0;
@@ -102,8 +102,9 @@ IClockService *SetClockService(IClockService *service);
 IScreenService *SetScreenService(IScreenService *service);
 
 // The Windows-style entry points. MessageBox labels its buttons in the
-// desktop's own language, MessageBoxExA in the one it is given (Spanish and
-// English by name; any other language as the desktop does).
+// user's language, from the regional settings, MessageBoxExA in the one it
+// is given (Spanish and English by name; any other language as the desktop
+// does).
 int MessageBox(HWND owner, const std::string &text, const std::string &caption, uint32_t flags);
 int MessageBoxExA(
     HWND owner, const std::string &text, const std::string &caption, uint32_t flags, uint16_t languageId);

@@ -1,9 +1,9 @@
 #include "platform/ui/shlobj.h"
 
-#include <cstdlib>
 #include <vector>
 
 #include "platform/rtl/files.h"
+#include "platform/rtl/formatsettings.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/ui/comctrls.h"
 #include "platform/ui/forms.h"
@@ -15,10 +15,7 @@ namespace
 // The shell's own texts follow the user's language, as Windows' do.
 bool SpanishUser()
 {
-    for (const char *variable : { "LC_ALL", "LC_MESSAGES", "LANG" })
-        if (const char *value = std::getenv(variable); value && *value)
-            return std::string(value).rfind("es", 0) == 0;
-    return false;
+    return (GetUserDefaultLangID() & 0x3FF) == LANG_SPANISH;
 }
 
 std::string WithoutTrailingBackslash(const std::string &path)

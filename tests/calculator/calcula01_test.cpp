@@ -32,6 +32,13 @@ protected:
     // "M" M+, "m" M-, "T" TM, "B" BM.
     void Press(const std::string &keys)
     {
+        for (char key : keys)
+            ClickControl(Key(key));
+    }
+    // Two clicks on one button, quick enough to make a double click.
+    void PressTwiceQuickly(char key) { DoubleClickControl(Key(key)); }
+    TSpeedButton *Key(char key) const
+    {
         const std::map<char, TSpeedButton * TCalculadora::*> buttons { { '0', &TCalculadora::BCero },
             { '1', &TCalculadora::BUno }, { '2', &TCalculadora::BDos }, { '3', &TCalculadora::BTres },
             { '4', &TCalculadora::BCuatro }, { '5', &TCalculadora::BCinco }, { '6', &TCalculadora::BSeis },
@@ -43,8 +50,7 @@ protected:
             { 'C', &TCalculadora::BBorrar }, { 'A', &TCalculadora::BBorrarTodo },
             { 'M', &TCalculadora::BMemMas }, { 'm', &TCalculadora::BMemRestar },
             { 'T', &TCalculadora::BMemTomar }, { 'B', &TCalculadora::BMemBorrar } };
-        for (char key : keys)
-            ClickControl(form->*buttons.at(key));
+        return form->*buttons.at(key);
     }
 
     // Types on the keyboard, as the form's window receives it.
@@ -339,6 +345,18 @@ TEST_F(Calculator, MemoryKeysAddSubtractRecallAndClear)
     EXPECT_EQ(Display(), "31,5");
     Press("B");
     EXPECT_EQ(Memory(), "");
+}
+
+TEST_F(Calculator, TwoQuickClicksOnAKeyPressItTwice)
+{
+    PressTwiceQuickly('1');
+    EXPECT_EQ(Display(), "11");
+    Press("234");
+    PressTwiceQuickly('<');
+    EXPECT_EQ(Display(), "112");
+    Press("A5");
+    PressTwiceQuickly('M');
+    EXPECT_EQ(Memory(), "10");
 }
 
 // ---- Keyboard, clipboard, closing ---------------------------------------------------------

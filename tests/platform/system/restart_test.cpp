@@ -113,6 +113,17 @@ TEST_F(RestartTest, MovesOntoAFileAreTakenBackHoweverItIsNamed)
     EXPECT_EQ(Slurp(c_ + "/app/PROG.1"), "waiting"); // the caller decides what becomes of it
 }
 
+TEST_F(RestartTest, AnUnreadableListOfMovesTakesNothingBack)
+{
+    // A folder where the list of moves should be: it exists but cannot be read.
+    fs::create_directories(root_ + "/restart/pending-moves");
+    std::vector<std::string> taken { "not called" };
+    EXPECT_NO_THROW(taken = CancelPendingMoves("C:\\app\\PROG.EXE"));
+    EXPECT_TRUE(taken.empty());
+    EXPECT_FALSE(MoveFileEx("C:\\app\\PROG.1", "C:\\app\\PROG.EXE", MOVEFILE_DELAY_UNTIL_REBOOT));
+    EXPECT_TRUE(fs::is_directory(root_ + "/restart/pending-moves")) << "the list stays as it was";
+}
+
 TEST_F(RestartTest, ImmediateReplaceIsRefusedWhileTheTargetIsInUse)
 {
     Put(c_ + "/app/PROG.EXE", "old");

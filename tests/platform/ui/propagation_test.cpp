@@ -131,12 +131,14 @@ TEST(Keys, PasswordEditsShowNoText)
 TEST(Keys, DoubleClickRunsOnDblClick)
 {
     FormPtr form = ShownForm();
-    int clicks = 0, doubles = 0;
+    int clicks = 0, doubles = 0, formDoubles = 0;
     form->paTop->OnClick = [&](TObject *) { ++clicks; };
     form->paTop->OnDblClick = [&](TObject *) { ++doubles; };
+    form->OnDblClick = [&](TObject *) { ++formDoubles; };
     DoubleClickControl(form->paTop, 20, 20);
     EXPECT_EQ(doubles, 1);
     EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(formDoubles, 0) << "the panel's, not its form's";
 }
 
 TEST(Resources, PictureDataIsReadFromTheResource)

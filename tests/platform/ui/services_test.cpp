@@ -9,6 +9,9 @@
 #include <QMessageBox>
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -77,6 +80,46 @@ INSTANTIATE_TEST_SUITE_P(Languages, RealMessageBox,
         ButtonsCase { "SpanishOfSpain", MB_YESNO, 0x0C0A, { "Sí", "No" } },
         ButtonsCase { "English", MB_YESNO, LANG_ENGLISH, { "Yes", "No" } }),
     [](const auto &info) { return std::string(info.param.name); });
+
+// The application's own error box has no language of its own: it speaks the
+// user's, as the desktop's regional settings give it.
+TEST(Services, TheApplicationsErrorBoxSpeaksTheUsersLanguage)
+{
+    Application->Initialize();
+    Application->SetTitle("Prueba");
+    const char *saved = std::getenv("LC_ALL");
+    const std::string before = saved ? saved : "";
+    for (auto [locale, label] : { std::pair { "es_ES.UTF-8", "Aceptar" }, std::pair { "en_US.UTF-8", "OK" } }) {
+        setenv("LC_ALL", locale, 1);
+        std::vector<std::string> labels;
+        std::string title;
+        QueueCall([&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            title = box->windowTitle().toStdString();
+            for (QAbstractButton *button : box->buttons())
+                labels.push_back(button->text().toStdString());
+            box->buttons().back()->click();
+        });
+        Application->ShowException(Exception("Intento de división por cero."));
+        EXPECT_EQ(labels, std::vector<std::string> { label }) << locale;
+        EXPECT_EQ(title, "Prueba");
+    }
+    if (saved)
+        setenv("LC_ALL", before.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
+}
+
+// The window system would add Qt's application display name to the title of
+// every window; the application's title must not reach it, so that a form's
+// caption is its whole title.
+TEST(Services, TheApplicationsTitleStaysOutOfWindowTitles)
+{
+    Application->SetTitle("ORVEX Tabulo");
+    EXPECT_EQ(Application->Title(), "ORVEX Tabulo");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName().toStdString().find("ORVEX Tabulo"), std::string::npos);
+}
 
 TEST(Services, ReplacementsNestAndRestore)
 {

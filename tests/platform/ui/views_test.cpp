@@ -190,6 +190,16 @@ TEST_F(TreeColumns, ChecksAndSizesAreCellsOfTheirRowsThroughEveryScroll)
     EXPECT_EQ(changed[3], paged->Text() + (pagedBefore ? " off" : " on"));
 }
 
+TEST_F(TreeColumns, TwoQuickClicksOnACheckBoxTickItAndClearItAgain)
+{
+    TTreeNode *node = root->Item(1);
+    ASSERT_FALSE(node->Checked());
+    const TRect row = node->DisplayRect(false);
+    DoubleClickControl(tree, 10, (row.Top + row.Bottom) / 2);
+    EXPECT_FALSE(node->Checked());
+    EXPECT_EQ(changed, (std::vector<std::string> { "Group 1 on", "Group 1 off" }));
+}
+
 TEST_F(TreeColumns, AChoiceThatIsNotAllowedCannotBeTickedAndProgramsAreSilent)
 {
     TTreeNode *node = root->Item(1);

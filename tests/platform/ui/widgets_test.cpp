@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace
 {
@@ -162,6 +165,52 @@ TEST_F(WidgetTest, SpeedButtonGroupsKeepOneDown)
     auto *plain = Add<TSpeedButton>(40, 0, 20, 20);
     plain->SetDown(true);
     EXPECT_FALSE(plain->Down()) << "a button outside a group never stays down";
+}
+
+// Two quick clicks reach a window as a click and then a double click; every
+// button takes the double click as its second press, so both clicks count:
+// the double click first, then the mouse-down, once each.
+TEST_F(WidgetTest, TwoQuickClicksAreTwoClicksOfEveryKindOfButton)
+{
+    std::vector<std::string> journal;
+    auto record = [&](TControl *control, const std::string &name) {
+        control->OnClick = [&journal, name](TObject *) { journal.push_back(name + " click"); };
+        control->OnDblClick = [&journal, name](TObject *) { journal.push_back(name + " double"); };
+        control->OnMouseDown = [&journal, name](TObject *, TMouseButton, TShiftState shift, int, int) {
+            journal.push_back(name + (shift.Contains(ssDouble) ? " down double" : " down"));
+        };
+    };
+    auto *speed = Add<TSpeedButton>(0, 0, 25, 25);
+    auto *button = Add<TButton>(30, 0, 75, 25);
+    auto *bit = Add<TBitBtn>(110, 0, 75, 25);
+    for (auto [control, name] : { std::pair<TControl *, std::string> { speed, "speed" }, { button, "button" },
+             { bit, "bit" } }) {
+        journal.clear();
+        record(control, name);
+        DoubleClickControl(control);
+        ProcessPendingEvents();
+        EXPECT_EQ(journal,
+            (std::vector<std::string> { name + " down", name + " click", name + " double", name + " down double",
+                name + " click" }));
+    }
+
+    // A speed button that toggles goes down and comes up again.
+    auto *toggle = Add<TSpeedButton>(0, 30, 25, 25);
+    toggle->SetGroupIndex(1);
+    toggle->SetAllowAllUp(true);
+    DoubleClickControl(toggle);
+    EXPECT_FALSE(toggle->Down());
+
+    // A radio button chosen twice stays chosen, reported once.
+    auto *radio = Add<TRadioGroup>(0, 60, 200, 90);
+    radio->Items()->Add("Uno");
+    radio->Items()->Add("Dos");
+    int chosen = 0;
+    radio->OnClick = [&](TObject *) { ++chosen; };
+    DoubleClickControl(radio, 16, radio->Height() - 14);
+    ProcessPendingEvents();
+    EXPECT_EQ(radio->ItemIndex(), 1);
+    EXPECT_EQ(chosen, 1);
 }
 
 TEST_F(WidgetTest, MemoLinesAndTextStayTogether)

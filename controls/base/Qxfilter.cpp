@@ -47,15 +47,20 @@ TOperandType OperandTypeOf(TFieldType type)
     }
 }
 
-bool IsNameStart(unsigned char c)
+// The name rule is one of characters, not of bytes: a letter such as "Á"
+// takes two bytes of UTF-8, and the second is no letter on its own.
+bool IsNameStart(char32_t c)
 {
     return c == '!' || c == '#' || c == '$' || c == '*' || c == '+' || c == '-' || c == '/' || c == '@'
         || (c >= 'A' && c <= 'Z') || c == '_' || c == '`' || (c >= 'a' && c <= 'z') || c >= 0x92;
 }
 
-bool IsNamePart(unsigned char c) { return IsNameStart(c) || c == ' ' || (c >= '0' && c <= '9'); }
+bool IsNamePart(char32_t c) { return IsNameStart(c) || c == ' ' || (c >= '0' && c <= '9'); }
 bool IsRelChar(char c) { return c == '<' || c == '=' || c == '>'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The most nodes the header's 16-bit sizes allow.
+constexpr int kMaxBlockNodes = (0xFFFF - 10) / 14;
 
 // One compile: the remaining input and the table; nothing outlives it.
 class TFilterParser
@@ -99,13 +104,14 @@ private:
             if (head.rfind("OR", 0) == 0)
                 return s.substr(0, 2);
         }
-        if (IsNameStart(static_cast<unsigned char>(s[0]))) {
-            size_t n = 1;
-            while (n < s.size() && IsNamePart(static_cast<unsigned char>(s[n])))
-                ++n;
+        size_t n = 0;
+        if (IsNameStart(Utf8Next(s, n))) {
+            for (size_t next = n; next < s.size() && IsNamePart(Utf8Next(s, next)); n = next)
+                ;
             return s.substr(0, n);
         }
-        size_t n = s[0] == '-' ? 1 : 0;
+        n = 0;
+        n = s[0] == '-' ? 1 : 0;
         if (n < s.size() && IsDigit(s[n])) {
             while (n < s.size() && IsDigit(s[n]))
                 ++n;

@@ -293,6 +293,24 @@ TEST_F(FilterTest, FailedCompileKeepsTheOldFilter)
     EXPECT_EQ(Ids(), (std::vector<int>{ 1, 2, 3 }));
 }
 
+// Every letter a user types is part of an unquoted name, however many bytes
+// it takes.
+TEST_F(FilterTest, UnquotedConstantsKeepAccentedLetters)
+{
+    db_->Execute("INSERT INTO orders (Id, City) VALUES (1, 'Ávila'), (2, 'Málaga'), (3, 'Écija'),"
+                 " (4, 'NÚÑEZ'), (5, 'Íscar'), (6, 'Avila')");
+    Open();
+    hDBIFilter handle = 0;
+    const std::pair<const char *, int> cases[] = {
+        { "City = Ávila", 1 }, { "City = Málaga", 2 }, { "City = Écija", 3 },
+        { "City = NÚÑEZ", 4 }, { "City = Íscar", 5 },
+    };
+    for (const auto &[expression, id] : cases) {
+        ASSERT_TRUE(CompileFilter(expression, table.get(), handle, false)) << expression;
+        EXPECT_EQ(Ids(), (std::vector<int>{ id })) << expression;
+    }
+}
+
 TEST_F(FilterTest, ClosedTableIsLeftAlone)
 {
     Open();

@@ -75,6 +75,26 @@ private:
     TDataSet *table_;
     bool afterOperand_ = false;
     bool failed_ = false;
+    int nesting_ = 0; // open parentheses and right-grouped products
+    int nodes_ = 0;
+
+    // A tree larger than a block can hold is refused as it grows, so a long
+    // flat chain never makes a tree too deep to walk.
+    bool Count()
+    {
+        ++nodes_;
+        if (nodes_ > kMaxBlockNodes)
+            failed_ = true;
+        return !failed_;
+    }
+
+    // Opens one more level; false, and the parse fails, past the bound.
+    bool Nest()
+    {
+        if (++nesting_ > kFilterMaxNesting)
+            failed_ = true;
+        return !failed_;
+    }
 
     std::string Peek()
     {
@@ -156,6 +176,8 @@ private:
                     right->Decimals = field->Size();
             }
         }
+        if (!Count())
+            return nullptr;
         auto node = std::make_unique<TNode>();
         node->Kind = kind;
         node->Text = op;
@@ -222,7 +244,10 @@ private:
         if (op != "*" && op != "/")
             return left;
         Consume(op);
+        if (!Nest())
+            return nullptr;
         std::unique_ptr<TNode> right = ParseT();
+        --nesting_;
         if (!right)
             return nullptr;
         return Reduce(nkArithmetic, op, std::move(left), std::move(right));
@@ -235,12 +260,15 @@ private:
         std::string token = Peek();
         if (token == "(") {
             Consume(token);
+            if (!Nest())
+                return nullptr;
             std::unique_ptr<TNode> inner = ParseL();
+            --nesting_;
             if (!inner || Peek() != ")" || !Consume(")"))
                 return nullptr;
             return inner;
         }
-        if (!Consume(token))
+        if (!Consume(token) || !Count())
             return nullptr;
         auto node = std::make_unique<TNode>();
         node->Text = token;

@@ -1,5 +1,6 @@
 #include "controls/base/Qxfilter.h"
 
+#include "controls/data/Qxdbsets.h"
 #include "platform/db/dbtables.h"
 #include "platform/rtl/formatsettings.h"
 #include "platform/rtl/sysutils.h"
@@ -309,6 +310,50 @@ TEST_F(FilterTest, UnquotedConstantsKeepAccentedLetters)
         ASSERT_TRUE(CompileFilter(expression, table.get(), handle, false)) << expression;
         EXPECT_EQ(Ids(), (std::vector<int>{ id })) << expression;
     }
+}
+
+// Nesting is bounded, so no expression can run the compiler out of stack;
+// what goes past the bound is refused like any other faulty text.
+TEST_F(FilterTest, NestingDeeperThanTheBoundIsRefused)
+{
+    db_->Execute("INSERT INTO orders (Id, Qty) VALUES (1, 1), (2, 2)");
+    Open();
+    auto nested = [](int depth) { return std::string(depth, '(') + "Qty > 1" + std::string(depth, ')'); };
+    std::vector<uint8_t> block;
+    EXPECT_TRUE(qxBuildFilterBlock(nested(kFilterMaxNesting), table.get(), block));
+    EXPECT_FALSE(qxBuildFilterBlock(nested(kFilterMaxNesting + 1), table.get(), block));
+    EXPECT_FALSE(qxBuildFilterBlock(nested(11000), table.get(), block));
+    EXPECT_FALSE(qxBuildFilterBlock(std::string(200000, '('), table.get(), block));
+    EXPECT_FALSE(qxBuildFilterBlock("Qty > 1 AND " + std::string(200000, '(') + "Qty", table.get(), block));
+    // Products group to the right and nest as deep as parentheses do.
+    std::string product = "(Qty)";
+    for (int i = 0; i < 2 * kFilterMaxNesting; ++i)
+        product += " * (Qty + 1)";
+    EXPECT_FALSE(qxBuildFilterBlock(product + " > 1", table.get(), block));
+    // A long flat chain does not nest and stands until the block is full.
+    std::string chain = "Qty > 1";
+    for (int i = 0; i < 100000; ++i)
+        chain += " OR (Qty > 1)";
+    EXPECT_FALSE(qxBuildFilterBlock(chain, table.get(), block));
+
+    // Through the table's own filter lines: refused with the usual word, and
+    // the table stays as it was.
+    TqxTable qx(nullptr);
+    qx.SetDatabaseName(file_);
+    qx.SetTableName("orders");
+    qx.Open();
+    TBoxRecorder boxes;
+    TStringList lines;
+    lines.Add(nested(11000));
+    qx.SetqxFilter(&lines);
+    EXPECT_EQ(boxes.Texts, std::vector<std::string>({ "Warning: Fail to set filter" }));
+    lines.Clear();
+    lines.Add(nested(kFilterMaxNesting));
+    qx.SetqxFilter(&lines);
+    std::vector<int> ids;
+    for (qx.First(); !qx.Eof(); qx.Next())
+        ids.push_back(static_cast<int>(qx.FieldByName("Id")->AsInteger()));
+    EXPECT_EQ(ids, (std::vector<int>{ 2 }));
 }
 
 TEST_F(FilterTest, ClosedTableIsLeftAlone)

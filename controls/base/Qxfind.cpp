@@ -157,7 +157,9 @@ bool FindMatch(bool fromFirst, TDataSet *dataset, const std::string &fieldName, 
         const bool indexCase = index && !index->Options.Contains(ixCaseInsensitive);
         const std::string current = fieldText();
         if (leads && matchType == 0) {
-            if ((current != wanted || fromFirst) && field->DataType() != ftBoolean
+            // An empty value stands for blank texts and blanks alike, which
+            // no single key finds: the scan finds both.
+            if ((current != wanted || fromFirst) && !wanted.empty() && field->DataType() != ftBoolean
                 && (field->DataType() != ftString || indexCase == caseSensitive)) {
                 bool found = false;
                 try {

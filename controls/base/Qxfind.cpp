@@ -195,18 +195,19 @@ bool FindMatch(bool fromFirst, TDataSet *dataset, const std::string &fieldName, 
             return qxIsFloatText(value) && NumberMatches(text, value);
         return qxMatchText(text, wanted, matchType, caseSensitive);
     };
+    auto datasetText = [&] { return memo ? qxPlainText(field->AsString()) : field->AsString(); };
     auto *bde = dynamic_cast<TBDEDataSet *>(dataset);
     const bool fromEngine = bde && !memo && !qxIsNonPhysicalField(field);
     bool found = false;
     if (fromFirst) {
         dataset->First();
         found = !dataset->IsEmpty()
-            && test(fromEngine ? EngineText(field->DataType(), field->Value()) : field->AsString());
+            && test(fromEngine ? EngineText(field->DataType(), field->Value()) : datasetText());
     }
     if (!found && !fromEngine) {
         controls.Disable();
         for (dataset->Next(); !dataset->Eof(); dataset->Next()) {
-            bool match = test(field->AsString());
+            bool match = test(datasetText());
             if (match) {
                 found = true;
                 break;

@@ -199,6 +199,25 @@ TEST_F(FindMatchTest, EmptyValueFindsTheSameRecordsWithOrWithoutTheIndex)
     }
 }
 
+// A memo holding rich text is searched in the text the user sees, not in
+// its markup.
+TEST_F(FindMatchTest, RichTextMemoIsSearchedInItsPlainText)
+{
+    TDatabase db(nullptr);
+    db.SetDatabaseName("find-rich");
+    db.Params()->Add("PATH=" + file_);
+    db.Execute("UPDATE people SET Notes = '{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Quiet \\b lake\\b0  house\\par}'"
+               " WHERE Id = 4");
+    table->Refresh();
+    EXPECT_FALSE(FindMatch(true, table.get(), "Notes", false, 2, "ANSI"));
+    EXPECT_FALSE(FindMatch(true, table.get(), "Notes", false, 2, "FONTTBL"));
+    EXPECT_TRUE(FindMatch(true, table.get(), "Notes", true, 2, "lake house"));
+    EXPECT_EQ(Id(), 4);
+    GoTo(1);
+    EXPECT_TRUE(FindMatch(false, table.get(), "Notes", false, 1, "QUIET"));
+    EXPECT_EQ(Id(), 4);
+}
+
 TEST_F(FindMatchTest, FieldValueLooksAtTheCurrentRecordFirst)
 {
     GoTo(4);

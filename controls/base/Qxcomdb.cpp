@@ -5,6 +5,7 @@
 #include "controls/base/Qxintl.h"
 #include "controls/base/Qxpict.h"
 #include "platform/classes/typinfo.h"
+#include "platform/rich/rtf.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/ui/services.h"
 
@@ -78,6 +79,17 @@ bool qxIsRichTextField(TField *field, bool contentTest)
     TBlobStream stream(blob, bmRead);
     char head[5] = {};
     return stream.Read(head, 5) == 5 && std::string(head, 5) == "{\\rtf";
+}
+
+std::string qxPlainText(const std::string &content)
+{
+    if (!IsRtf(content))
+        return content;
+    try {
+        return ReadRtf(content).PlainText();
+    } catch (const ERtfError &) {
+        return {};
+    }
 }
 
 int qxCompareBookmarks(TDataSet *dataset, const TBookmark &a, const TBookmark &b)

@@ -24,6 +24,9 @@ bool qxIsQueryModeTable(const TDataSet *dataset); // a TqxTable whose Query has 
 // A blob field shown as rich text: its ControlType line says ";RichEdit", or
 // (with the content test) its bytes begin with "{\rtf".
 bool qxIsRichTextField(TField *field, bool contentTest);
+// The text a user sees of a memo: the plain text of rich text, any other
+// content as it stands. A damaged document shows nothing.
+std::string qxPlainText(const std::string &content);
 int qxCompareBookmarks(TDataSet *dataset, const TBookmark &a, const TBookmark &b);
 
 // Field layout. Apply hides every field, then shows those the lines name, in

@@ -47,15 +47,20 @@ TOperandType OperandTypeOf(TFieldType type)
     }
 }
 
-bool IsNameStart(unsigned char c)
+// The name rule is one of characters, not of bytes: a letter such as "Á"
+// takes two bytes of UTF-8, and the second is no letter on its own.
+bool IsNameStart(char32_t c)
 {
     return c == '!' || c == '#' || c == '$' || c == '*' || c == '+' || c == '-' || c == '/' || c == '@'
         || (c >= 'A' && c <= 'Z') || c == '_' || c == '`' || (c >= 'a' && c <= 'z') || c >= 0x92;
 }
 
-bool IsNamePart(unsigned char c) { return IsNameStart(c) || c == ' ' || (c >= '0' && c <= '9'); }
+bool IsNamePart(char32_t c) { return IsNameStart(c) || c == ' ' || (c >= '0' && c <= '9'); }
 bool IsRelChar(char c) { return c == '<' || c == '=' || c == '>'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The most nodes the header's 16-bit sizes allow.
+constexpr int kMaxBlockNodes = (0xFFFF - 10) / 14;
 
 // One compile: the remaining input and the table; nothing outlives it.
 class TFilterParser
@@ -70,6 +75,26 @@ private:
     TDataSet *table_;
     bool afterOperand_ = false;
     bool failed_ = false;
+    int nesting_ = 0; // open parentheses and right-grouped products
+    int nodes_ = 0;
+
+    // A tree larger than a block can hold is refused as it grows, so a long
+    // flat chain never makes a tree too deep to walk.
+    bool Count()
+    {
+        ++nodes_;
+        if (nodes_ > kMaxBlockNodes)
+            failed_ = true;
+        return !failed_;
+    }
+
+    // Opens one more level; false, and the parse fails, past the bound.
+    bool Nest()
+    {
+        if (++nesting_ > kFilterMaxNesting)
+            failed_ = true;
+        return !failed_;
+    }
 
     std::string Peek()
     {
@@ -99,13 +124,14 @@ private:
             if (head.rfind("OR", 0) == 0)
                 return s.substr(0, 2);
         }
-        if (IsNameStart(static_cast<unsigned char>(s[0]))) {
-            size_t n = 1;
-            while (n < s.size() && IsNamePart(static_cast<unsigned char>(s[n])))
-                ++n;
+        size_t n = 0;
+        if (IsNameStart(Utf8Next(s, n))) {
+            for (size_t next = n; next < s.size() && IsNamePart(Utf8Next(s, next)); n = next)
+                ;
             return s.substr(0, n);
         }
-        size_t n = s[0] == '-' ? 1 : 0;
+        n = 0;
+        n = s[0] == '-' ? 1 : 0;
         if (n < s.size() && IsDigit(s[n])) {
             while (n < s.size() && IsDigit(s[n]))
                 ++n;
@@ -150,6 +176,8 @@ private:
                     right->Decimals = field->Size();
             }
         }
+        if (!Count())
+            return nullptr;
         auto node = std::make_unique<TNode>();
         node->Kind = kind;
         node->Text = op;
@@ -216,7 +244,10 @@ private:
         if (op != "*" && op != "/")
             return left;
         Consume(op);
+        if (!Nest())
+            return nullptr;
         std::unique_ptr<TNode> right = ParseT();
+        --nesting_;
         if (!right)
             return nullptr;
         return Reduce(nkArithmetic, op, std::move(left), std::move(right));
@@ -229,12 +260,15 @@ private:
         std::string token = Peek();
         if (token == "(") {
             Consume(token);
+            if (!Nest())
+                return nullptr;
             std::unique_ptr<TNode> inner = ParseL();
+            --nesting_;
             if (!inner || Peek() != ")" || !Consume(")"))
                 return nullptr;
             return inner;
         }
-        if (!Consume(token))
+        if (!Consume(token) || !Count())
             return nullptr;
         auto node = std::make_unique<TNode>();
         node->Text = token;

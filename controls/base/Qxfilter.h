@@ -22,6 +22,10 @@ class TTable;
 // must be written between double quotes. The left operand of every operator
 // names a field; the right operand takes its type from that field.
 
+// Parentheses (and products, which group to the right) nest at most this
+// deep; a deeper expression is refused as faulty.
+constexpr int kFilterMaxNesting = 256;
+
 // Builds the block for an expression over the dataset's fields. False on a
 // syntax failure, on an unknown field (after the warning box) and on a block
 // too large for the header's 16-bit fields. A constant that does not convert

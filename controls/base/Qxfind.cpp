@@ -157,7 +157,9 @@ bool FindMatch(bool fromFirst, TDataSet *dataset, const std::string &fieldName, 
         const bool indexCase = index && !index->Options.Contains(ixCaseInsensitive);
         const std::string current = fieldText();
         if (leads && matchType == 0) {
-            if ((current != wanted || fromFirst) && field->DataType() != ftBoolean
+            // An empty value stands for blank texts and blanks alike, which
+            // no single key finds: the scan finds both.
+            if ((current != wanted || fromFirst) && !wanted.empty() && field->DataType() != ftBoolean
                 && (field->DataType() != ftString || indexCase == caseSensitive)) {
                 bool found = false;
                 try {
@@ -193,18 +195,19 @@ bool FindMatch(bool fromFirst, TDataSet *dataset, const std::string &fieldName, 
             return qxIsFloatText(value) && NumberMatches(text, value);
         return qxMatchText(text, wanted, matchType, caseSensitive);
     };
+    auto datasetText = [&] { return memo ? qxPlainText(field->AsString()) : field->AsString(); };
     auto *bde = dynamic_cast<TBDEDataSet *>(dataset);
     const bool fromEngine = bde && !memo && !qxIsNonPhysicalField(field);
     bool found = false;
     if (fromFirst) {
         dataset->First();
         found = !dataset->IsEmpty()
-            && test(fromEngine ? EngineText(field->DataType(), field->Value()) : field->AsString());
+            && test(fromEngine ? EngineText(field->DataType(), field->Value()) : datasetText());
     }
     if (!found && !fromEngine) {
         controls.Disable();
         for (dataset->Next(); !dataset->Eof(); dataset->Next()) {
-            bool match = test(field->AsString());
+            bool match = test(datasetText());
             if (match) {
                 found = true;
                 break;

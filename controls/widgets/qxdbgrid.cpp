@@ -9,7 +9,6 @@
 #include "controls/widgets/qxdbdatetimepicker.h"
 #include "controls/widgets/qxmemo.h"
 #include "platform/classes/typinfo.h"
-#include "platform/rich/rtf.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/imglist.h"
 #include "platform/ui/services.h"
@@ -421,15 +420,7 @@ void TqxDBGrid::GetFieldText(int dataCol, std::string &text)
         return;
     TDataSet *ds = link_->DataSet();
     if (field->IsBlob() && qxIsRichTextField(field, false)) {
-        std::string content = field->AsString();
-        if (content.compare(0, 5, "{\\rtf") == 0) {
-            try {
-                text = ReadRtf(content).PlainText();
-            } catch (...) {
-                text.clear(); // a damaged document shows nothing rather than its codes
-            }
-        } else
-            text = content;
+        text = qxPlainText(field->AsString());
         return;
     }
     if (field->DataType() == ftMemo) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 const TMetaClass TDataSet::Class { "TDataSet", &TComponent::Class };
 const TMetaClass TDataSource::Class { "TDataSource", &TComponent::Class };
@@ -986,8 +987,14 @@ void TDataSet::SetFieldData(TField *field, const Variant &value)
         b->Values[field->slot_] = value;
         return;
     }
-    field->OnValidate(field);
-    b->Values[field->slot_] = value;
+    // The validator reads the value being set; a refusal puts the old one back.
+    Variant old = std::exchange(b->Values[field->slot_], value);
+    try {
+        field->OnValidate(field);
+    } catch (...) {
+        b->Values[field->slot_] = std::move(old);
+        throw;
+    }
     b->Modified[field->slot_] = true;
     if (field->FieldKind() == fkData && state_ != dsSetKey)
         modified_ = true;

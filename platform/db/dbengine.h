@@ -268,6 +268,12 @@ public:
     TFilterExpression(const uint8_t *block, size_t size, const std::vector<TEngineFieldDesc> &fields);
     ~TFilterExpression();
     bool Accepts(const TEngineRow &row) const;
+    // An SQL condition that every row the filter keeps meets, for the engine
+    // to narrow its reading with ("" when nothing narrows). Rows are still
+    // tested with Accepts: the condition decides exactly only where SQL
+    // compares as the filter does and lets the other rows through. column
+    // gives a field's SQL name, or "" for a field SQL must not compare.
+    std::string SqlCondition(const std::function<std::string(int field)> &column, std::vector<Variant> &args) const;
 
 private:
     struct Impl;

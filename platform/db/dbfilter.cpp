@@ -16,6 +16,7 @@
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/sysutils.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -82,6 +83,45 @@ struct TFilterExpression::Impl {
         }
     }
     static bool Truth(const Variant &v) { return !v.IsNull() && v.Kind() != Variant::vkText && v.AsFloat() != 0; }
+
+    // What SQL can say of a node: "" for nothing (every row may pass).
+    // Compared without affinity (the unary plus) and bytewise, SQL orders
+    // values as CompareValues does, with two exceptions let through: blobs,
+    // which CompareValues reads as texts, and integers compared with a float
+    // constant, which CompareValues compares as floats. A null compares to
+    // nothing in both.
+    std::string Sql(int index, const std::function<std::string(int)> &column, std::vector<Variant> &args) const
+    {
+        const Node &n = Nodes[index];
+        if (n.Class != nodeBINARY)
+            return {};
+        if (n.Op == canAND || n.Op == canOR) {
+            const size_t mark = args.size();
+            std::string l = Sql(n.Left, column, args), r = Sql(n.Right, column, args);
+            if (n.Op == canAND)
+                return l.empty() ? r : r.empty() ? l : "(" + l + " AND " + r + ")";
+            if (l.empty() || r.empty()) {
+                args.resize(mark);
+                return {};
+            }
+            return "(" + l + " OR " + r + ")";
+        }
+        if (n.Op < canEQ || n.Op > canLE)
+            return {};
+        const Node &l = Nodes[n.Left], &r = Nodes[n.Right];
+        if (l.Class != nodeFIELD || r.Class != nodeCONST)
+            return {};
+        const Variant::TKind kind = r.Value.Kind();
+        const bool number = kind == Variant::vkInteger || kind == Variant::vkFloat;
+        std::string name = column(l.Field);
+        if (name.empty() || (!number && kind != Variant::vkText) || (kind == Variant::vkFloat && std::isnan(r.Value.AsFloat())))
+            return {};
+        static const char *const ops[] = { "=", "<>", ">", "<", ">=", "<=" };
+        std::string through = kind == Variant::vkFloat ? "'blob', 'integer'" : "'blob'";
+        args.push_back(r.Value);
+        return "(+" + name + " COLLATE BINARY " + ops[n.Op - canEQ] + " ? OR typeof(" + name + ") IN (" + through
+            + "))";
+    }
 };
 
 namespace {
@@ -213,3 +253,9 @@ TFilterExpression::TFilterExpression(
 TFilterExpression::~TFilterExpression() = default;
 
 bool TFilterExpression::Accepts(const TEngineRow &row) const { return Impl::Truth(d->Eval(0, row)); }
+
+std::string TFilterExpression::SqlCondition(
+    const std::function<std::string(int field)> &column, std::vector<Variant> &args) const
+{
+    return d->Sql(0, column, args);
+}

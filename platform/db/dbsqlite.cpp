@@ -904,6 +904,12 @@ private:
             if (!high_.empty())
                 add(Tuple(KeyExprs(high_.size()), high_, descending_ ? (highInclusive_ ? ">=" : ">") : (highInclusive_ ? "<=" : "<"), sql));
         }
+        // SQLite reads only the rows the filters may keep; Passes decides.
+        auto column = [this](int field) { return IsBlobType(fields_[field].Type) ? std::string() : Quote(fields_[field].Name); };
+        for (const TFilter &f : filters_)
+            if (f.Active && f.Expression)
+                if (std::string c = f.Expression->SqlCondition(column, sql.Args); !c.empty())
+                    add(c);
         return where;
     }
 

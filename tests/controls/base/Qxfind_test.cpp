@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <unistd.h>
 
@@ -48,6 +49,7 @@ protected:
                    " Score FLOAT, Member BOOLEAN, Notes MEMO)");
         db.Execute("CREATE INDEX ByName ON people (Name)");
         db.Execute("CREATE INDEX ByNameNoCase ON people (Name COLLATE NOCASE)");
+        db.Execute("CREATE INDEX ByCity ON people (City)");
         // Born: 1998-02-01 10:30 is 35827.4375.
         db.Execute("INSERT INTO people VALUES"
                    " (1, 'Ana', 'Lima', 35827.4375, 1.5, 1, 'likes tea'),"
@@ -133,7 +135,8 @@ INSTANTIATE_TEST_SUITE_P(Both, FindMatchCases,
         TFindCase {"IndexPrefixNextMatch", "ByName", 3, false, "Name", true, 1, "B", 2},
         TFindCase {"IndexPrefixStopsAtFirstMiss", "ByName", 2, false, "Name", true, 1, "B", 0},
         TFindCase {"NoCaseIndexIgnoringCase", "ByNameNoCase", 1, true, "Name", false, 0, "dario", 6},
-        TFindCase {"NoCaseIndexPrefix", "ByNameNoCase", 1, true, "Name", false, 1, "CAR", 4}),
+        TFindCase {"NoCaseIndexPrefix", "ByNameNoCase", 1, true, "Name", false, 1, "CAR", 4},
+        TFindCase {"IndexEmptyValueFindsEmptyText", "ByCity", 4, true, "City", true, 0, "", 3}),
     [](const auto &info) { return std::string(info.param.Name); });
 
 TEST_F(FindMatchTest, AnUnknownFieldIsReportedAndFindsNothing)
@@ -174,6 +177,45 @@ TEST_F(FindMatchTest, ValuesOfAnyLengthAndTextsThatAreNoNumber)
     t.Open();
     EXPECT_TRUE(FindMatch(true, &t, "Amount", true, 0, "12.5"));
     EXPECT_EQ(t.FieldByName("Id")->AsInteger(), 3);
+}
+
+// An empty value finds the blank texts and the blanks (NULL), with the index
+// or without it, each in its own order.
+TEST_F(FindMatchTest, EmptyValueFindsTheSameRecordsWithOrWithoutTheIndex)
+{
+    TDatabase db(nullptr);
+    db.SetDatabaseName("find-empty");
+    db.Params()->Add("PATH=" + file_);
+    db.Execute("INSERT INTO people (Id, Name, City) VALUES (7, 'Eva', NULL)");
+    table->Refresh();
+    for (const char *index : { "ByCity", "" }) {
+        table->SetIndexName(index);
+        std::vector<int> found;
+        for (bool ok = FindMatch(true, table.get(), "City", true, 0, ""); ok;
+             ok = FindMatch(false, table.get(), "City", true, 0, ""))
+            found.push_back(Id());
+        std::sort(found.begin(), found.end());
+        EXPECT_EQ(found, std::vector<int>({ 3, 7 })) << index;
+    }
+}
+
+// A memo holding rich text is searched in the text the user sees, not in
+// its markup.
+TEST_F(FindMatchTest, RichTextMemoIsSearchedInItsPlainText)
+{
+    TDatabase db(nullptr);
+    db.SetDatabaseName("find-rich");
+    db.Params()->Add("PATH=" + file_);
+    db.Execute("UPDATE people SET Notes = '{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Quiet \\b lake\\b0  house\\par}'"
+               " WHERE Id = 4");
+    table->Refresh();
+    EXPECT_FALSE(FindMatch(true, table.get(), "Notes", false, 2, "ANSI"));
+    EXPECT_FALSE(FindMatch(true, table.get(), "Notes", false, 2, "FONTTBL"));
+    EXPECT_TRUE(FindMatch(true, table.get(), "Notes", true, 2, "lake house"));
+    EXPECT_EQ(Id(), 4);
+    GoTo(1);
+    EXPECT_TRUE(FindMatch(false, table.get(), "Notes", false, 1, "QUIET"));
+    EXPECT_EQ(Id(), 4);
 }
 
 TEST_F(FindMatchTest, FieldValueLooksAtTheCurrentRecordFirst)

@@ -89,6 +89,25 @@ TEST_F(FieldsTest, EventsComeInTheirOrder)
     EXPECT_EQ(ErrorOf([&] { t->FieldByName("Name")->SetAsString("X"); }), "EDatabaseError: no");
     EXPECT_EQ(t->FieldByName("Name")->AsString(), "N");
     t->Cancel();
+    // The validator reads the value being set; when it refuses, the field
+    // and the record are as they were.
+    std::string validated;
+    t->FieldByName("Name")->OnValidate = TFieldNotifyEvent([&validated](TField *f) {
+        validated = f->AsString();
+        if (validated == "Bad")
+            throw EDatabaseError("no");
+    });
+    t->Edit();
+    t->FieldByName("Name")->SetAsString("Good");
+    EXPECT_EQ(validated, "Good");
+    EXPECT_EQ(t->FieldByName("Name")->AsString(), "Good");
+    t->Post();
+    t->Edit();
+    EXPECT_EQ(ErrorOf([&] { t->FieldByName("Name")->SetAsString("Bad"); }), "EDatabaseError: no");
+    EXPECT_EQ(validated, "Bad");
+    EXPECT_EQ(t->FieldByName("Name")->AsString(), "Good");
+    EXPECT_FALSE(t->Modified());
+    t->Cancel();
 }
 
 TEST_F(FieldsTest, KeysRecordNumbersLocateAndLookup)

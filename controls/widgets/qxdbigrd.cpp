@@ -1949,8 +1949,11 @@ void TqxCustomDBGrid::MouseMove(TShiftState shift, int x, int y)
 
 void TqxCustomDBGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
 {
-    const bool wasBorder = std::exchange(borderPress_, false);
+    // The base ends the sizing and reports the new widths, which are written
+    // back only while the press on the border is still known.
+    const bool wasBorder = borderPress_;
     TCustomGrid::MouseUp(button, shift, x, y);
+    borderPress_ = false;
     if (wasBorder)
         OnColWidthChanged(this, borderCol_);
     const int from = std::exchange(dragFrom_, -1);

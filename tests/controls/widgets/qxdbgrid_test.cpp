@@ -14,10 +14,14 @@
 #include "controls/base/Qxcommon.h"
 #include "controls/base/Qxintl.h"
 #include "controls/base/qxdbedit.h"
+#include "controls/data/Qxdatsrc.h"
+#include "controls/data/Qxdbsets.h"
 #include "controls/widgets/qxdbcomb.h"
 #include "controls/widgets/qxdbdatetimepicker.h"
 #include "controls/widgets/qxmemo.h"
 #include "controls/widgets/qxriched.h"
+#include "tests/controls/widgets/modal_script.h"
+#include "platform/ui/clipbrd.h"
 #include "platform/classes/filer.h"
 #include "platform/classes/typinfo.h"
 #include "platform/db/dbtables.h"
@@ -106,13 +110,21 @@ std::string Hex(const std::string &bytes)
     return hex;
 }
 
-class DBGrid : public ::testing::Test
+// A number of its own for every test's folder and database name.
+int NextTestNumber()
+{
+    static int n = 0;
+    return ++n;
+}
+
+// A grid over the items table of a database file of its own per test.
+template <class TTableClass, class TSourceClass> class GridOver : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        static int n = 0;
-        dir = std::filesystem::temp_directory_path() / ("orvex-grid-" + std::to_string(getpid()) + "-" + std::to_string(++n));
+        const int n = NextTestNumber();
+        dir = std::filesystem::temp_directory_path() / ("orvex-grid-" + std::to_string(getpid()) + "-" + std::to_string(n));
         std::filesystem::create_directories(dir);
         file = (dir / "items.db").string();
         CreateDatabaseFile(file);
@@ -123,10 +135,10 @@ protected:
                     "Day DATETIME, Notes MEMO, Pic BLOB, Icon INTEGER)");
         form = std::make_unique<TForm>(nullptr);
         form->SetBounds(0, 0, 1000, 360);
-        table = new TListedTable(form.get());
+        table = new TTableClass(form.get());
         table->SetDatabaseName(file);
         table->SetTableName("items");
-        source = new TDataSource(form.get());
+        source = new TSourceClass(form.get());
         source->SetDataSet(table);
         grid = new TTestGrid(form.get());
         grid->SetParent(form.get());
@@ -223,9 +235,14 @@ protected:
     std::string file;
     std::unique_ptr<TDatabase> db;
     std::unique_ptr<TForm> form;
-    TListedTable *table = nullptr;
-    TDataSource *source = nullptr;
+    TTableClass *table = nullptr;
+    TSourceClass *source = nullptr;
     TTestGrid *grid = nullptr;
+};
+
+// Over a table that only publishes the library's lists.
+class DBGrid : public GridOver<TListedTable, TDataSource>
+{
 };
 
 // ---- Layout ---------------------------------------------------------------------------------
@@ -1197,6 +1214,66 @@ TEST_F(DBGrid, ScreenshotOfTheCellControls)
     EXPECT_TRUE(grid->DateTimePicker()->Visible());
     std::string path = std::string(ORVEX_BINARY_DIR) + "/screenshots/controls_widgets_dbgrid_cells.png";
     EXPECT_GT(SaveScreenshot(form.get(), path), 1000);
+}
+
+// ---- Over the library's own table -------------------------------------------------------------
+
+class TableGrid : public GridOver<TqxTable, TqxDataSource>
+{
+protected:
+    // Name and the columns named after it, each ten characters wide.
+    void ShowColumns(std::initializer_list<const char *> fields)
+    {
+        grid->SetUseTFields(false);
+        for (const char *field : fields)
+            grid->Selected()->Add(std::string(field) + "\t10\t" + field);
+    }
+    void SetPictures(const std::string &bytes) { db->Execute("UPDATE items SET Pic = X'" + Hex(bytes) + "'"); }
+    TColor PixelIn(const char *field, int row, int dx, int dy)
+    {
+        TRect r = grid->CellRect(ColOf(field), row);
+        return PixelOf(grid, dx >= 0 ? r.Left + dx : r.Right + dx, dy >= 0 ? r.Top + dy : r.Bottom + dy);
+    }
+    void Paint()
+    {
+        grid->Repaint();
+        ProcessPendingEvents();
+    }
+};
+
+TEST_F(TableGrid, AColumnWidthSetWithTheMouseIsWrittenBackAndKept)
+{
+    AddRows(3);
+    grid->SetUseTFields(false);
+    grid->Selected()->Add("Id\t5\tId");
+    grid->Selected()->Add("Name\t10\tName\tF");
+    Open();
+    auto dragBorder = [&](int col, int by) {
+        TRect title = grid->CellRect(col, 0);
+        const int y = (title.Top + title.Bottom) / 2;
+        MouseDownOn(grid, title.Right, y);
+        MouseMoveOn(grid, title.Right + by, y);
+        MouseUpOn(grid, title.Right + by, y);
+    };
+    const int zero = grid->Canvas()->TextWidth("0");
+    const int before = grid->ColWidths(ColOf("Name"));
+    dragBorder(ColOf("Name"), 60);
+    const int dragged = grid->ColWidths(ColOf("Name"));
+    ASSERT_GT(dragged, before + 40);
+    const std::string line = grid->Selected()->Strings(1);
+    EXPECT_GT(StrToInt(qxItem(line, '\t', 2)), 10 + 40 / zero) << line;
+    EXPECT_EQ(qxItem(line, '\t', 4), "F") << "the line keeps its read-only item";
+    grid->SetTitleColor(clRed); // lays the columns out again from the lines
+    EXPECT_NEAR(grid->ColWidths(ColOf("Name")), dragged, zero);
+
+    // Over the dataset's fields the field's DisplayWidth takes the width.
+    grid->SetUseTFields(true);
+    const int chars = F("Name")->DisplayWidth();
+    dragBorder(ColOf("Name"), 60);
+    EXPECT_GT(F("Name")->DisplayWidth(), chars + 40 / zero);
+    const int widened = grid->ColWidths(ColOf("Name"));
+    grid->SetTitleColor(clBlue);
+    EXPECT_NEAR(grid->ColWidths(ColOf("Name")), widened, zero);
 }
 
 } // namespace

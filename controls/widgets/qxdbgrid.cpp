@@ -709,6 +709,9 @@ bool TqxDBGrid::DrawCustomCell(int col, int row, const TRect &rect, TGridDrawSta
     TCanvas *canvas = Canvas();
     const bool highlight = HighlightCell(dataCol, row - titleOffset_, state);
     const bool focused = state.Contains(gdFocused) && IsActiveControl();
+    // Every kind of cell of a selected row shows the selection's colour.
+    if (highlight)
+        canvas->Brush()->SetColor(clHighlight);
     // Pictures come from the database: whatever they hold, painting goes on.
     try {
         if (type == "Bitmap")
@@ -722,8 +725,6 @@ bool TqxDBGrid::DrawCustomCell(int col, int row, const TRect &rect, TGridDrawSta
                 text = IsSelectedRow(row - titleOffset_) ? checkedValue : uncheckedValue;
             else
                 GetFieldText(dataCol, text);
-            if (highlight)
-                canvas->Brush()->SetColor(clHighlight);
             canvas->FillRect(rect);
             if (focused && highlight)
                 canvas->DrawFocusRect(rect);

@@ -1276,4 +1276,33 @@ TEST_F(TableGrid, AColumnWidthSetWithTheMouseIsWrittenBackAndKept)
     EXPECT_NEAR(grid->ColWidths(ColOf("Name")), widened, zero);
 }
 
+TEST_F(TableGrid, PictureAndImageCellsOfSelectedRowsShowTheSelection)
+{
+    AddRows(3);
+    SetPictures(BitmapBytes(4, 4, clRed));
+    table->ControlType()->Add("Pic;Bitmap;Original Size;Source Copy");
+    table->ControlType()->Add("Icon;ImageIndex;Shrink To Fit");
+    grid->SetImageList(AddImages({ clBlue, clBlue, clBlue }));
+    ShowColumns({ "Name", "Pic", "Icon" });
+    grid->SetOptions(grid->Options() + TqxDBGridOptions { dgRowSelect });
+    Open();
+    Paint();
+    const TColor selected = ColorToRGB(clHighlight), plain = ColorToRGB(clWindow);
+    for (const char *field : { "Name", "Pic", "Icon" }) {
+        EXPECT_EQ(PixelIn(field, 1, -4, -4), selected) << field << " in the current row";
+        EXPECT_EQ(PixelIn(field, 2, -4, -4), plain) << field << " in another row";
+    }
+    EXPECT_EQ(PixelIn("Pic", 1, 3, 3), clRed) << "the picture is drawn over the selection";
+
+    grid->SetOptions(grid->Options() - TqxDBGridOptions { dgRowSelect } + TqxDBGridOptions { dgMultiSelect });
+    TPoint third = Centre(ColOf("Name"), 3);
+    ClickControl(grid, third.X, third.Y, { ssCtrl });
+    ASSERT_TRUE(grid->IsSelectedRow(2));
+    Paint();
+    for (const char *field : { "Pic", "Icon" }) {
+        EXPECT_EQ(PixelIn(field, 3, -4, -4), selected) << field << " in a selected record";
+        EXPECT_EQ(PixelIn(field, 2, -4, -4), plain) << field << " in a record not selected";
+    }
+}
+
 } // namespace

@@ -203,6 +203,12 @@ TCopyMode CopyModeByName(const std::string &name)
         return cmSrcPaint;
     if (name == "Not Source Copy")
         return cmNotSrcCopy;
+    if (name == "Source Erase")
+        return cmSrcErase;
+    if (name == "Not Source Erase")
+        return cmNotSrcErase;
+    if (name == "Merge Paint")
+        return cmMergePaint;
     return cmSrcCopy;
 }
 

@@ -1197,18 +1197,38 @@ void TCanvas::StretchDraw(const TRect &rect, TGraphic *graphic)
     }
 }
 
+namespace
+{
+QPainter::CompositionMode RasterOpOf(TCopyMode mode)
+{
+    switch (mode) {
+    case cmSrcInvert:
+        return QPainter::RasterOp_SourceXorDestination;
+    case cmSrcAnd:
+        return QPainter::RasterOp_SourceAndDestination;
+    case cmSrcPaint:
+        return QPainter::RasterOp_SourceOrDestination;
+    case cmNotSrcCopy:
+        return QPainter::RasterOp_NotSource;
+    case cmSrcErase:
+        return QPainter::RasterOp_SourceAndNotDestination;
+    case cmNotSrcErase:
+        return QPainter::RasterOp_NotSourceAndNotDestination;
+    case cmMergePaint:
+        return QPainter::RasterOp_NotSourceOrDestination;
+    default:
+        return QPainter::CompositionMode_SourceOver;
+    }
+}
+} // namespace
+
 void TCanvas::CopyRect(const TRect &dest, TCanvas *source, const TRect &sourceRect)
 {
     if (!source || !source->d->image)
         return;
     QImage part = source->d->image->copy(ToQRect(sourceRect));
     if (Drawing p { *d }) {
-        if (d->copyMode == cmSrcInvert)
-            p->setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        else if (d->copyMode == cmSrcAnd)
-            p->setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-        else if (d->copyMode == cmSrcPaint)
-            p->setCompositionMode(QPainter::RasterOp_SourceOrDestination);
+        p->setCompositionMode(RasterOpOf(d->copyMode));
         p->drawImage(ToQRect(dest), part);
     }
 }

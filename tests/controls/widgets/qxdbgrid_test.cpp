@@ -1305,4 +1305,37 @@ TEST_F(TableGrid, PictureAndImageCellsOfSelectedRowsShowTheSelection)
     }
 }
 
+TEST_F(TableGrid, EachCopyModeDrawsThePictureWithItsRasterOperation)
+{
+    AddRows(1);
+    const TColor picture = RGB(0x30, 0x60, 0x95), ground = RGB(0x0F, 0xF0, 0x55);
+    SetPictures(BitmapBytes(8, 8, picture));
+    table->ControlType()->Add("Pic;Bitmap;Original Size;Source Copy");
+    ShowColumns({ "Name", "Pic" });
+    grid->SetColor(ground);
+    Open();
+    const struct {
+        const char *mode;
+        int (*op)(int s, int d);
+    } modes[] = {
+        { "Source Copy", [](int s, int) { return s; } },
+        { "Source Erase", [](int s, int d) { return s & ~d; } },
+        { "Not Source Erase", [](int s, int d) { return ~(s | d); } },
+        { "Merge Paint", [](int s, int d) { return ~s | d; } },
+        { "Not Source Copy", [](int s, int) { return ~s; } },
+        { "Source And", [](int s, int d) { return s & d; } },
+        { "Source Paint", [](int s, int d) { return s | d; } },
+        { "Source Invert", [](int s, int d) { return s ^ d; } },
+        { "merge paint", [](int s, int) { return s; } }, // names are exact: a plain copy
+    };
+    auto channel = [](TColor c, int shift) { return static_cast<int>((c >> shift) & 0xFF); };
+    for (const auto &m : modes) {
+        table->ControlType()->SetStrings(0, std::string("Pic;Bitmap;Original Size;") + m.mode);
+        Paint();
+        const TColor expected = RGB(m.op(channel(picture, 0), channel(ground, 0)) & 0xFF,
+            m.op(channel(picture, 8), channel(ground, 8)) & 0xFF, m.op(channel(picture, 16), channel(ground, 16)) & 0xFF);
+        EXPECT_EQ(PixelIn("Pic", 1, 3, 3), expected) << m.mode;
+    }
+}
+
 } // namespace

@@ -212,6 +212,30 @@ TCopyMode CopyModeByName(const std::string &name)
     return cmSrcCopy;
 }
 
+// The field that holds the picture: a lookup field's result in its lookup
+// dataset, a calculated field's through the dataset's lookup lines; nil when
+// the record is not found there.
+TField *PictureSourceField(TField *field)
+{
+    if (field->FieldKind() == fkLookup) {
+        TDataSet *lookup = field->LookupDataSet();
+        if (!lookup || !lookup->Active() || field->KeyFields().empty())
+            return nullptr;
+        std::vector<Variant> keys;
+        for (TField *key : field->DataSet()->GetFieldList(field->KeyFields()))
+            keys.push_back(key->Value());
+        if (!lookup->Locate(field->LookupKeyFields(), keys, {}))
+            return nullptr;
+        return lookup->FindField(field->LookupResultField());
+    }
+    if (field->FieldKind() == fkCalculated) {
+        std::string key;
+        TField *result = nullptr;
+        return qxLookupFieldValue(field, key, result) ? result : nullptr;
+    }
+    return field;
+}
+
 } // namespace
 
 // ---- TqxMemoDialog ----------------------------------------------------------------------------
@@ -608,12 +632,15 @@ void TqxDBGrid::DrawBitmapCell(TField *field, const std::string &parameters, con
     canvas->FillRect(rect);
     TDataSet *ds = link_->DataSet();
     // The new record of an insert has no picture yet.
-    if (ds->State() == dsInsert && row - titleOffset_ == link_->ActiveRecord())
+    if (field->FieldKind() == fkData && ds->State() == dsInsert && row - titleOffset_ == link_->ActiveRecord())
         return;
     TBitmap bitmap;
     std::string blob;
     try {
-        blob = field->AsString();
+        TField *source = PictureSourceField(field);
+        if (!source)
+            return;
+        blob = source->AsString();
     } catch (...) {
         return;
     }

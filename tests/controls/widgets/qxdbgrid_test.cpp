@@ -1338,4 +1338,45 @@ TEST_F(TableGrid, EachCopyModeDrawsThePictureWithItsRasterOperation)
     }
 }
 
+TEST_F(TableGrid, APictureIsFoundThroughALookupFieldAndThroughALookupLine)
+{
+    AddRows(2); // Icon 1 and 2
+    db->Execute("CREATE TABLE pics (Id INTEGER PRIMARY KEY, Pic BLOB)");
+    db->Execute("CREATE INDEX ById ON pics (Id)");
+    db->Execute("INSERT INTO pics VALUES (1, X'" + Hex(BitmapBytes(30, 30, clRed)) + "')");
+    auto *pics = new TqxTable(form.get());
+    pics->SetDatabaseName(file);
+    pics->SetTableName("pics");
+    pics->Open();
+    auto field = [&](TField *f, const char *name, TFieldKind kind) {
+        f->SetFieldName(name);
+        f->SetFieldKind(kind);
+        return f;
+    };
+    field(new TIntegerField(table), "Id", fkData)->SetDataSet(table);
+    field(new TIntegerField(table), "Icon", fkData)->SetDataSet(table);
+    TField *looked = field(new TBlobField(table), "Looked", fkLookup);
+    looked->SetLookupDataSet(pics);
+    looked->SetKeyFields("Icon");
+    looked->SetLookupKeyFields("Id");
+    looked->SetLookupResultField("Pic");
+    looked->SetDataSet(table);
+    field(new TStringField(table), "Photo", fkCalculated)->SetDataSet(table);
+    table->LookupFields()->Add("Photo;" + file + ";pics;Pic;ById");
+    table->LookupLinks()->Add("Icon;Id");
+    table->ControlType()->Add("Looked;Bitmap;Stretch To Fit;Source Copy");
+    table->ControlType()->Add("Photo;Bitmap;Stretch To Fit;Source Copy");
+    grid->SetUseTFields(false);
+    grid->Selected()->Add("Id\t5\tId");
+    grid->Selected()->Add("Looked\t10\tLooked");
+    grid->Selected()->Add("Photo\t10\tPhoto");
+    Open();
+    Paint();
+    const TColor plain = ColorToRGB(clWindow);
+    for (const char *name : { "Looked", "Photo" }) {
+        EXPECT_EQ(PixelIn(name, 1, 5, 5), clRed) << name << ": picture 1 is found";
+        EXPECT_EQ(PixelIn(name, 2, 5, 5), plain) << name << ": there is no picture 2";
+    }
+}
+
 } // namespace

@@ -1379,4 +1379,31 @@ TEST_F(TableGrid, APictureIsFoundThroughALookupFieldAndThroughALookupLine)
     }
 }
 
+TEST_F(TableGrid, TheWordWrappingEditorKeepsToTheFieldsSize)
+{
+    AddRows(1);
+    Open();
+    ASSERT_TRUE(grid->Options().Contains(dgWordWrap));
+    GoToCell("Name");
+    Key(VK_F2);
+    auto *editor = dynamic_cast<TCustomEdit *>(FocusedControl());
+    ASSERT_NE(editor, nullptr);
+    ASSERT_NE(editor->WindowStyle() & ES_MULTILINE, 0u);
+    Type("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    EXPECT_EQ(editor->Text(), "ABCDEFGHIJKLMNOPQRST") << "VARCHAR(20) takes 20 characters";
+    Key(VK_TAB);
+    table->Post();
+    EXPECT_EQ(F("Name")->AsString(), "ABCDEFGHIJKLMNOPQRST");
+
+    // A paste is cut at the limit too.
+    GoToCell("Name");
+    Key(VK_F2);
+    editor = dynamic_cast<TCustomEdit *>(FocusedControl());
+    ASSERT_NE(editor, nullptr);
+    Clipboard()->SetAsText("0123456789abcdefghijklmnopq");
+    editor->SelectAll();
+    Key('V', 22, { ssCtrl });
+    EXPECT_EQ(editor->Text(), "0123456789abcdefghij");
+}
+
 } // namespace

@@ -1673,11 +1673,24 @@ void TqxCustomDBGrid::TopLeftChanged()
 
 // ---- Keys -----------------------------------------------------------------------------------
 
+namespace
+{
+// An appended record, or the first of an empty dataset, has no record after
+// it; the dataset's Eof is not set while it is inserted.
+bool AtTheEnd(TDataSet *ds)
+{
+    if (ds->Eof())
+        return true;
+    const TRecBuf *inserted = ds->State() == dsInsert ? ds->ActiveBuffer() : nullptr;
+    return inserted && (inserted->Flag == bfEOF || inserted->Flag == bfBOF);
+}
+} // namespace
+
 void TqxCustomDBGrid::NextRecord(bool appendAtEnd)
 {
     TDataSet *ds = link_->DataSet();
     if (ds->State() == dsInsert && !ds->Modified() && !link_->Modified()) {
-        if (ds->Eof())
+        if (AtTheEnd(ds))
             return;
         ds->Cancel();
     } else
@@ -1692,7 +1705,7 @@ void TqxCustomDBGrid::NextRecord(bool appendAtEnd)
 void TqxCustomDBGrid::PriorRecord()
 {
     TDataSet *ds = link_->DataSet();
-    if (ds->State() == dsInsert && !ds->Modified() && ds->Eof() && !link_->Modified())
+    if (ds->State() == dsInsert && !ds->Modified() && AtTheEnd(ds) && !link_->Modified())
         ds->Cancel();
     else
         ds->Prior();

@@ -1406,4 +1406,32 @@ TEST_F(TableGrid, TheWordWrappingEditorKeepsToTheFieldsSize)
     EXPECT_EQ(editor->Text(), "0123456789abcdefghij");
 }
 
+TEST_F(TableGrid, DownLeavesAnUntouchedAppendedRecordAndUpDropsIt)
+{
+    AddRows(2);
+    Open();
+    Key(VK_DOWN);
+    Key(VK_DOWN);
+    ASSERT_EQ(table->State(), dsInsert);
+    int inserted = 0, cancelled = 0;
+    table->AfterInsert = TDataSetNotifyEvent([&](TDataSet *) { ++inserted; });
+    table->AfterCancel = TDataSetNotifyEvent([&](TDataSet *) { ++cancelled; });
+    for (int i = 0; i < 3; ++i)
+        Key(VK_DOWN);
+    EXPECT_EQ(table->State(), dsInsert);
+    EXPECT_EQ(inserted + cancelled, 0) << "the blank row is neither dropped nor added again";
+    EXPECT_EQ(grid->Row(), 3);
+    Key(VK_UP);
+    EXPECT_EQ(table->State(), dsBrowse);
+    EXPECT_EQ(F("Id")->AsInteger(), 2);
+
+    // A record inserted before another is dropped by Down.
+    table->First();
+    Key(VK_INSERT);
+    ASSERT_EQ(table->State(), dsInsert);
+    Key(VK_DOWN);
+    EXPECT_EQ(table->State(), dsBrowse);
+    EXPECT_EQ(table->RecordCount(), 2);
+}
+
 } // namespace

@@ -828,7 +828,7 @@ void TqxDBGrid::ShowMemoDialog()
     dialog.SetDataField(field->FieldName());
     TqxMemoAttributes attributes = memoAttributes_;
     bool editing = options_.Contains(dgEditing) && !readOnly_;
-    if (!editing || field->ReadOnly())
+    if (!editing || field->ReadOnly() || ColumnReadOnlyBySelected(SelectedIndex()))
         attributes.Include(mViewOnly);
     dialog.SetMemoAttributes(attributes);
     std::string caption = field->DisplayLabel();

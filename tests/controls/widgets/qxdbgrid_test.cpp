@@ -1434,4 +1434,33 @@ TEST_F(TableGrid, DownLeavesAnUntouchedAppendedRecordAndUpDropsIt)
     EXPECT_EQ(table->RecordCount(), 2);
 }
 
+TEST_F(TableGrid, AMemoColumnReadOnlyByItsLineOpensAViewOnlyDialog)
+{
+    AddRows(1);
+    grid->SetUseTFields(false);
+    grid->Selected()->Add("Name\t10\tName");
+    grid->Selected()->Add("Notes\t10\tNotes\tT");
+    grid->Selected()->Add("Amount\t10\tAmount");
+    Open();
+    auto typeInTheMemo = [&](bool expectReadOnly) {
+        WhenShown<TqxMemoDlg>([&, expectReadOnly](TqxMemoDlg *dlg) {
+            EXPECT_EQ(dlg->Memo->ReadOnly(), expectReadOnly);
+            dlg->Memo->SetFocus();
+            TypeText(dlg->Memo, "typed");
+            dlg->OKBtnClick(dlg);
+        });
+        GoToCell("Notes");
+        Key(VK_F2);
+        ProcessPendingEvents();
+    };
+    typeInTheMemo(true);
+    EXPECT_EQ(table->State(), dsBrowse);
+    EXPECT_EQ(F("Notes")->AsString(), "note 1");
+
+    grid->Selected()->SetStrings(1, "Notes\t10\tNotes\tF");
+    grid->LayoutChanged();
+    typeInTheMemo(false);
+    EXPECT_NE(F("Notes")->AsString(), "note 1") << "an editable column still takes the text";
+}
+
 } // namespace

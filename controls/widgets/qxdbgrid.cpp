@@ -202,7 +202,37 @@ TCopyMode CopyModeByName(const std::string &name)
         return cmSrcPaint;
     if (name == "Not Source Copy")
         return cmNotSrcCopy;
+    if (name == "Source Erase")
+        return cmSrcErase;
+    if (name == "Not Source Erase")
+        return cmNotSrcErase;
+    if (name == "Merge Paint")
+        return cmMergePaint;
     return cmSrcCopy;
+}
+
+// The field that holds the picture: a lookup field's result in its lookup
+// dataset, a calculated field's through the dataset's lookup lines; nil when
+// the record is not found there.
+TField *PictureSourceField(TField *field)
+{
+    if (field->FieldKind() == fkLookup) {
+        TDataSet *lookup = field->LookupDataSet();
+        if (!lookup || !lookup->Active() || field->KeyFields().empty())
+            return nullptr;
+        std::vector<Variant> keys;
+        for (TField *key : field->DataSet()->GetFieldList(field->KeyFields()))
+            keys.push_back(key->Value());
+        if (!lookup->Locate(field->LookupKeyFields(), keys, {}))
+            return nullptr;
+        return lookup->FindField(field->LookupResultField());
+    }
+    if (field->FieldKind() == fkCalculated) {
+        std::string key;
+        TField *result = nullptr;
+        return qxLookupFieldValue(field, key, result) ? result : nullptr;
+    }
+    return field;
 }
 
 } // namespace
@@ -593,12 +623,15 @@ void TqxDBGrid::DrawBitmapCell(TField *field, const std::string &parameters, con
     canvas->FillRect(rect);
     TDataSet *ds = link_->DataSet();
     // The new record of an insert has no picture yet.
-    if (ds->State() == dsInsert && row - titleOffset_ == link_->ActiveRecord())
+    if (field->FieldKind() == fkData && ds->State() == dsInsert && row - titleOffset_ == link_->ActiveRecord())
         return;
     TBitmap bitmap;
     std::string blob;
     try {
-        blob = field->AsString();
+        TField *source = PictureSourceField(field);
+        if (!source)
+            return;
+        blob = source->AsString();
     } catch (...) {
         return;
     }
@@ -700,6 +733,9 @@ bool TqxDBGrid::DrawCustomCell(int col, int row, const TRect &rect, TGridDrawSta
     TCanvas *canvas = Canvas();
     const bool highlight = HighlightCell(dataCol, row - titleOffset_, state);
     const bool focused = state.Contains(gdFocused) && IsActiveControl();
+    // Every kind of cell of a selected row shows the selection's colour.
+    if (highlight)
+        canvas->Brush()->SetColor(clHighlight);
     // Pictures come from the database: whatever they hold, painting goes on.
     try {
         if (type == "Bitmap")
@@ -713,8 +749,6 @@ bool TqxDBGrid::DrawCustomCell(int col, int row, const TRect &rect, TGridDrawSta
                 text = IsSelectedRow(row - titleOffset_) ? checkedValue : uncheckedValue;
             else
                 GetFieldText(dataCol, text);
-            if (highlight)
-                canvas->Brush()->SetColor(clHighlight);
             canvas->FillRect(rect);
             if (focused && highlight)
                 canvas->DrawFocusRect(rect);
@@ -785,7 +819,7 @@ void TqxDBGrid::ShowMemoDialog()
     dialog.SetDataField(field->FieldName());
     TqxMemoAttributes attributes = memoAttributes_;
     bool editing = options_.Contains(dgEditing) && !readOnly_;
-    if (!editing || field->ReadOnly())
+    if (!editing || field->ReadOnly() || ColumnReadOnlyBySelected(SelectedIndex()))
         attributes.Include(mViewOnly);
     dialog.SetMemoAttributes(attributes);
     std::string caption = field->DisplayLabel();

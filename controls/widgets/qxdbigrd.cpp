@@ -1673,11 +1673,24 @@ void TqxCustomDBGrid::TopLeftChanged()
 
 // ---- Keys -----------------------------------------------------------------------------------
 
+namespace
+{
+// An appended record, or the first of an empty dataset, has no record after
+// it; the dataset's Eof is not set while it is inserted.
+bool AtTheEnd(TDataSet *ds)
+{
+    if (ds->Eof())
+        return true;
+    const TRecBuf *inserted = ds->State() == dsInsert ? ds->ActiveBuffer() : nullptr;
+    return inserted && (inserted->Flag == bfEOF || inserted->Flag == bfBOF);
+}
+} // namespace
+
 void TqxCustomDBGrid::NextRecord(bool appendAtEnd)
 {
     TDataSet *ds = link_->DataSet();
     if (ds->State() == dsInsert && !ds->Modified() && !link_->Modified()) {
-        if (ds->Eof())
+        if (AtTheEnd(ds))
             return;
         ds->Cancel();
     } else
@@ -1692,7 +1705,7 @@ void TqxCustomDBGrid::NextRecord(bool appendAtEnd)
 void TqxCustomDBGrid::PriorRecord()
 {
     TDataSet *ds = link_->DataSet();
-    if (ds->State() == dsInsert && !ds->Modified() && ds->Eof() && !link_->Modified())
+    if (ds->State() == dsInsert && !ds->Modified() && AtTheEnd(ds) && !link_->Modified())
         ds->Cancel();
     else
         ds->Prior();
@@ -1949,8 +1962,11 @@ void TqxCustomDBGrid::MouseMove(TShiftState shift, int x, int y)
 
 void TqxCustomDBGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y)
 {
-    const bool wasBorder = std::exchange(borderPress_, false);
+    // The base ends the sizing and reports the new widths, which are written
+    // back only while the press on the border is still known.
+    const bool wasBorder = borderPress_;
     TCustomGrid::MouseUp(button, shift, x, y);
+    borderPress_ = false;
     if (wasBorder)
         OnColWidthChanged(this, borderCol_);
     const int from = std::exchange(dragFrom_, -1);

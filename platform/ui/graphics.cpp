@@ -1197,18 +1197,38 @@ void TCanvas::StretchDraw(const TRect &rect, TGraphic *graphic)
     }
 }
 
+namespace
+{
+QPainter::CompositionMode RasterOpOf(TCopyMode mode)
+{
+    switch (mode) {
+    case cmSrcInvert:
+        return QPainter::RasterOp_SourceXorDestination;
+    case cmSrcAnd:
+        return QPainter::RasterOp_SourceAndDestination;
+    case cmSrcPaint:
+        return QPainter::RasterOp_SourceOrDestination;
+    case cmNotSrcCopy:
+        return QPainter::RasterOp_NotSource;
+    case cmSrcErase:
+        return QPainter::RasterOp_SourceAndNotDestination;
+    case cmNotSrcErase:
+        return QPainter::RasterOp_NotSourceAndNotDestination;
+    case cmMergePaint:
+        return QPainter::RasterOp_NotSourceOrDestination;
+    default:
+        return QPainter::CompositionMode_SourceOver;
+    }
+}
+} // namespace
+
 void TCanvas::CopyRect(const TRect &dest, TCanvas *source, const TRect &sourceRect)
 {
     if (!source || !source->d->image)
         return;
     QImage part = source->d->image->copy(ToQRect(sourceRect));
     if (Drawing p { *d }) {
-        if (d->copyMode == cmSrcInvert)
-            p->setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        else if (d->copyMode == cmSrcAnd)
-            p->setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-        else if (d->copyMode == cmSrcPaint)
-            p->setCompositionMode(QPainter::RasterOp_SourceOrDestination);
+        p->setCompositionMode(RasterOpOf(d->copyMode));
         p->drawImage(ToQRect(dest), part);
     }
 }
@@ -1247,6 +1267,39 @@ QImage *TCanvasAccess::Image(const TCanvas &canvas)
     return canvas.d->image;
 }
 
+namespace
+{
+// Word break as the system's DrawText does it: a line ends only at a blank
+// or a line break, and a word wider than the line stays whole on a line of
+// its own. Qt's word wrap follows the Unicode rules and would break
+// "1,234,700.00" after a comma. The text keeps its '&' escapes; widths are
+// measured on what is shown.
+QString BreakAtBlanks(const QString &text, const QFontMetrics &metrics, int width)
+{
+    auto shownWidth = [&](QString piece) {
+        piece.replace("&&", QString(QChar(1))).remove('&').replace(QChar(1), "&");
+        return metrics.horizontalAdvance(piece);
+    };
+    QStringList lines;
+    for (QString paragraph : text.split('\n')) {
+        if (paragraph.endsWith('\r'))
+            paragraph.chop(1);
+        const QStringList words = paragraph.split(' ');
+        QString line = words.front();
+        for (qsizetype i = 1; i < words.size(); ++i) {
+            QString longer = line + ' ' + words[i];
+            if (!line.isEmpty() && shownWidth(longer) > width) {
+                lines << line;
+                line = words[i];
+            } else
+                line = longer;
+        }
+        lines << line;
+    }
+    return lines.join('\n');
+}
+} // namespace
+
 int DrawText(TCanvas *canvas, const std::string &text, TRect &rect, uint32_t format)
 {
     QFont font = TFontAccess::ToQFont(*canvas->Font());
@@ -1260,8 +1313,6 @@ int DrawText(TCanvas *canvas, const std::string &text, TRect &rect, uint32_t for
                                        : Qt::AlignTop;
     else
         flags |= Qt::AlignTop;
-    if (format & DT_WORDBREAK)
-        flags |= Qt::TextWordWrap;
     if (format & DT_EXPANDTABS)
         flags |= Qt::TextExpandTabs;
     if (format & DT_SINGLELINE)
@@ -1275,6 +1326,8 @@ int DrawText(TCanvas *canvas, const std::string &text, TRect &rect, uint32_t for
         qtext = metrics.elidedText(plain, Qt::ElideRight, std::max(0, rect.Width()));
         qtext.replace('&', "&&");
     }
+    if ((format & DT_WORDBREAK) && !(format & DT_SINGLELINE))
+        qtext = BreakAtBlanks(qtext, metrics, rect.Width());
     QRect bounds = metrics.boundingRect(ToQRect(rect), flags, qtext);
     if (!(format & DT_WORDBREAK)) {
         // Without wrapping the extent is the advance of the widest line, as

@@ -348,7 +348,10 @@ enum TCopyMode {
     cmNotSrcCopy,
     cmDstInvert,
     cmBlackness,
-    cmWhiteness
+    cmWhiteness,
+    cmSrcErase, // source and not destination
+    cmNotSrcErase, // not (source or destination)
+    cmMergePaint // not source, or destination
 };
 
 // Draws on a window while it paints, or on a bitmap. Outside of painting a

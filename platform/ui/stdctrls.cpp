@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QApplication>
+#include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListView>
@@ -1284,9 +1285,32 @@ void TQtBoundary::EditDefault(QLineEdit *edit, TWidgetLink &link, TMessage &m)
     }
 }
 
+namespace
+{
+// The characters a multi-line edit still takes in place of its selection
+// under the edit's MaxLength, as a single-line edit keeps it; -1 for no limit.
+int RoomUnderLimit(QPlainTextEdit *edit, TControl *control)
+{
+    auto *owner = dynamic_cast<TCustomEdit *>(control);
+    if (!owner || owner->MaxLength() <= 0)
+        return -1;
+    const QTextCursor cursor = edit->textCursor();
+    const auto length = edit->toPlainText().toUcs4().size(), selected = cursor.selectedText().toUcs4().size();
+    return std::max(0, owner->MaxLength() - static_cast<int>(length - selected));
+}
+} // namespace
+
 void TQtBoundary::EditDefault(QPlainTextEdit *edit, TWidgetLink &link, TMessage &m)
 {
     TControl *control = link.control;
+    if (m.Msg == WM_PASTE && !edit->isReadOnly()) {
+        if (int room = RoomUnderLimit(edit, control); room >= 0) {
+            const QList<uint> pasted = QApplication::clipboard()->text().toUcs4();
+            const QList<uint> taken = pasted.mid(0, room);
+            edit->textCursor().insertText(QString::fromUcs4(reinterpret_cast<const char32_t *>(taken.data()), taken.size()));
+            return;
+        }
+    }
     if (SharedEditDefault(edit, control, m))
         return;
     QTextCursor cursor = edit->textCursor();
@@ -1296,6 +1320,8 @@ void TQtBoundary::EditDefault(QPlainTextEdit *edit, TWidgetLink &link, TMessage 
         if (edit->isReadOnly())
             return;
         uint32_t style = static_cast<TWinControl *>(control)->WindowStyle();
+        if (c != VK_BACK && RoomUnderLimit(edit, control) == 0)
+            return;
         if (c == VK_BACK)
             cursor.deletePreviousChar();
         else if (c == VK_RETURN && (style & ES_WANTRETURN))

@@ -14,10 +14,14 @@
 #include "controls/base/Qxcommon.h"
 #include "controls/base/Qxintl.h"
 #include "controls/base/qxdbedit.h"
+#include "controls/data/Qxdatsrc.h"
+#include "controls/data/Qxdbsets.h"
 #include "controls/widgets/qxdbcomb.h"
 #include "controls/widgets/qxdbdatetimepicker.h"
 #include "controls/widgets/qxmemo.h"
 #include "controls/widgets/qxriched.h"
+#include "tests/controls/widgets/modal_script.h"
+#include "platform/ui/clipbrd.h"
 #include "platform/classes/filer.h"
 #include "platform/classes/typinfo.h"
 #include "platform/db/dbtables.h"
@@ -106,13 +110,21 @@ std::string Hex(const std::string &bytes)
     return hex;
 }
 
-class DBGrid : public ::testing::Test
+// A number of its own for every test's folder and database name.
+int NextTestNumber()
+{
+    static int n = 0;
+    return ++n;
+}
+
+// A grid over the items table of a database file of its own per test.
+template <class TTableClass, class TSourceClass> class GridOver : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        static int n = 0;
-        dir = std::filesystem::temp_directory_path() / ("orvex-grid-" + std::to_string(getpid()) + "-" + std::to_string(++n));
+        const int n = NextTestNumber();
+        dir = std::filesystem::temp_directory_path() / ("orvex-grid-" + std::to_string(getpid()) + "-" + std::to_string(n));
         std::filesystem::create_directories(dir);
         file = (dir / "items.db").string();
         CreateDatabaseFile(file);
@@ -123,10 +135,10 @@ protected:
                     "Day DATETIME, Notes MEMO, Pic BLOB, Icon INTEGER)");
         form = std::make_unique<TForm>(nullptr);
         form->SetBounds(0, 0, 1000, 360);
-        table = new TListedTable(form.get());
+        table = new TTableClass(form.get());
         table->SetDatabaseName(file);
         table->SetTableName("items");
-        source = new TDataSource(form.get());
+        source = new TSourceClass(form.get());
         source->SetDataSet(table);
         grid = new TTestGrid(form.get());
         grid->SetParent(form.get());
@@ -223,9 +235,14 @@ protected:
     std::string file;
     std::unique_ptr<TDatabase> db;
     std::unique_ptr<TForm> form;
-    TListedTable *table = nullptr;
-    TDataSource *source = nullptr;
+    TTableClass *table = nullptr;
+    TSourceClass *source = nullptr;
     TTestGrid *grid = nullptr;
+};
+
+// Over a table that only publishes the library's lists.
+class DBGrid : public GridOver<TListedTable, TDataSource>
+{
 };
 
 // ---- Layout ---------------------------------------------------------------------------------
@@ -1197,6 +1214,253 @@ TEST_F(DBGrid, ScreenshotOfTheCellControls)
     EXPECT_TRUE(grid->DateTimePicker()->Visible());
     std::string path = std::string(ORVEX_BINARY_DIR) + "/screenshots/controls_widgets_dbgrid_cells.png";
     EXPECT_GT(SaveScreenshot(form.get(), path), 1000);
+}
+
+// ---- Over the library's own table -------------------------------------------------------------
+
+class TableGrid : public GridOver<TqxTable, TqxDataSource>
+{
+protected:
+    // Name and the columns named after it, each ten characters wide.
+    void ShowColumns(std::initializer_list<const char *> fields)
+    {
+        grid->SetUseTFields(false);
+        for (const char *field : fields)
+            grid->Selected()->Add(std::string(field) + "\t10\t" + field);
+    }
+    void SetPictures(const std::string &bytes) { db->Execute("UPDATE items SET Pic = X'" + Hex(bytes) + "'"); }
+    TColor PixelIn(const char *field, int row, int dx, int dy)
+    {
+        TRect r = grid->CellRect(ColOf(field), row);
+        return PixelOf(grid, dx >= 0 ? r.Left + dx : r.Right + dx, dy >= 0 ? r.Top + dy : r.Bottom + dy);
+    }
+    void Paint()
+    {
+        grid->Repaint();
+        ProcessPendingEvents();
+    }
+};
+
+TEST_F(TableGrid, AColumnWidthSetWithTheMouseIsWrittenBackAndKept)
+{
+    AddRows(3);
+    grid->SetUseTFields(false);
+    grid->Selected()->Add("Id\t5\tId");
+    grid->Selected()->Add("Name\t10\tName\tF");
+    Open();
+    auto dragBorder = [&](int col, int by) {
+        TRect title = grid->CellRect(col, 0);
+        const int y = (title.Top + title.Bottom) / 2;
+        MouseDownOn(grid, title.Right, y);
+        MouseMoveOn(grid, title.Right + by, y);
+        MouseUpOn(grid, title.Right + by, y);
+    };
+    const int zero = grid->Canvas()->TextWidth("0");
+    const int before = grid->ColWidths(ColOf("Name"));
+    dragBorder(ColOf("Name"), 60);
+    const int dragged = grid->ColWidths(ColOf("Name"));
+    ASSERT_GT(dragged, before + 40);
+    const std::string line = grid->Selected()->Strings(1);
+    EXPECT_GT(StrToInt(qxItem(line, '\t', 2)), 10 + 40 / zero) << line;
+    EXPECT_EQ(qxItem(line, '\t', 4), "F") << "the line keeps its read-only item";
+    grid->SetTitleColor(clRed); // lays the columns out again from the lines
+    EXPECT_NEAR(grid->ColWidths(ColOf("Name")), dragged, zero);
+
+    // Over the dataset's fields the field's DisplayWidth takes the width.
+    grid->SetUseTFields(true);
+    const int chars = F("Name")->DisplayWidth();
+    dragBorder(ColOf("Name"), 60);
+    EXPECT_GT(F("Name")->DisplayWidth(), chars + 40 / zero);
+    const int widened = grid->ColWidths(ColOf("Name"));
+    grid->SetTitleColor(clBlue);
+    EXPECT_NEAR(grid->ColWidths(ColOf("Name")), widened, zero);
+}
+
+TEST_F(TableGrid, PictureAndImageCellsOfSelectedRowsShowTheSelection)
+{
+    AddRows(3);
+    SetPictures(BitmapBytes(4, 4, clRed));
+    table->ControlType()->Add("Pic;Bitmap;Original Size;Source Copy");
+    table->ControlType()->Add("Icon;ImageIndex;Shrink To Fit");
+    grid->SetImageList(AddImages({ clBlue, clBlue, clBlue }));
+    ShowColumns({ "Name", "Pic", "Icon" });
+    grid->SetOptions(grid->Options() + TqxDBGridOptions { dgRowSelect });
+    Open();
+    Paint();
+    const TColor selected = ColorToRGB(clHighlight), plain = ColorToRGB(clWindow);
+    for (const char *field : { "Name", "Pic", "Icon" }) {
+        EXPECT_EQ(PixelIn(field, 1, -4, -4), selected) << field << " in the current row";
+        EXPECT_EQ(PixelIn(field, 2, -4, -4), plain) << field << " in another row";
+    }
+    EXPECT_EQ(PixelIn("Pic", 1, 3, 3), clRed) << "the picture is drawn over the selection";
+
+    grid->SetOptions(grid->Options() - TqxDBGridOptions { dgRowSelect } + TqxDBGridOptions { dgMultiSelect });
+    TPoint third = Centre(ColOf("Name"), 3);
+    ClickControl(grid, third.X, third.Y, { ssCtrl });
+    ASSERT_TRUE(grid->IsSelectedRow(2));
+    Paint();
+    for (const char *field : { "Pic", "Icon" }) {
+        EXPECT_EQ(PixelIn(field, 3, -4, -4), selected) << field << " in a selected record";
+        EXPECT_EQ(PixelIn(field, 2, -4, -4), plain) << field << " in a record not selected";
+    }
+}
+
+TEST_F(TableGrid, EachCopyModeDrawsThePictureWithItsRasterOperation)
+{
+    AddRows(1);
+    const TColor picture = RGB(0x30, 0x60, 0x95), ground = RGB(0x0F, 0xF0, 0x55);
+    SetPictures(BitmapBytes(8, 8, picture));
+    table->ControlType()->Add("Pic;Bitmap;Original Size;Source Copy");
+    ShowColumns({ "Name", "Pic" });
+    grid->SetColor(ground);
+    Open();
+    const struct {
+        const char *mode;
+        int (*op)(int s, int d);
+    } modes[] = {
+        { "Source Copy", [](int s, int) { return s; } },
+        { "Source Erase", [](int s, int d) { return s & ~d; } },
+        { "Not Source Erase", [](int s, int d) { return ~(s | d); } },
+        { "Merge Paint", [](int s, int d) { return ~s | d; } },
+        { "Not Source Copy", [](int s, int) { return ~s; } },
+        { "Source And", [](int s, int d) { return s & d; } },
+        { "Source Paint", [](int s, int d) { return s | d; } },
+        { "Source Invert", [](int s, int d) { return s ^ d; } },
+        { "merge paint", [](int s, int) { return s; } }, // names are exact: a plain copy
+    };
+    auto channel = [](TColor c, int shift) { return static_cast<int>((c >> shift) & 0xFF); };
+    for (const auto &m : modes) {
+        table->ControlType()->SetStrings(0, std::string("Pic;Bitmap;Original Size;") + m.mode);
+        Paint();
+        const TColor expected = RGB(m.op(channel(picture, 0), channel(ground, 0)) & 0xFF,
+            m.op(channel(picture, 8), channel(ground, 8)) & 0xFF, m.op(channel(picture, 16), channel(ground, 16)) & 0xFF);
+        EXPECT_EQ(PixelIn("Pic", 1, 3, 3), expected) << m.mode;
+    }
+}
+
+TEST_F(TableGrid, APictureIsFoundThroughALookupFieldAndThroughALookupLine)
+{
+    AddRows(2); // Icon 1 and 2
+    db->Execute("CREATE TABLE pics (Id INTEGER PRIMARY KEY, Pic BLOB)");
+    db->Execute("CREATE INDEX ById ON pics (Id)");
+    db->Execute("INSERT INTO pics VALUES (1, X'" + Hex(BitmapBytes(30, 30, clRed)) + "')");
+    auto *pics = new TqxTable(form.get());
+    pics->SetDatabaseName(file);
+    pics->SetTableName("pics");
+    pics->Open();
+    auto field = [&](TField *f, const char *name, TFieldKind kind) {
+        f->SetFieldName(name);
+        f->SetFieldKind(kind);
+        return f;
+    };
+    field(new TIntegerField(table), "Id", fkData)->SetDataSet(table);
+    field(new TIntegerField(table), "Icon", fkData)->SetDataSet(table);
+    TField *looked = field(new TBlobField(table), "Looked", fkLookup);
+    looked->SetLookupDataSet(pics);
+    looked->SetKeyFields("Icon");
+    looked->SetLookupKeyFields("Id");
+    looked->SetLookupResultField("Pic");
+    looked->SetDataSet(table);
+    field(new TStringField(table), "Photo", fkCalculated)->SetDataSet(table);
+    table->LookupFields()->Add("Photo;" + file + ";pics;Pic;ById");
+    table->LookupLinks()->Add("Icon;Id");
+    table->ControlType()->Add("Looked;Bitmap;Stretch To Fit;Source Copy");
+    table->ControlType()->Add("Photo;Bitmap;Stretch To Fit;Source Copy");
+    grid->SetUseTFields(false);
+    grid->Selected()->Add("Id\t5\tId");
+    grid->Selected()->Add("Looked\t10\tLooked");
+    grid->Selected()->Add("Photo\t10\tPhoto");
+    Open();
+    Paint();
+    const TColor plain = ColorToRGB(clWindow);
+    for (const char *name : { "Looked", "Photo" }) {
+        EXPECT_EQ(PixelIn(name, 1, 5, 5), clRed) << name << ": picture 1 is found";
+        EXPECT_EQ(PixelIn(name, 2, 5, 5), plain) << name << ": there is no picture 2";
+    }
+}
+
+TEST_F(TableGrid, TheWordWrappingEditorKeepsToTheFieldsSize)
+{
+    AddRows(1);
+    Open();
+    ASSERT_TRUE(grid->Options().Contains(dgWordWrap));
+    GoToCell("Name");
+    Key(VK_F2);
+    auto *editor = dynamic_cast<TCustomEdit *>(FocusedControl());
+    ASSERT_NE(editor, nullptr);
+    ASSERT_NE(editor->WindowStyle() & ES_MULTILINE, 0u);
+    Type("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    EXPECT_EQ(editor->Text(), "ABCDEFGHIJKLMNOPQRST") << "VARCHAR(20) takes 20 characters";
+    Key(VK_TAB);
+    table->Post();
+    EXPECT_EQ(F("Name")->AsString(), "ABCDEFGHIJKLMNOPQRST");
+
+    // A paste is cut at the limit too.
+    GoToCell("Name");
+    Key(VK_F2);
+    editor = dynamic_cast<TCustomEdit *>(FocusedControl());
+    ASSERT_NE(editor, nullptr);
+    Clipboard()->SetAsText("0123456789abcdefghijklmnopq");
+    editor->SelectAll();
+    Key('V', 22, { ssCtrl });
+    EXPECT_EQ(editor->Text(), "0123456789abcdefghij");
+}
+
+TEST_F(TableGrid, DownLeavesAnUntouchedAppendedRecordAndUpDropsIt)
+{
+    AddRows(2);
+    Open();
+    Key(VK_DOWN);
+    Key(VK_DOWN);
+    ASSERT_EQ(table->State(), dsInsert);
+    int inserted = 0, cancelled = 0;
+    table->AfterInsert = TDataSetNotifyEvent([&](TDataSet *) { ++inserted; });
+    table->AfterCancel = TDataSetNotifyEvent([&](TDataSet *) { ++cancelled; });
+    for (int i = 0; i < 3; ++i)
+        Key(VK_DOWN);
+    EXPECT_EQ(table->State(), dsInsert);
+    EXPECT_EQ(inserted + cancelled, 0) << "the blank row is neither dropped nor added again";
+    EXPECT_EQ(grid->Row(), 3);
+    Key(VK_UP);
+    EXPECT_EQ(table->State(), dsBrowse);
+    EXPECT_EQ(F("Id")->AsInteger(), 2);
+
+    // A record inserted before another is dropped by Down.
+    table->First();
+    Key(VK_INSERT);
+    ASSERT_EQ(table->State(), dsInsert);
+    Key(VK_DOWN);
+    EXPECT_EQ(table->State(), dsBrowse);
+    EXPECT_EQ(table->RecordCount(), 2);
+}
+
+TEST_F(TableGrid, AMemoColumnReadOnlyByItsLineOpensAViewOnlyDialog)
+{
+    AddRows(1);
+    grid->SetUseTFields(false);
+    grid->Selected()->Add("Name\t10\tName");
+    grid->Selected()->Add("Notes\t10\tNotes\tT");
+    grid->Selected()->Add("Amount\t10\tAmount");
+    Open();
+    auto typeInTheMemo = [&](bool expectReadOnly) {
+        WhenShown<TqxMemoDlg>([&, expectReadOnly](TqxMemoDlg *dlg) {
+            EXPECT_EQ(dlg->Memo->ReadOnly(), expectReadOnly);
+            dlg->Memo->SetFocus();
+            TypeText(dlg->Memo, "typed");
+            dlg->OKBtnClick(dlg);
+        });
+        GoToCell("Notes");
+        Key(VK_F2);
+        ProcessPendingEvents();
+    };
+    typeInTheMemo(true);
+    EXPECT_EQ(table->State(), dsBrowse);
+    EXPECT_EQ(F("Notes")->AsString(), "note 1");
+
+    grid->Selected()->SetStrings(1, "Notes\t10\tNotes\tF");
+    grid->LayoutChanged();
+    typeInTheMemo(false);
+    EXPECT_NE(F("Notes")->AsString(), "note 1") << "an editable column still takes the text";
 }
 
 } // namespace

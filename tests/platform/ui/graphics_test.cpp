@@ -154,6 +154,38 @@ TEST(Canvas, DrawTextMeasuresAndAligns)
     EXPECT_GE(lines, 2 * oneLine);
 }
 
+TEST(Canvas, WordBreakEndsLinesOnlyAtBlanks)
+{
+    Sheet sheet(200, 80);
+    TCanvas *c = sheet.canvas;
+    TRect wide = Rect(0, 0, 200, 0);
+    const int line = DrawText(c, "1", wide, DT_CALCRECT | DT_WORDBREAK);
+    // A word wider than the line is not split, at its punctuation or anywhere.
+    for (const char *word : { "1,234,700.00", "abc/def-ghi(jkl)", "abcdefghijklmnopqrstuvwxyz" }) {
+        TRect narrow = Rect(0, 0, c->TextWidth("1,2"), 0);
+        EXPECT_EQ(DrawText(c, word, narrow, DT_CALCRECT | DT_WORDBREAK), line) << word;
+        EXPECT_NEAR(narrow.Width(), c->TextWidth(word), 1) << word;
+    }
+    TRect two = Rect(0, 0, c->TextWidth("uno dos"), 0);
+    const int twoLines = DrawText(c, "uno dos tres", two, DT_CALCRECT | DT_WORDBREAK);
+    EXPECT_GT(twoLines, line);
+    EXPECT_NEAR(two.Width(), c->TextWidth("uno dos"), 1) << "the blank at the break takes no room";
+    TRect broken = Rect(0, 0, 200, 0);
+    EXPECT_EQ(DrawText(c, "uno\r\ndos", broken, DT_CALCRECT | DT_WORDBREAK), twoLines) << "a line break ends a line";
+    // Drawn: the number stays on the first line, nothing below it.
+    c->Brush()->SetColor(clWhite);
+    c->FillRect(Rect(0, 0, 200, 80));
+    TRect cell = Rect(0, 0, c->TextWidth("1,2"), 80);
+    DrawText(c, "1,234,700.00", cell, DT_WORDBREAK);
+    int inkAbove = 0, inkBelow = 0;
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 200; ++x)
+            if (sheet.At(x, y) != clWhite)
+                ++(y < line ? inkAbove : inkBelow);
+    EXPECT_GT(inkAbove, 0);
+    EXPECT_EQ(inkBelow, 0);
+}
+
 TEST(Canvas, Frame3DDrawsTopLeftAndBottomRightColours)
 {
     Sheet sheet(10, 10);

@@ -3,6 +3,8 @@
 // Shared by the fuzz targets: a machine of their own in a temporary folder,
 // files written there, and no display.
 
+#include "platform/system/machine.h"
+
 #include <unistd.h>
 
 #include <cstdint>
@@ -12,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-// Sets up once per process: WINROOT in a fresh temporary folder, the offscreen
-// display. Answers that folder as the system's code names it ("Z:" + host path).
+// Sets up once per process: WINROOT in a fresh temporary folder whose machine
+// maps the paths, the offscreen display. Answers that folder as the system's code names it ("Z:" + host path).
 inline const std::string &FuzzFolder()
 {
     static const std::string folder = [] {
@@ -23,6 +25,7 @@ inline const std::string &FuzzFolder()
         setenv("WINROOT", (pattern + "/winroot").c_str(), 1);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         std::filesystem::create_directories(pattern + "/files");
+        MapPathsThroughMachine();
         return "Z:" + pattern + "/files";
     }();
     return folder;

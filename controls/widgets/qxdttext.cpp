@@ -1058,7 +1058,7 @@ void TqxDateTimeText::KeyDown(uint16_t &key, TShiftState shift, char32_t typed)
                 host_.SetModified(true);
                 ShowText();
             }
-            Part = std::min(Part + 1, VisiblePartCount());
+            Part = std::max(1, std::min(Part + 1, VisiblePartCount()));
         }
         SelectCurrentPart();
         if (key == VK_RIGHT)

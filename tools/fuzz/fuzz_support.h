@@ -1,7 +1,8 @@
 #pragma once
 
 // Shared by the fuzz targets: a machine of their own in a temporary folder,
-// files written there, and no display.
+// files written there, no display, and the count of inputs that reached
+// their reader.
 
 #include "platform/system/machine.h"
 
@@ -37,6 +38,15 @@ inline std::string FuzzFile(const std::string &name, std::string_view bytes)
     const std::string path = FuzzFolder() + "/" + name;
     std::ofstream(path.substr(2), std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
     return path;
+}
+
+// How many inputs got through the reader's checks to what it reads: a target
+// counts an input that did, so that a replay of its seeds shows the target
+// reaches its reader.
+inline int &FuzzReached()
+{
+    static int count = 0;
+    return count;
 }
 
 inline std::string_view AsText(const uint8_t *data, size_t size)

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 4 + records.size() * RemoteFileRecordSize)
         std::abort(); // more records than the bytes hold
     for (const TRemoteFileRecord &record : records)
-        if (record.Name.size() >= RemoteNameField || record.Version.size() > RemoteVersionField)
+        if (record.Name.size() > RemoteNameField || record.Version.size() > RemoteVersionField)
             std::abort(); // a field read past its end
     return 0;
 }

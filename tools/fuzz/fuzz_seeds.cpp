@@ -193,6 +193,10 @@ int main(int argc, char **argv)
             "[Group]\nName=Fuzz\nShowCommand=8\n[Item]\nName=A\nCommandLine=a.exe\nWorkingDirectory=C:\\\n"
             "IconPath=\nIconIndex=0\nX=\nY=\nHotKey=1620\n"));
 
+    // BUILD.INF as the setup tests write it, and with its folder on a second line.
+    Seed("build_inf", "dist", "C:\\dist\r\n");
+    Seed("build_inf", "second_line", "\r\nC:\\dist\r\n");
+
     Seed("sqlite_database", "data.db", ReadHost(FuzzDatabase().substr(2)));
 
     Seed("registry_hive", "values.reg",
@@ -213,7 +217,7 @@ int main(int argc, char **argv)
         Seed("version_block", "block", block->Bytes());
 
     Seed("string_table", "table.txt",
-        "; the setup program's strings\n1;Bienvenido\n2;Siguiente >\n3;< Atrás\n100;{\nLínea uno\nLínea dos\n}\n");
+        "* Common strings for standard dialogs\n\n   4;< Atrás   \n5;Siguiente >\n1;Bienvenido\n#100;\nLínea uno\nLínea dos\n#\n");
 
     Seed("ini_file", "setup.ini",
         "[Setup]\nTitle=ORVEX Tabulo\nDisks=2\nSilent=1\n; comment\n[Files]\nA=\"C:\\Program Files\\x\"\nB = 0x1F\n");

@@ -1,6 +1,7 @@
-// The loading program's unpacking of setup.1: any bytes as the
-// self-extracting setup program (or, without a trailer, as the setup.1
-// beside it), read and unpacked as the loader does into a folder of its own.
+// The loading program's unpacking of setup.1: after a first byte, any bytes
+// as the self-extracting setup program (first byte even) or as the setup.1
+// beside it (odd), read and unpacked as the loader does into a folder of its
+// own.
 // Nothing may be written outside that folder.
 #include "installer/loader/setuparchive.h"
 #include "platform/rtl/streams.h"
@@ -12,8 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::filesystem::path out = files / "out";
     std::filesystem::remove_all(out);
     std::filesystem::create_directories(out);
-    const bool beside = size > 0 && data[0] == 0;
-    FuzzFile(beside ? "setup.1" : "setup.exe", AsText(data, size));
+    if (size == 0)
+        return 0;
+    const bool beside = data[0] & 1;
+    FuzzFile(beside ? "setup.1" : "setup.exe", AsText(data + 1, size - 1));
     try {
         const TSetupArchive archive = FindSetupArchive(FuzzFolder() + "/setup.exe");
         TFileStream stream(archive.path, fmOpenRead | fmShareDenyNone);

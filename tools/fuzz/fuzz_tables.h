@@ -27,9 +27,9 @@ inline const std::string &FuzzDatabase()
         for (const char *sql : {
                  "CREATE TABLE orders (Id INTEGER PRIMARY KEY, City VARCHAR(120), Qty INTEGER, Price FLOAT, Sold DATE,"
                  " At TIME, Stamp DATETIME, Paid BOOLEAN, Small SMALLINT, Amount NUMERIC(10,2), \"Ship To\" VARCHAR(20))",
-                 "INSERT INTO orders VALUES (1, 'Lima', 3, 2.5, '2001-01-15', '10:30:00', '2001-01-15 10:30:00', 1, 7,"
-                 " 12.5, 'Quito'), (2, 'New York', 9, 1.25, '1999-12-31', '23:59:59', '1999-12-31 23:59:59', 0, -3,"
-                 " 0.01, NULL), (3, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL)",
+                 "INSERT INTO orders VALUES (1, 'Lima', 3, 2.5, 36906, 0.4375, 36906.4375, 1, 7, 12.5, 'Quito'),"
+                 " (2, 'New York', 9, 1.25, 36525, 0.99998, 36525.99998, 0, -3, 0.01, NULL),"
+                 " (3, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL)",
                  "CREATE TABLE customer (CustNo INTEGER PRIMARY KEY, Name VARCHAR(30), City VARCHAR(20), Balance MONEY)",
                  "INSERT INTO customer VALUES (1, 'Name0001', 'Quito', 1.5), (2, 'Name0002', 'Cali', 3),"
                  " (3, 'Name0003', 'Lima', 4.5), (4, 'Name0004', 'Quito', 6)",

@@ -183,6 +183,9 @@ int main(int argc, char **argv)
         for (const char *format : { "", "dd/mm/yyyy", "dd mmmm yyyy", "dddd dd", "h:nn am/pm", "mm/yy", "yyyy",
                  "hh:nn:ss", "c", "dddd, d 'de' mmmm 'de' yyyy hh:nn:ss" })
             Seed("datetime_text", "format" + std::to_string(++n), WithNul(format, keys));
+        // Found by fuzzing: keys that once left the month outside the year and
+        // raised a conversion error out of the key press.
+        Seed("datetime_text", "stray_month", std::string("\x63\x00\x2D\x00\x02\x09\x0B\x0D\x28\x57\x10\x0B\x27\x18\x64\x64\x64\x19\x00\x00\x00\x00\x0E\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x45", 46));
     }
 
     Seed("progman", "commands_and_group",

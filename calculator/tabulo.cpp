@@ -3,12 +3,14 @@
 #include "calculator/registration.h"
 #include "calculator/tabuloicon.h"
 #include "controls/widgets/qxriched.h"
+#include "platform/system/machine.h"
 #include "platform/ui/forms.h"
 
 #include <string>
 
 int main()
 {
+    MapPathsThroughMachine();
     RegisterCalculatorClasses();
     Application->Initialize();
     InitializeQxRichEd();

@@ -182,7 +182,12 @@ struct Fields {
         Year = y, Month = mo, Day = d;
     }
     int MonthLength() const { return DaysInAMonth(static_cast<uint16_t>(Year), static_cast<uint16_t>(Month)); }
-    void CutDay() { Day = std::min(Day, MonthLength()); }
+    // A month outside the year is left for TryDate to refuse.
+    void CutDay()
+    {
+        if (Month >= 1 && Month <= 12)
+            Day = std::min(Day, MonthLength());
+    }
     bool TryDate(TDateTime &date) const { return qxTryEncodeDate(Year, Month, Day, date); }
     // The date with the day cut to the month's length.
     TDateTime Date() const

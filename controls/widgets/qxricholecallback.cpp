@@ -1,7 +1,7 @@
 #include "controls/widgets/qxricholecallback.h"
 
-TRichEditOleCallback::TRichEditOleCallback(TqxCustomRichEdit *richEdit)
-    : richEdit_(richEdit)
+// The callback answers for any rich edit alike; it keeps nothing of its own.
+TRichEditOleCallback::TRichEditOleCallback(TqxCustomRichEdit *)
 {
 }
 

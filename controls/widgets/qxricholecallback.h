@@ -23,7 +23,4 @@ public:
     HRESULT GetDragDropEffect(bool drag, uint32_t keyState, uint32_t *effect) override;
     HRESULT GetContextMenu(
         uint16_t selectionType, IOleObject *object, const CHARRANGE &selection, HMENU *menu) override;
-
-private:
-    TqxCustomRichEdit *richEdit_;
 };

@@ -7,10 +7,12 @@
 #include "installer/app/registration.h"
 #include "installer/dialogs/registration.h"
 #include "installer/dialogs/wizardunits.h"
+#include "platform/system/machine.h"
 #include "platform/ui/forms.h"
 
 void StartSetupProgram(int argc, char **argv)
 {
+    MapPathsThroughMachine();
     RegisterInstallerDialogsClasses();
     RegisterInstallerAppClasses();
     SetProgramArguments(std::vector<std::string>(argv, argv + argc));

@@ -18,8 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "installer/formats/kvraformat.h"
-#include "installer/formats/selfextractor.h"
+#include "installer/loader/setuparchive.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/files.h"
@@ -33,60 +32,6 @@
 namespace
 {
 
-// Failures of the loader; the message is what the user reads.
-class ELoader : public Exception
-{
-public:
-    using Exception::Exception;
-};
-
-struct TSetupArchive {
-    std::string path; // the file that holds setup.1
-    int64_t first = 0; // its first byte in that file
-    int64_t last = 0; // its last byte
-    bool selfExtracting = false;
-};
-
-TSetupArchive FindSetupArchive(const std::string &self)
-{
-    TSetupArchive archive;
-    TSelfExtractorTrailer trailer;
-    if (ReadTrailer(self, trailer)) {
-        archive.path = self;
-        archive.first = trailer.SetupStart;
-        archive.last = trailer.SetupEnd;
-        archive.selfExtracting = true;
-        return archive;
-    }
-    // A plain distribution folder (a build folder, or the first floppy).
-    const std::string beside = IncludeTrailingBackslash(ExtractFileDir(self)) + "setup.1";
-    const int64_t size = FileSize(beside);
-    if (size <= 0)
-        throw ELoader(Format(MsgCannotReadTrailer, self));
-    archive.path = beside;
-    archive.last = size - 1;
-    return archive;
-}
-
-// The headers of setup.1, each checked to lie inside the copy.
-std::vector<TKvraStoredHeader> ReadHeaders(TStream &stream, const TSetupArchive &archive)
-{
-    std::vector<TKvraStoredHeader> headers;
-    bool multiDisk = false;
-    const std::string damaged = Format("The setup archive in %s is damaged", archive.path);
-    const TKvraReadFault fault = ReadKvraHeaders(
-        stream, archive.first, multiDisk, [&](TKvraStoredHeader &header) { headers.push_back(header); });
-    if (fault != TKvraReadFault::None || multiDisk || headers.empty())
-        throw ELoader(damaged);
-    const int64_t length = archive.last - archive.first + 1;
-    for (const TKvraStoredHeader &h : headers) {
-        if (h.DataStart < ArchiveHeadSize || h.DataEnd < h.DataStart || h.DataEnd >= length
-            || !IsUsableNamePart(StoredNamePart(h.FileName)))
-            throw ELoader(damaged);
-    }
-    return headers;
-}
-
 // A fresh folder of the machine's temporary folder.
 std::string MakeLoaderFolder()
 {
@@ -99,40 +44,6 @@ std::string MakeLoaderFolder()
             return folder;
     }
     throw ELoader("Cannot create a folder in " + temp);
-}
-
-// Inflates one file into folder, giving it its archive date, and execute
-// bits when it is a program.
-void Extract(TStream &stream, const TSetupArchive &archive, const TKvraStoredHeader &header,
-    TKvraInflater &inflater, const std::string &folder)
-{
-    const std::string target = IncludeTrailingBackslash(folder) + StoredNamePart(header.FileName);
-    const std::string damaged = Format("The setup archive in %s is damaged", archive.path);
-    int64_t position = archive.first + header.DataStart;
-    const int64_t end = archive.first + header.DataEnd + 1;
-    if (stream.Seek(position, soFromBeginning) != position)
-        throw ELoader(damaged);
-    TFileStream out(target, fmCreate);
-    inflater.Start();
-    int64_t produced = 0;
-    for (;;) {
-        const int64_t n = inflater.Fill([&](uint8_t *buffer, int64_t count) -> int64_t {
-            const int64_t want = std::min(count, end - position);
-            const int64_t got = want > 0 ? stream.Read(buffer, want) : 0;
-            position += std::max<int64_t>(got, 0);
-            return got;
-        });
-        if (produced + n > header.UncompressedSize)
-            throw ELoader(damaged);
-        out.WriteBuffer(inflater.Output(), n);
-        produced += n;
-        if (n == 0 || inflater.Ended())
-            break;
-    }
-    if (!inflater.Ended() || produced != header.UncompressedSize)
-        throw ELoader(damaged);
-    FileSetDate(out.Handle(), DateTimeToFileDate(header.FileDate));
-    MarkProgramExecutable(target);
 }
 
 // What the setup program is told: the distribution folder, the
@@ -159,13 +70,13 @@ int Run(int argc, char **argv)
 
     const TSetupArchive archive = FindSetupArchive(self);
     TFileStream stream(archive.path, fmOpenRead | fmShareDenyNone);
-    const std::vector<TKvraStoredHeader> headers = ReadHeaders(stream, archive);
+    const std::vector<TKvraStoredHeader> headers = ReadSetupHeaders(stream, archive);
 
     const std::string folder = MakeLoaderFolder();
     try {
         TKvraInflater inflater;
         for (const TKvraStoredHeader &header : headers)
-            Extract(stream, archive, header, inflater, folder);
+            ExtractSetupFile(stream, archive, header, inflater, folder);
     } catch (...) {
         std::filesystem::remove_all(MapPath(folder), error);
         throw;

@@ -131,6 +131,17 @@ namespace {
     throw EDBEngineError(DBIERR_INVALIDFILTER, fault + " at byte " + IntToStr(static_cast<int64_t>(at)));
 }
 
+// A date or time constant of the node at byte at; one no calendar holds is a
+// fault of the block like any other.
+template <typename TConvert> TDateTime DateTimeOf(size_t at, TConvert convert)
+{
+    try {
+        return convert();
+    } catch (const EConvertError &) {
+        Broken("Date constant out of range", at + 12);
+    }
+}
+
 uint16_t U16(const uint8_t *p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 uint32_t U32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 
@@ -208,7 +219,7 @@ TFilterExpression::TFilterExpression(
                 need(8);
                 double ms;
                 memcpy(&ms, v, 8);
-                n.Value = Variant(TimeStampToDateTime(MSecsToTimeStamp(ms)));
+                n.Value = Variant(DateTimeOf(at, [&] { return TimeStampToDateTime(MSecsToTimeStamp(ms)); }));
                 break;
             }
             case fldDATE: {
@@ -216,7 +227,7 @@ TFilterExpression::TFilterExpression(
                 TTimeStamp ts;
                 ts.Date = static_cast<int32_t>(U32(v));
                 ts.Time = 0;
-                n.Value = Variant(TimeStampToDateTime(ts));
+                n.Value = Variant(DateTimeOf(at, [&] { return TimeStampToDateTime(ts); }));
                 break;
             }
             case fldTIME: need(4); n.Value = Variant(static_cast<double>(U32(v)) / MSecsPerDay); break;

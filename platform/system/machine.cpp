@@ -621,19 +621,15 @@ namespace
 std::mutex machineLock;
 std::unique_ptr<TMachine> current;
 
-void InstallMapper()
+} // namespace
+
+void MapPathsThroughMachine()
 {
     SetPathMapper([](std::string_view path, TPathFound *found) { return Machine().HostPath(path, found); });
     SetFolderLister([](const std::string &folder, std::vector<std::string> &names, const struct stat *seen) {
         return Machine().ListFolder(folder, names, seen);
     });
 }
-
-// A program that links the machine maps its paths through it from the start;
-// the machine itself is opened by the first path that needs it.
-[[maybe_unused]] const bool mapperInstalled = (InstallMapper(), true);
-
-} // namespace
 
 std::string DefaultMachineRoot()
 {
@@ -652,7 +648,7 @@ TMachine &Machine()
             return *current;
         current = std::make_unique<TMachine>(DefaultMachineRoot());
     }
-    InstallMapper();
+    MapPathsThroughMachine();
     return *current;
 }
 
@@ -681,6 +677,6 @@ TMachine &OpenMachine(const std::string &root)
         current.reset();
         current = std::make_unique<TMachine>(root);
     }
-    InstallMapper();
+    MapPathsThroughMachine();
     return *current;
 }

@@ -54,6 +54,12 @@ private:
     std::unique_ptr<Impl> const d;
 };
 
+// Maps every path of this process through its machine, which the first path
+// that needs it opens. Every program that names the machine's paths calls
+// this at start, before its first path: a mapper installed by a static
+// initialiser is lost whenever a static link leaves its unit out.
+void MapPathsThroughMachine();
+
 // The machine of this process, opened from $WINROOT on first use. Opening it
 // installs its path mapper (SetPathMapper), so every file routine of the
 // library sees its drives.

@@ -23,6 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             kc.FilesToProcess()->Add(stats.FileName);
         }
         kc.ExtractFiles();
+        if (std::filesystem::exists(out) && !std::filesystem::is_empty(out))
+            ++FuzzReached();
     } catch (const Exception &) {
         // a damaged archive is refused, which is right
     }

@@ -23,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             TStringList keys, values;
             ini.ReadSection(section, keys);
             ini.ReadSectionValues(section, values);
+            FuzzReached() += keys.Count() > 0;
             for (int k = 0; k < keys.Count() && k < 16; ++k) {
                 ini.ReadString(section, keys.Strings(k), "");
                 ini.ReadInteger(section, keys.Strings(k), 0);

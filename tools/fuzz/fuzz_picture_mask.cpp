@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         validator.MatchPicture(input, autoFill);
         input = text;
         validator.CheckInput(input, false);
-        validator.CheckValid(text);
+        FuzzReached() += validator.CheckValid(text);
     }
     return 0;
 }

@@ -11,6 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } catch (const ERegistryException &) {
         return 0; // a damaged file is refused, which is right
     }
+    ++FuzzReached();
     const std::string written = WriteRegFile(*root, "HKEY_LOCAL_MACHINE");
     const std::string again = WriteRegFile(*ParseRegFile(written, "written.reg", "HKEY_LOCAL_MACHINE"), "HKEY_LOCAL_MACHINE");
     if (again != written)

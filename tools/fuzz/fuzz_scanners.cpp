@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     qxScanDate(text, position, value, epoch);
     position = 1;
     qxScanTime(text, position, value);
-    qxTryScanDate(text, value);
+    FuzzReached() += qxTryScanDate(text, value);
     qxIsDateText(text);
     qxIsFloatText(text);
     for (auto convert : { qxTextToDateTime, qxTextToDate, qxTextToTime }) {

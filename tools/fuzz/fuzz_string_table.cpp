@@ -16,6 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0; // a faulty table is refused, which is right
     }
     TLanguage *language = translator.lgSpanish();
+    if (language->StringCount() > 0)
+        ++FuzzReached();
     for (int i = 0; i < language->StringCount(); ++i)
         language->FindStringByGLID(language->StringItem(i)->GLID());
     for (int i = 0; i < language->MemoCount(); ++i)

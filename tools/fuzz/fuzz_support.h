@@ -1,7 +1,10 @@
 #pragma once
 
 // Shared by the fuzz targets: a machine of their own in a temporary folder,
-// files written there, and no display.
+// files written there, no display, and the count of inputs that reached
+// their reader.
+
+#include "platform/system/machine.h"
 
 #include <unistd.h>
 
@@ -12,8 +15,8 @@
 #include <string>
 #include <string_view>
 
-// Sets up once per process: WINROOT in a fresh temporary folder, the offscreen
-// display. Answers that folder as the system's code names it ("Z:" + host path).
+// Sets up once per process: WINROOT in a fresh temporary folder whose machine
+// maps the paths, the offscreen display. Answers that folder as the system's code names it ("Z:" + host path).
 inline const std::string &FuzzFolder()
 {
     static const std::string folder = [] {
@@ -23,6 +26,7 @@ inline const std::string &FuzzFolder()
         setenv("WINROOT", (pattern + "/winroot").c_str(), 1);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         std::filesystem::create_directories(pattern + "/files");
+        MapPathsThroughMachine();
         return "Z:" + pattern + "/files";
     }();
     return folder;
@@ -34,6 +38,15 @@ inline std::string FuzzFile(const std::string &name, std::string_view bytes)
     const std::string path = FuzzFolder() + "/" + name;
     std::ofstream(path.substr(2), std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
     return path;
+}
+
+// How many inputs got through the reader's checks to what it reads: a target
+// counts an input that did, so that a replay of its seeds shows the target
+// reaches its reader.
+inline int &FuzzReached()
+{
+    static int count = 0;
+    return count;
 }
 
 inline std::string_view AsText(const uint8_t *data, size_t size)

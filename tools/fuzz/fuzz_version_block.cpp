@@ -9,7 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FuzzFolder(); // before the reader's component wakes the window system
     const std::string bytes(AsText(data, size));
     TVersionBlock block(bytes);
-    block.FixedFileInfo();
+    if (block.FixedFileInfo())
+        ++FuzzReached();
     block.QueryString("\\VarFileInfo\\Translation");
     block.QueryString("\\StringFileInfo\\040904E4\\CompanyName");
     block.QueryString("\\StringFileInfo\\0C0A04E4\\FileVersion");

@@ -1,4 +1,5 @@
 #include "controls/widgets/qxdttext.h"
+#include "tests/controls/widgets/dttext_host.h"
 
 #include <gtest/gtest.h>
 
@@ -14,52 +15,6 @@
 
 namespace
 {
-
-// The edit and the data as a picker would give them to the engine: a text
-// with a selection, and an optional field.
-class EditHost : public TqxDateTimeTextHost
-{
-public:
-    std::string text;
-    int selStart = 0, selLength = 0;
-    bool caretVisible = true;
-    TqxDTFieldKind field = TqxDTFieldKind::None;
-    std::string fieldFormat;
-    bool fieldNull = false, sourceWithoutField = false, canEdit = true, modified = false, dropped = false;
-    int firstDay = 0;
-    int beginEdits = 0;
-
-    std::string Text() const override { return text; }
-    void SetText(const std::string &t) override
-    {
-        // As an edit does, a new text keeps no selection beyond its end.
-        text = t;
-        const int length = static_cast<int>(Utf8Length(t));
-        selStart = std::min(selStart, length);
-        selLength = std::min(selLength, length - selStart);
-    }
-    int SelStart() const override { return selStart; }
-    int SelLength() const override { return selLength; }
-    void SetSelection(int start, int length) override { selStart = start, selLength = length; }
-    void SetCaretVisible(bool visible) override { caretVisible = visible; }
-    void Repaint() override {}
-    TqxDTFieldKind FieldKind() const override { return field; }
-    std::string FieldDisplayFormat() const override { return fieldFormat; }
-    bool FieldIsNull() const override { return fieldNull; }
-    bool HasSourceWithoutField() const override { return sourceWithoutField; }
-    bool BeginEdit() override { return ++beginEdits, true; }
-    bool CanEdit() const override { return canEdit; }
-    bool Modified() const override { return modified; }
-    void SetModified(bool m) override { modified = m; }
-    bool CalendarDropped() const override { return dropped; }
-    int FirstDayOfWeek() const override { return firstDay; }
-
-    std::string Selected() const
-    {
-        const std::u32string t = Utf8ToCodePoints(text);
-        return CodePointsToUtf8(t.substr(static_cast<size_t>(selStart), static_cast<size_t>(selLength)));
-    }
-};
 
 class DateTimeText : public ::testing::Test
 {
@@ -98,7 +53,7 @@ protected:
 
     TFormatSettingsScope settings_ { SpanishFormatSettings() };
     std::unique_ptr<BeepCounter> beeps_;
-    EditHost host;
+    TDateTimeTextHost host;
     TqxDateTimeText engine { host };
 };
 
@@ -570,7 +525,7 @@ TEST_F(DateTimeText, RandomKeysKeepTheValueWithinLimitsShownAndItsHiddenPartsSti
     for (int run = 0; run < 600; ++run) {
         TFormatSettingsScope language(run % 3 == 0 ? EnglishFormatSettings() : SpanishFormatSettings());
         const Format &format = formats[pick(std::size(formats))];
-        host = EditHost();
+        host = TDateTimeTextHost();
         host.firstDay = pick(7);
         engine.MinDate = engine.MaxDate = 0;
         engine.Typing = false;
@@ -645,6 +600,19 @@ TEST_F(DateTimeText, RandomKeysKeepTheValueWithinLimitsShownAndItsHiddenPartsSti
                                                       static_cast<uint16_t>(is[1])))))
                     << trace.str() << ": the hidden day moved";
             }
+        }
+    }
+}
+
+TEST_F(DateTimeText, TheSelectedPartStaysAmongThePartsAfterACut)
+{
+    for (const char *format : { "", "dd/mm/yyyy" }) {
+        Show(EncodeDate(2001, 1, 31), format, qxDTEdtDateTime, 3);
+        engine.Cut();
+        for (uint16_t key : { VK_RIGHT, VK_SPACE, VK_RIGHT, VK_LEFT }) {
+            Press(key);
+            EXPECT_GE(engine.Part, 1) << format << " key " << key;
+            EXPECT_LE(engine.Part, engine.CountParts(engine.ExpandDisplayFormat())) << format << " key " << key;
         }
     }
 }

@@ -166,6 +166,7 @@ TEST_F(EngineTest, BrokenExpressionBlocksAreRefusedWithTheirFault)
         {"ConstantLongerThanItsLiteral", [](auto &b) { b[10 + 14 + 10] = 0x40; }, "Literal outside the block at byte 36"},
         {"FieldNameOutside", [](auto &b) { b[10 + 28 + 10] = 0xF0; }, "Literal outside the block at byte 48"},
         {"UnknownConstantType", [](auto &b) { b[10 + 14 + 8] = 3; }, "Unknown constant type 3 at byte 32"},
+        {"DateOutOfRange", [](auto &b) { b[10 + 14 + 8] = 2; }, "Date constant out of range at byte 36"},
     };
     for (const TBroken &c : broken) {
         std::vector<uint8_t> bytes = good();

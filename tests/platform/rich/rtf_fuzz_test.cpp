@@ -13,6 +13,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace
@@ -36,14 +37,14 @@ caf\u233e \u-10179?\u-8704? {\field{\*\fldinst{HYPERLINK "http://a.b/"}}{\fldrsl
     R"({\rtf1\mac\ansicpg10000{\fonttbl\f0\fnil\fcharset128 MS Mincho;}\f0 \'93\'fa\'96\'7b\~\emdash\_\-x})",
 };
 
-const char *const kTokens[] = { "{", "}", "\\", "\\par ", "\\pard", "\\b", "\\b0", "\\i", "\\ul", "\\f1",
+const std::string_view kTokens[] = { "{", "}", "\\", "\\par ", "\\pard", "\\b", "\\b0", "\\i", "\\ul", "\\f1",
     "\\fs99999999999", "\\fs-5", "\\u-3913?", "\\u65535", "\\u-10179", "\\uc0", "\\uc9", "\\'", "\\'e9",
     "\\'zz", "\\'8", "\\bin", "\\bin5 ", "\\bin-1 ", "\\bin999999 ", "\\*", "{\\*\\x ", "{\\pict ",
     "{\\object ", "{\\fonttbl ", "{\\colortbl ;", "\\red999", "\\cf7", "\\tx-1", "\\tqdec", "\\sl-99999",
     "\\slmult1", "\\li2147483647", "\\fi-2147483648", "{\\field{\\*\\fldinst HYPERLINK \"", "{\\fldrslt ",
     "\\fldinst", "\\pnlvlblt", "{\\*\\pn ", "\\ansicpg932", "\\ansicpg65001", "\\fcharset128", "\\cpg936",
     "\\line", "\\tab", "\\cell", "\\row", "\\plain", "\\deff9", "\\deftab0", "\r\n", ";", "\"", "\x80",
-    "\xff", std::string("\0", 1).c_str(), "{{{{{{{{", "}}}}}}}}" };
+    "\xff", std::string_view("\0", 1), "{{{{{{{{", "}}}}}}}}" };
 
 std::string Mutate(const std::string &seed, std::mt19937 &random)
 {

@@ -224,6 +224,7 @@ struct TFilter {
     void *ClientData = nullptr;
     int Priority = 0;
     std::unique_ptr<TFilterExpression> Expression;
+    TFilterExpression::TSqlSplit Sql; // of the expression: what SQLite decides, and the rest
     TRecordFilterCallback Callback = nullptr;
     bool Active = false;
 };
@@ -395,13 +396,14 @@ public:
 
     bool ScanForward(int fieldIndex, const std::function<bool(const Variant &)> &match, TEngineRow &row) override
     {
-        if (HasActiveFilters() || IsBlobType(fields_[fieldIndex].Type)) {
+        if (!FiltersDecidedBySql() || IsBlobType(fields_[fieldIndex].Type)) {
             while (Step(+1, row) == grOK)
                 if (match(fieldIndex >= 0 ? row.Values[fieldIndex] : Variant()))
                     return true;
             return false;
         }
-        // Only the key fields and the searched one are read.
+        // Only the key fields and the searched one are read; RangeWhere
+        // holds the filters.
         std::string list = "rowid";
         for (int k : keyFields_)
             list += ", " + Quote(fields_[k].Name);
@@ -624,26 +626,37 @@ public:
         f.ClientData = clientData;
         f.Priority = priority;
         f.Callback = callback;
-        if (expression)
+        if (expression) {
             f.Expression = std::make_unique<TFilterExpression>(expression, expressionSize, fields_);
-        else if (!callback)
+            f.Sql = f.Expression->SqlCondition(
+                [this](int field) { return IsBlobType(fields_[field].Type) ? std::string() : Quote(fields_[field].Name); });
+        } else if (!callback)
             throw EDBEngineError(DBIERR_INVALIDFILTER, "No expression and no callback");
         filters_.push_back(std::move(f));
+        ++filterChanges_;
         std::stable_sort(filters_.begin(), filters_.end(),
             [](const TFilter &a, const TFilter &b) { return a.Priority < b.Priority; });
         return lastFilter_;
     }
-    void ActivateFilter(hDBIFilter filter) override { FindFilter(filter).Active = true, ahead_.clear(); }
-    void DeactivateFilter(hDBIFilter filter) override { FindFilter(filter).Active = false, ahead_.clear(); }
+    void ActivateFilter(hDBIFilter filter) override { FindFilter(filter).Active = true, ahead_.clear(), ++filterChanges_; }
+    void DeactivateFilter(hDBIFilter filter) override { FindFilter(filter).Active = false, ahead_.clear(), ++filterChanges_; }
     void DropFilter(hDBIFilter filter) override
     {
         FindFilter(filter);
         std::erase_if(filters_, [filter](const TFilter &f) { return f.Handle == filter; });
         ahead_.clear();
+        ++filterChanges_;
     }
     bool HasActiveFilters() const override
     {
         return std::any_of(filters_.begin(), filters_.end(), [](const TFilter &f) { return f.Active; });
+    }
+
+    // Whether SQLite alone decides which rows the active filters keep.
+    bool FiltersDecidedBySql() const
+    {
+        return std::all_of(filters_.begin(), filters_.end(),
+            [](const TFilter &f) { return !f.Active || (f.Expression && !f.Callback && f.Sql.Rest.empty()); });
     }
 
     int FieldIndex(const std::string &name) const
@@ -699,16 +712,21 @@ private:
         posRow_ = row.RowId;
     }
 
-    // Whether every active filter keeps the row. A callback runs with nothing
-    // of SQLite active; what it raises goes on after the position is put back
-    // on the row, and a callback that moved this very cursor (a resync from
-    // inside the filter) finds it standing on the row again.
-    bool Passes(const TEngineRow &row)
+    // Whether every active filter keeps the row, read under RangeWhere: the
+    // parts of an expression SQLite decided are not tested again, unless the
+    // filters changed since (a callback that set another filter) and the
+    // row must pass them all. A callback runs with nothing of SQLite active;
+    // what it raises goes on after the position is put back on the row, and
+    // a callback that moved this very cursor (a resync from inside the
+    // filter) finds it standing on the row again.
+    bool Passes(const TEngineRow &row, bool decidedBySql = true)
     {
-        for (TFilter &f : filters_) {
+        const uint64_t changes = filterChanges_;
+        for (size_t i = 0; i < filters_.size(); ++i) {
+            TFilter &f = filters_[i];
             if (!f.Active)
                 continue;
-            if (f.Expression && !f.Expression->Accepts(row))
+            if (f.Expression && !(decidedBySql ? f.Expression->AcceptsRest(row, f.Sql.Rest) : f.Expression->Accepts(row)))
                 return false;
             if (f.Callback) {
                 uint64_t moves = moves_;
@@ -730,8 +748,8 @@ private:
                     std::rethrow_exception(raised);
                 if (!keep)
                     return false;
-                if (moves != moves_)
-                    return Passes(row); // the filters may have changed under the callback
+                if (moves != moves_ || changes != filterChanges_)
+                    return Passes(row, false); // the filters may have changed under the callback
             }
         }
         return true;
@@ -904,12 +922,12 @@ private:
             if (!high_.empty())
                 add(Tuple(KeyExprs(high_.size()), high_, descending_ ? (highInclusive_ ? ">=" : ">") : (highInclusive_ ? "<=" : "<"), sql));
         }
-        // SQLite reads only the rows the filters may keep; Passes decides.
-        auto column = [this](int field) { return IsBlobType(fields_[field].Type) ? std::string() : Quote(fields_[field].Name); };
+        // What SQLite decides of the filters; Passes tests the rest.
         for (const TFilter &f : filters_)
-            if (f.Active && f.Expression)
-                if (std::string c = f.Expression->SqlCondition(column, sql.Args); !c.empty())
-                    add(c);
+            if (f.Active && !f.Sql.Where.empty()) {
+                add(f.Sql.Where);
+                sql.Args.insert(sql.Args.end(), f.Sql.Args.begin(), f.Sql.Args.end());
+            }
         return where;
     }
 
@@ -991,6 +1009,7 @@ private:
     int batch_ = 16;
     uint64_t moves_ = 0; // counts repositionings, so a callback's moves are seen
     std::vector<TFilter> filters_;
+    uint64_t filterChanges_ = 0; // counts changes of the filters, so a callback's changes are seen
     hDBIFilter lastFilter_ = 0;
 };
 

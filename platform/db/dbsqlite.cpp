@@ -150,15 +150,18 @@ void Bind(sqlite3 *db, sqlite3_stmt *s, int index, const Variant &v, TFieldType 
         Fail(db, rc, "");
 }
 
+// The value of a column of the row a statement stands on, read through one
+// call into the statement.
 Variant Column(sqlite3_stmt *s, int col)
 {
-    switch (sqlite3_column_type(s, col)) {
-    case SQLITE_INTEGER: return Variant(static_cast<int64_t>(sqlite3_column_int64(s, col)));
-    case SQLITE_FLOAT: return Variant(sqlite3_column_double(s, col));
+    sqlite3_value *v = sqlite3_column_value(s, col);
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return Variant(static_cast<int64_t>(sqlite3_value_int64(v)));
+    case SQLITE_FLOAT: return Variant(sqlite3_value_double(v));
     case SQLITE_NULL: return Variant();
     default: {
-        const char *p = static_cast<const char *>(sqlite3_column_blob(s, col));
-        return Variant(std::string(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(s, col))));
+        const char *p = static_cast<const char *>(sqlite3_value_blob(v));
+        return Variant(std::string(p ? p : "", static_cast<size_t>(sqlite3_value_bytes(v))));
     }
     }
 }
@@ -768,11 +771,13 @@ private:
                 if (pos_ == pAt)
                     where += (where.empty() ? " WHERE " : " AND ") + After(dir, sql);
                 std::vector<TEngineRow> rows = Query(selectList_, where, OrderBy(dir), batch_, sql);
+                // A read short of its limit reached the end, which a row
+                // without values at the far end says: a filter that keeps no
+                // row past these would else have SQLite look through the
+                // same rows again to find nothing.
+                if (static_cast<int>(rows.size()) < batch_)
+                    rows.emplace_back();
                 batch_ = std::min(batch_ * 2, 1024);
-                if (rows.empty()) {
-                    Reposition(dir > 0 ? pEnd : pBegin);
-                    return dir > 0 ? grEOF : grBOF;
-                }
                 std::reverse(rows.begin(), rows.end()); // taken from the back
                 ahead_ = std::move(rows);
                 aheadDir_ = dir;
@@ -780,6 +785,10 @@ private:
             }
             TEngineRow r = std::move(ahead_.back());
             ahead_.pop_back();
+            if (r.Values.empty()) {
+                Reposition(dir > 0 ? pEnd : pBegin);
+                return dir > 0 ? grEOF : grBOF;
+            }
             pos_ = pAt;
             Stand(r);
             if (Passes(r)) {
@@ -951,6 +960,7 @@ private:
         sqlite3_stmt *s = stmts_.Get(
             "SELECT " + list + " FROM " + qualified_ + where + order + " LIMIT " + IntToStr(limit), "Table: " + table_);
         std::vector<TEngineRow> rows;
+        rows.reserve(static_cast<size_t>(std::min<int64_t>(limit, 1024)) + 1);
         TUse use(s);
         BindAll(s, sql.Args);
         int rc;
@@ -1003,7 +1013,7 @@ private:
     TPos pos_ = pBegin;
     std::vector<Variant> posKey_; // key values of the row the cursor stands on (or the crack it left)
     int64_t posRow_ = 0;
-    std::vector<TEngineRow> ahead_; // rows read ahead in aheadDir_, next one last
+    std::vector<TEngineRow> ahead_; // rows read ahead in aheadDir_, next one last, then maybe the end
     int aheadDir_ = 0;
     int64_t aheadChanges_ = 0; // the connection's change count when they were read
     int batch_ = 16;

@@ -87,11 +87,13 @@ struct TFilterExpression::Impl {
     // SQL that answers for a node exactly as Eval does, or "" when there is
     // none. Compared without affinity (the unary plus), SQL orders nulls,
     // numbers and texts as CompareValues does; what it orders otherwise is
-    // brought to CompareValues' terms: a blob, which CompareValues reads as a
-    // text, is cast to one before a text constant, and an integer meeting a
-    // float constant is made a float first, as CompareValues compares the
-    // two. A null compares to nothing in both, and AND and OR over such
-    // comparisons keep or drop the same rows in both.
+    // brought to CompareValues' terms. A blob, which CompareValues reads as
+    // a text, is cast to one before a text constant (only a blob is not
+    // below the empty blob). An integer meets a float constant as a float in
+    // CompareValues and as itself in SQL, which differ only when the
+    // constant is as large as 2^53, so only then is the integer made a float
+    // first. A null compares to nothing in both, and AND and OR over such
+    // comparisons keep the same rows in both.
     std::string Exact(int index, const std::function<std::string(int)> &column, std::vector<Variant> &args) const
     {
         const Node &n = Nodes[index];
@@ -121,11 +123,13 @@ struct TFilterExpression::Impl {
         case Variant::vkFloat:
             if (std::isnan(r.Value.AsFloat())) // CompareValues finds NaN equal to everything
                 return {};
-            value = "(CASE WHEN typeof(" + name + ") = 'integer' THEN " + name + " + 0.0 ELSE +" + name + " END)";
+            if (std::fabs(r.Value.AsFloat()) >= 9007199254740992.0 && std::isfinite(r.Value.AsFloat()))
+                value = "(CASE WHEN typeof(" + name + ") = 'integer' THEN " + name + " + 0.0 ELSE +" + name + " END)";
+            else
+                value = "+" + name;
             break;
         case Variant::vkText:
-            value = "(CASE WHEN typeof(" + name + ") = 'blob' THEN CAST(" + name + " AS TEXT) ELSE +" + name
-                + " END) COLLATE BINARY";
+            value = "(CASE WHEN +" + name + " < x'' THEN +" + name + " ELSE CAST(" + name + " AS TEXT) END) COLLATE BINARY";
             break;
         default: return {};
         }

@@ -222,6 +222,31 @@ private:
     std::map<std::string, sqlite3_stmt *> cache_;
 };
 
+// Rows read ahead of a cursor's position, in the order they are handed out,
+// their values kept in one run (one allocation for a read, not one per row).
+// End says the read reached the last row in its direction.
+struct TReadAhead {
+    std::vector<int64_t> RowIds;
+    std::vector<Variant> Values;
+    size_t Next = 0;
+    bool End = false;
+
+    // Whether nothing is held: no row left and no end known.
+    bool empty() const { return Next == RowIds.size() && !End; }
+    void clear() { RowIds.clear(), Values.clear(), Next = 0, End = false; }
+    // The next row (width values each); false at the end.
+    bool Take(TEngineRow &row, size_t width)
+    {
+        if (Next == RowIds.size())
+            return false;
+        row.RowId = RowIds[Next];
+        auto first = Values.begin() + static_cast<std::ptrdiff_t>(Next * width);
+        row.Values.assign(std::make_move_iterator(first), std::make_move_iterator(first + static_cast<std::ptrdiff_t>(width)));
+        ++Next;
+        return true;
+    }
+};
+
 struct TFilter {
     hDBIFilter Handle = 0;
     void *ClientData = nullptr;
@@ -770,22 +795,16 @@ private:
                 std::string where = RangeWhere(sql);
                 if (pos_ == pAt)
                     where += (where.empty() ? " WHERE " : " AND ") + After(dir, sql);
-                std::vector<TEngineRow> rows = Query(selectList_, where, OrderBy(dir), batch_, sql);
-                // A read short of its limit reached the end, which a row
-                // without values at the far end says: a filter that keeps no
-                // row past these would else have SQLite look through the
-                // same rows again to find nothing.
-                if (static_cast<int>(rows.size()) < batch_)
-                    rows.emplace_back();
+                ReadAhead(where, OrderBy(dir), batch_, sql);
                 batch_ = std::min(batch_ * 2, 1024);
-                std::reverse(rows.begin(), rows.end()); // taken from the back
-                ahead_ = std::move(rows);
                 aheadDir_ = dir;
                 aheadChanges_ = sqlite3_total_changes64(db_);
             }
-            TEngineRow r = std::move(ahead_.back());
-            ahead_.pop_back();
-            if (r.Values.empty()) {
+            // Past the last row of a read that reached the end: a filter
+            // that keeps no row after these would else have SQLite look
+            // through the same rows again to find nothing.
+            TEngineRow r;
+            if (!ahead_.Take(r, fields_.size())) {
                 Reposition(dir > 0 ? pEnd : pBegin);
                 return dir > 0 ? grEOF : grBOF;
             }
@@ -960,7 +979,6 @@ private:
         sqlite3_stmt *s = stmts_.Get(
             "SELECT " + list + " FROM " + qualified_ + where + order + " LIMIT " + IntToStr(limit), "Table: " + table_);
         std::vector<TEngineRow> rows;
-        rows.reserve(static_cast<size_t>(std::min<int64_t>(limit, 1024)) + 1);
         TUse use(s);
         BindAll(s, sql.Args);
         int rc;
@@ -969,6 +987,26 @@ private:
         if (rc != SQLITE_DONE)
             Fail(db_, rc, "Table: " + table_);
         return rows;
+    }
+    void ReadAhead(const std::string &where, const std::string &order, int64_t limit, const TSql &sql)
+    {
+        sqlite3_stmt *s = stmts_.Get(
+            "SELECT " + selectList_ + " FROM " + qualified_ + where + order + " LIMIT " + IntToStr(limit),
+            "Table: " + table_);
+        ahead_.clear();
+        TUse use(s);
+        BindAll(s, sql.Args);
+        int rc;
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+            ahead_.RowIds.push_back(sqlite3_column_int64(s, 0));
+            for (size_t i = 0; i < fields_.size(); ++i)
+                ahead_.Values.push_back(Column(s, static_cast<int>(i) + 1));
+        }
+        if (rc != SQLITE_DONE) {
+            ahead_.clear();
+            Fail(db_, rc, "Table: " + table_);
+        }
+        ahead_.End = static_cast<int64_t>(ahead_.RowIds.size()) < limit;
     }
     bool ReadRow(int64_t rowId, bool inRange, TEngineRow &row)
     {
@@ -1013,7 +1051,7 @@ private:
     TPos pos_ = pBegin;
     std::vector<Variant> posKey_; // key values of the row the cursor stands on (or the crack it left)
     int64_t posRow_ = 0;
-    std::vector<TEngineRow> ahead_; // rows read ahead in aheadDir_, next one last, then maybe the end
+    TReadAhead ahead_; // rows read ahead in aheadDir_
     int aheadDir_ = 0;
     int64_t aheadChanges_ = 0; // the connection's change count when they were read
     int batch_ = 16;

@@ -386,6 +386,31 @@ TEST_F(FilterTest, RecordFilterCallbackIsInstalledAndDropped)
     EXPECT_EQ(Ids(), (std::vector<int>{ 1, 2, 3, 4 }));
 }
 
+// A record callback that sets a compiled filter while it runs: the row in
+// hand was read before that filter was there, so it must pass all of it.
+TEST_F(FilterTest, FilterSetByARecordCallbackHoldsForTheRowInHand)
+{
+    db_->Execute("INSERT INTO orders (Id, City) VALUES (1, 'Lima'), (2, 'Quito'), (3, 'Lima'), (4, 'Quito')");
+    Open();
+    static TTable *target;
+    static std::vector<uint8_t> block;
+    static hDBIFilter added;
+    target = table.get(), added = 0;
+    ASSERT_TRUE(qxBuildFilterBlock("City = \"Quito\"", table.get(), block));
+    auto addOnce = [](void *, const TEngineRow &) -> int {
+        if (!added) {
+            added = target->Handle()->AddFilter(nullptr, 1, false, block.data(), block.size(), nullptr);
+            target->Handle()->ActivateFilter(added);
+        }
+        return 1;
+    };
+    hDBIFilter handle = 0;
+    ASSERT_TRUE(qxSetRecordFilter(addOnce, table.get(), handle));
+    ASSERT_NE(added, 0);
+    EXPECT_EQ(table->FieldByName("Id")->AsInteger(), 2);
+    EXPECT_EQ(Ids(), (std::vector<int>{ 2, 4 }));
+}
+
 // Random expressions over generated rows, in both regional settings: the
 // engine's answer through the compiled block, walked either way, must be the
 // rows SQLite's own WHERE gives, and the same rows the block's own test keeps

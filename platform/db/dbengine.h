@@ -268,12 +268,21 @@ public:
     TFilterExpression(const uint8_t *block, size_t size, const std::vector<TEngineFieldDesc> &fields);
     ~TFilterExpression();
     bool Accepts(const TEngineRow &row) const;
-    // An SQL condition that every row the filter keeps meets, for the engine
-    // to narrow its reading with ("" when nothing narrows). Rows are still
-    // tested with Accepts: the condition decides exactly only where SQL
-    // compares as the filter does and lets the other rows through. column
-    // gives a field's SQL name, or "" for a field SQL must not compare.
-    std::string SqlCondition(const std::function<std::string(int field)> &column, std::vector<Variant> &args) const;
+
+    // The filter split for SQL: Where holds the ANDed parts of the filter that
+    // SQL answers exactly as Accepts does (comparisons of a field with a
+    // constant, and the ANDs and ORs over them), with their arguments; Rest
+    // names the other ANDed parts, which a row read under Where must still
+    // pass (AcceptsRest). An empty Where narrows nothing and Rest is then the
+    // whole filter.
+    struct TSqlSplit {
+        std::string Where;
+        std::vector<Variant> Args;
+        std::vector<int> Rest;
+    };
+    // column gives a field's SQL name, or "" for a field SQL must not compare.
+    TSqlSplit SqlCondition(const std::function<std::string(int field)> &column) const;
+    bool AcceptsRest(const TEngineRow &row, const std::vector<int> &rest) const;
 
 private:
     struct Impl;

@@ -84,43 +84,73 @@ struct TFilterExpression::Impl {
     }
     static bool Truth(const Variant &v) { return !v.IsNull() && v.Kind() != Variant::vkText && v.AsFloat() != 0; }
 
-    // What SQL can say of a node: "" for nothing (every row may pass).
-    // Compared without affinity (the unary plus) and bytewise, SQL orders
-    // values as CompareValues does, with two exceptions let through: blobs,
-    // which CompareValues reads as texts, and integers compared with a float
-    // constant, which CompareValues compares as floats. A null compares to
-    // nothing in both.
-    std::string Sql(int index, const std::function<std::string(int)> &column, std::vector<Variant> &args) const
+    // SQL that answers for a node exactly as Eval does, or "" when there is
+    // none. Compared without affinity (the unary plus), SQL orders nulls,
+    // numbers and texts as CompareValues does; what it orders otherwise is
+    // brought to CompareValues' terms. A blob, which CompareValues reads as
+    // a text, is cast to one before a text constant (only a blob is not
+    // below the empty blob). An integer meets a float constant as a float in
+    // CompareValues and as itself in SQL, which differ only when the
+    // constant is as large as 2^53, so only then is the integer made a float
+    // first. A null compares to nothing in both, and AND and OR over such
+    // comparisons keep the same rows in both.
+    std::string Exact(int index, const std::function<std::string(int)> &column, std::vector<Variant> &args) const
     {
         const Node &n = Nodes[index];
         if (n.Class != nodeBINARY)
             return {};
         if (n.Op == canAND || n.Op == canOR) {
             const size_t mark = args.size();
-            std::string l = Sql(n.Left, column, args), r = Sql(n.Right, column, args);
-            if (n.Op == canAND)
-                return l.empty() ? r : r.empty() ? l : "(" + l + " AND " + r + ")";
-            if (l.empty() || r.empty()) {
+            std::string l = Exact(n.Left, column, args);
+            std::string r = l.empty() ? std::string() : Exact(n.Right, column, args);
+            if (r.empty()) {
                 args.resize(mark);
                 return {};
             }
-            return "(" + l + " OR " + r + ")";
+            return "(" + l + (n.Op == canAND ? " AND " : " OR ") + r + ")";
         }
         if (n.Op < canEQ || n.Op > canLE)
             return {};
         const Node &l = Nodes[n.Left], &r = Nodes[n.Right];
         if (l.Class != nodeFIELD || r.Class != nodeCONST)
             return {};
-        const Variant::TKind kind = r.Value.Kind();
-        const bool number = kind == Variant::vkInteger || kind == Variant::vkFloat;
-        std::string name = column(l.Field);
-        if (name.empty() || (!number && kind != Variant::vkText) || (kind == Variant::vkFloat && std::isnan(r.Value.AsFloat())))
+        const std::string name = column(l.Field);
+        if (name.empty())
             return {};
+        std::string value;
+        switch (r.Value.Kind()) {
+        case Variant::vkInteger: value = "+" + name; break;
+        case Variant::vkFloat:
+            if (std::isnan(r.Value.AsFloat())) // CompareValues finds NaN equal to everything
+                return {};
+            if (std::fabs(r.Value.AsFloat()) >= 9007199254740992.0 && std::isfinite(r.Value.AsFloat()))
+                value = "(CASE WHEN typeof(" + name + ") = 'integer' THEN " + name + " + 0.0 ELSE +" + name + " END)";
+            else
+                value = "+" + name;
+            break;
+        case Variant::vkText:
+            value = "(CASE WHEN +" + name + " < x'' THEN +" + name + " ELSE CAST(" + name + " AS TEXT) END) COLLATE BINARY";
+            break;
+        default: return {};
+        }
         static const char *const ops[] = { "=", "<>", ">", "<", ">=", "<=" };
-        std::string through = kind == Variant::vkFloat ? "'blob', 'integer'" : "'blob'";
         args.push_back(r.Value);
-        return "(+" + name + " COLLATE BINARY " + ops[n.Op - canEQ] + " ? OR typeof(" + name + ") IN (" + through
-            + "))";
+        return "(" + value + " " + ops[n.Op - canEQ] + " ?)";
+    }
+    // The ANDed parts below a node: SQL takes those it answers exactly.
+    void Split(int index, const std::function<std::string(int)> &column, TSqlSplit &split) const
+    {
+        const Node &n = Nodes[index];
+        if (n.Class == nodeBINARY && n.Op == canAND) {
+            Split(n.Left, column, split);
+            Split(n.Right, column, split);
+            return;
+        }
+        std::string sql = Exact(index, column, split.Args);
+        if (sql.empty())
+            split.Rest.push_back(index);
+        else
+            split.Where += (split.Where.empty() ? "" : " AND ") + sql;
     }
 };
 
@@ -265,8 +295,17 @@ TFilterExpression::~TFilterExpression() = default;
 
 bool TFilterExpression::Accepts(const TEngineRow &row) const { return Impl::Truth(d->Eval(0, row)); }
 
-std::string TFilterExpression::SqlCondition(
-    const std::function<std::string(int field)> &column, std::vector<Variant> &args) const
+TFilterExpression::TSqlSplit TFilterExpression::SqlCondition(const std::function<std::string(int field)> &column) const
 {
-    return d->Sql(0, column, args);
+    TSqlSplit split;
+    d->Split(0, column, split);
+    return split;
+}
+
+bool TFilterExpression::AcceptsRest(const TEngineRow &row, const std::vector<int> &rest) const
+{
+    for (int node : rest)
+        if (!Impl::Truth(d->Eval(node, row)))
+            return false;
+    return true;
 }

@@ -150,15 +150,18 @@ void Bind(sqlite3 *db, sqlite3_stmt *s, int index, const Variant &v, TFieldType 
         Fail(db, rc, "");
 }
 
+// The value of a column of the row a statement stands on, read through one
+// call into the statement.
 Variant Column(sqlite3_stmt *s, int col)
 {
-    switch (sqlite3_column_type(s, col)) {
-    case SQLITE_INTEGER: return Variant(static_cast<int64_t>(sqlite3_column_int64(s, col)));
-    case SQLITE_FLOAT: return Variant(sqlite3_column_double(s, col));
+    sqlite3_value *v = sqlite3_column_value(s, col);
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: return Variant(static_cast<int64_t>(sqlite3_value_int64(v)));
+    case SQLITE_FLOAT: return Variant(sqlite3_value_double(v));
     case SQLITE_NULL: return Variant();
     default: {
-        const char *p = static_cast<const char *>(sqlite3_column_blob(s, col));
-        return Variant(std::string(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(s, col))));
+        const char *p = static_cast<const char *>(sqlite3_value_blob(v));
+        return Variant(std::string(p ? p : "", static_cast<size_t>(sqlite3_value_bytes(v))));
     }
     }
 }
@@ -219,11 +222,37 @@ private:
     std::map<std::string, sqlite3_stmt *> cache_;
 };
 
+// Rows read ahead of a cursor's position, in the order they are handed out,
+// their values kept in one run (one allocation for a read, not one per row).
+// End says the read reached the last row in its direction.
+struct TReadAhead {
+    std::vector<int64_t> RowIds;
+    std::vector<Variant> Values;
+    size_t Next = 0;
+    bool End = false;
+
+    // Whether nothing is held: no row left and no end known.
+    bool empty() const { return Next == RowIds.size() && !End; }
+    void clear() { RowIds.clear(), Values.clear(), Next = 0, End = false; }
+    // The next row (width values each); false at the end.
+    bool Take(TEngineRow &row, size_t width)
+    {
+        if (Next == RowIds.size())
+            return false;
+        row.RowId = RowIds[Next];
+        auto first = Values.begin() + static_cast<std::ptrdiff_t>(Next * width);
+        row.Values.assign(std::make_move_iterator(first), std::make_move_iterator(first + static_cast<std::ptrdiff_t>(width)));
+        ++Next;
+        return true;
+    }
+};
+
 struct TFilter {
     hDBIFilter Handle = 0;
     void *ClientData = nullptr;
     int Priority = 0;
     std::unique_ptr<TFilterExpression> Expression;
+    TFilterExpression::TSqlSplit Sql; // of the expression: what SQLite decides, and the rest
     TRecordFilterCallback Callback = nullptr;
     bool Active = false;
 };
@@ -395,13 +424,14 @@ public:
 
     bool ScanForward(int fieldIndex, const std::function<bool(const Variant &)> &match, TEngineRow &row) override
     {
-        if (HasActiveFilters() || IsBlobType(fields_[fieldIndex].Type)) {
+        if (!FiltersDecidedBySql() || IsBlobType(fields_[fieldIndex].Type)) {
             while (Step(+1, row) == grOK)
                 if (match(fieldIndex >= 0 ? row.Values[fieldIndex] : Variant()))
                     return true;
             return false;
         }
-        // Only the key fields and the searched one are read.
+        // Only the key fields and the searched one are read; RangeWhere
+        // holds the filters.
         std::string list = "rowid";
         for (int k : keyFields_)
             list += ", " + Quote(fields_[k].Name);
@@ -624,26 +654,37 @@ public:
         f.ClientData = clientData;
         f.Priority = priority;
         f.Callback = callback;
-        if (expression)
+        if (expression) {
             f.Expression = std::make_unique<TFilterExpression>(expression, expressionSize, fields_);
-        else if (!callback)
+            f.Sql = f.Expression->SqlCondition(
+                [this](int field) { return IsBlobType(fields_[field].Type) ? std::string() : Quote(fields_[field].Name); });
+        } else if (!callback)
             throw EDBEngineError(DBIERR_INVALIDFILTER, "No expression and no callback");
         filters_.push_back(std::move(f));
+        ++filterChanges_;
         std::stable_sort(filters_.begin(), filters_.end(),
             [](const TFilter &a, const TFilter &b) { return a.Priority < b.Priority; });
         return lastFilter_;
     }
-    void ActivateFilter(hDBIFilter filter) override { FindFilter(filter).Active = true, ahead_.clear(); }
-    void DeactivateFilter(hDBIFilter filter) override { FindFilter(filter).Active = false, ahead_.clear(); }
+    void ActivateFilter(hDBIFilter filter) override { FindFilter(filter).Active = true, ahead_.clear(), ++filterChanges_; }
+    void DeactivateFilter(hDBIFilter filter) override { FindFilter(filter).Active = false, ahead_.clear(), ++filterChanges_; }
     void DropFilter(hDBIFilter filter) override
     {
         FindFilter(filter);
         std::erase_if(filters_, [filter](const TFilter &f) { return f.Handle == filter; });
         ahead_.clear();
+        ++filterChanges_;
     }
     bool HasActiveFilters() const override
     {
         return std::any_of(filters_.begin(), filters_.end(), [](const TFilter &f) { return f.Active; });
+    }
+
+    // Whether SQLite alone decides which rows the active filters keep.
+    bool FiltersDecidedBySql() const
+    {
+        return std::all_of(filters_.begin(), filters_.end(),
+            [](const TFilter &f) { return !f.Active || (f.Expression && !f.Callback && f.Sql.Rest.empty()); });
     }
 
     int FieldIndex(const std::string &name) const
@@ -699,16 +740,21 @@ private:
         posRow_ = row.RowId;
     }
 
-    // Whether every active filter keeps the row. A callback runs with nothing
-    // of SQLite active; what it raises goes on after the position is put back
-    // on the row, and a callback that moved this very cursor (a resync from
-    // inside the filter) finds it standing on the row again.
-    bool Passes(const TEngineRow &row)
+    // Whether every active filter keeps the row, read under RangeWhere: the
+    // parts of an expression SQLite decided are not tested again, unless the
+    // filters changed since (a callback that set another filter) and the
+    // row must pass them all. A callback runs with nothing of SQLite active;
+    // what it raises goes on after the position is put back on the row, and
+    // a callback that moved this very cursor (a resync from inside the
+    // filter) finds it standing on the row again.
+    bool Passes(const TEngineRow &row, bool decidedBySql = true)
     {
-        for (TFilter &f : filters_) {
+        const uint64_t changes = filterChanges_;
+        for (size_t i = 0; i < filters_.size(); ++i) {
+            TFilter &f = filters_[i];
             if (!f.Active)
                 continue;
-            if (f.Expression && !f.Expression->Accepts(row))
+            if (f.Expression && !(decidedBySql ? f.Expression->AcceptsRest(row, f.Sql.Rest) : f.Expression->Accepts(row)))
                 return false;
             if (f.Callback) {
                 uint64_t moves = moves_;
@@ -730,8 +776,8 @@ private:
                     std::rethrow_exception(raised);
                 if (!keep)
                     return false;
-                if (moves != moves_)
-                    return Passes(row); // the filters may have changed under the callback
+                if (moves != moves_ || changes != filterChanges_)
+                    return Passes(row, false); // the filters may have changed under the callback
             }
         }
         return true;
@@ -749,19 +795,19 @@ private:
                 std::string where = RangeWhere(sql);
                 if (pos_ == pAt)
                     where += (where.empty() ? " WHERE " : " AND ") + After(dir, sql);
-                std::vector<TEngineRow> rows = Query(selectList_, where, OrderBy(dir), batch_, sql);
+                ReadAhead(where, OrderBy(dir), batch_, sql);
                 batch_ = std::min(batch_ * 2, 1024);
-                if (rows.empty()) {
-                    Reposition(dir > 0 ? pEnd : pBegin);
-                    return dir > 0 ? grEOF : grBOF;
-                }
-                std::reverse(rows.begin(), rows.end()); // taken from the back
-                ahead_ = std::move(rows);
                 aheadDir_ = dir;
                 aheadChanges_ = sqlite3_total_changes64(db_);
             }
-            TEngineRow r = std::move(ahead_.back());
-            ahead_.pop_back();
+            // Past the last row of a read that reached the end: a filter
+            // that keeps no row after these would else have SQLite look
+            // through the same rows again to find nothing.
+            TEngineRow r;
+            if (!ahead_.Take(r, fields_.size())) {
+                Reposition(dir > 0 ? pEnd : pBegin);
+                return dir > 0 ? grEOF : grBOF;
+            }
             pos_ = pAt;
             Stand(r);
             if (Passes(r)) {
@@ -904,12 +950,12 @@ private:
             if (!high_.empty())
                 add(Tuple(KeyExprs(high_.size()), high_, descending_ ? (highInclusive_ ? ">=" : ">") : (highInclusive_ ? "<=" : "<"), sql));
         }
-        // SQLite reads only the rows the filters may keep; Passes decides.
-        auto column = [this](int field) { return IsBlobType(fields_[field].Type) ? std::string() : Quote(fields_[field].Name); };
+        // What SQLite decides of the filters; Passes tests the rest.
         for (const TFilter &f : filters_)
-            if (f.Active && f.Expression)
-                if (std::string c = f.Expression->SqlCondition(column, sql.Args); !c.empty())
-                    add(c);
+            if (f.Active && !f.Sql.Where.empty()) {
+                add(f.Sql.Where);
+                sql.Args.insert(sql.Args.end(), f.Sql.Args.begin(), f.Sql.Args.end());
+            }
         return where;
     }
 
@@ -941,6 +987,26 @@ private:
         if (rc != SQLITE_DONE)
             Fail(db_, rc, "Table: " + table_);
         return rows;
+    }
+    void ReadAhead(const std::string &where, const std::string &order, int64_t limit, const TSql &sql)
+    {
+        sqlite3_stmt *s = stmts_.Get(
+            "SELECT " + selectList_ + " FROM " + qualified_ + where + order + " LIMIT " + IntToStr(limit),
+            "Table: " + table_);
+        ahead_.clear();
+        TUse use(s);
+        BindAll(s, sql.Args);
+        int rc;
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+            ahead_.RowIds.push_back(sqlite3_column_int64(s, 0));
+            for (size_t i = 0; i < fields_.size(); ++i)
+                ahead_.Values.push_back(Column(s, static_cast<int>(i) + 1));
+        }
+        if (rc != SQLITE_DONE) {
+            ahead_.clear();
+            Fail(db_, rc, "Table: " + table_);
+        }
+        ahead_.End = static_cast<int64_t>(ahead_.RowIds.size()) < limit;
     }
     bool ReadRow(int64_t rowId, bool inRange, TEngineRow &row)
     {
@@ -985,12 +1051,13 @@ private:
     TPos pos_ = pBegin;
     std::vector<Variant> posKey_; // key values of the row the cursor stands on (or the crack it left)
     int64_t posRow_ = 0;
-    std::vector<TEngineRow> ahead_; // rows read ahead in aheadDir_, next one last
+    TReadAhead ahead_; // rows read ahead in aheadDir_
     int aheadDir_ = 0;
     int64_t aheadChanges_ = 0; // the connection's change count when they were read
     int batch_ = 16;
     uint64_t moves_ = 0; // counts repositionings, so a callback's moves are seen
     std::vector<TFilter> filters_;
+    uint64_t filterChanges_ = 0; // counts changes of the filters, so a callback's changes are seen
     hDBIFilter lastFilter_ = 0;
 };
 

@@ -21,6 +21,7 @@ namespace
 
 const TEnumNames StyleNames { "csDropDown", "csSimple", "csDropDownList", "csOwnerDrawFixed", "csOwnerDrawVariable" };
 const TEnumNames ButtonStyleNames { "cbsEllipsis", "cbsDownArrow" };
+const TEnumNames DataTypeNames { "qxDefault", "qxEdtDate", "qxEdtTime", "qxEdtDateTime" };
 
 // clang-format off
 using P = TPublish<TqxDBComboBox>;
@@ -45,7 +46,7 @@ const TClassRegistrar<TqxDBComboBox> comboRegistrar({
     P::Persistent("Picture",                           &TqxDBComboBox::Picture,        &TqxDBComboBox::SetPicture,                       &TqxDBComboBox::IsPictureStored),
     P::Boolean   ("ReadOnly",                          &TqxDBComboBox::ReadOnly,       &TqxDBComboBox::SetReadOnly,       false),
     P::Boolean   ("Sorted",                            &TqxDBComboBox::Sorted,         &TqxDBComboBox::SetSorted,         false),
-    P::Enum      ("UnboundDataType", TEnumNames { "qxDefault", "qxEdtDate", "qxEdtTime", "qxEdtDateTime" },
+    P::Enum      ("UnboundDataType", DataTypeNames,
                                                        &TqxDBComboBox::UnboundDataType, &TqxDBComboBox::SetUnboundDataType, qxDefault),
     P::Boolean   ("UsePictureMask",                    &TqxDBComboBox::UsePictureMask, &TqxDBComboBox::SetUsePictureMask, true),
     P::Event     ("OnCheckValue",                      &TqxDBComboBox::OnCheckValue),

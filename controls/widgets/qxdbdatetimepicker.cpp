@@ -136,10 +136,35 @@ void TqxPopupCalendar::KeyDown(uint16_t &key, TShiftState shift)
     TqxMonthCalendar::KeyDown(key, shift);
 }
 
+TqxPopupCalendar::Busy::Busy(TqxPopupCalendar &c)
+    : calendar(c)
+{
+    ++calendar.busy_;
+}
+
+TqxPopupCalendar::Busy::~Busy()
+{
+    if (--calendar.busy_ == 0 && calendar.released_)
+        delete &calendar;
+}
+
+void TqxPopupCalendar::Release()
+{
+    if (busy_)
+        released_ = true;
+    else
+        delete this;
+}
+
 void TqxPopupCalendar::WndProc(TMessage &message)
 {
+    // The calendar draws as focused but never becomes the form's focused
+    // control: that would make the picker exit while the calendar is open.
+    if (message.Msg == WM_SETFOCUS)
+        return DefaultHandler(message);
+    Busy busy(*this);
     TqxMonthCalendar::WndProc(message);
-    if (message.Msg != WM_LBUTTONUP)
+    if (message.Msg != WM_LBUTTONUP || released_)
         return;
     MCHITTESTINFO hit;
     hit.pt = { LoWordSigned(message.LParam), HiWordSigned(message.LParam) };
@@ -448,9 +473,10 @@ struct TqxDBCustomDateTimePicker::Impl : public TqxDateTimeTextHost {
 
 void TqxPopupCalendar::Change()
 {
+    Busy busy(*this);
     TqxMonthCalendar::Change();
     // The picker follows the calendar while it is open.
-    if (picker_->p && picker_->CanEditNow()) {
+    if (!released_ && picker_->p && picker_->CanEditNow()) {
         picker_->BeginEdit();
         picker_->p->modified = true;
         picker_->SetDate(Date());
@@ -910,7 +936,8 @@ void TqxDBCustomDateTimePicker::WndProc(TMessage &message)
         } else {
             // Other keys move the calendar, and the picker follows it.
             p->calendar->Perform(WM_KEYDOWN, message.WParam, message.LParam);
-            if (CanEditNow()) {
+            // The key may have taken the focus away, which closes the calendar.
+            if (DroppedDown() && CanEditNow()) {
                 BeginEdit();
                 p->modified = true;
                 SetDate(p->calendar->Date());
@@ -1088,6 +1115,6 @@ void TqxDBCustomDateTimePicker::DoExit()
     TCustomEdit::DoExit();
     if (p->calendar) {
         CloseUp(true);
-        delete std::exchange(p->calendar, nullptr);
+        std::exchange(p->calendar, nullptr)->Release();
     }
 }

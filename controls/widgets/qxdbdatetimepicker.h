@@ -64,6 +64,10 @@ public:
     static const TMetaClass Class;
     const TMetaClass *ClassType() const override { return &Class; }
     void SetFocusWhenVisible() override {}
+    // Frees the calendar now, or once the message or change it is handling
+    // is over: the picker lets it go on its exit, which a handler run from
+    // the calendar may cause.
+    void Release();
 
 protected:
     void CreateParams(TCreateParams &params) override;
@@ -72,7 +76,15 @@ protected:
     void WndProc(TMessage &message) override;
 
 private:
+    // Counts the calendar's handlers running; the last one out frees a released calendar.
+    struct Busy {
+        TqxPopupCalendar &calendar;
+        explicit Busy(TqxPopupCalendar &c);
+        ~Busy();
+    };
     TqxDBCustomDateTimePicker *picker_;
+    int busy_ = 0;
+    bool released_ = false;
 };
 
 // The drop-down button, with the system's combo-box arrow as its glyph.

@@ -327,6 +327,12 @@ template <typename T> struct TPublish {
         p.Names = &elements;
         return p;
     }
+    // The table keeps the names' address for the life of the program: a
+    // list made for the call would be gone once the registrar is built.
+    template <typename G, typename S>
+    static TPropInfo Enum(std::string, TEnumNames &&, G, S, TDefault = {}, TStored = {}) = delete;
+    template <typename G, typename S>
+    static TPropInfo Set(std::string, TEnumNames &&, G, S, TDefault = {}, TStored = {}) = delete;
     template <typename G, typename S>
     static TPropInfo String(std::string name, G get, S set, TDefault def = {}, TStored stored = {})
     {

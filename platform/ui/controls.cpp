@@ -2143,6 +2143,16 @@ void TQtBoundary::Hover(TWidgetLink &link, bool enter)
 
 void TQtBoundary::Activated(TWidgetLink &link, bool active)
 {
+    // A drop-down never takes the activation from the window it drops from,
+    // even where the window system activates every window shown (the
+    // offscreen one does): that window gets it back, and with it the focus.
+    QWidget *widget = link.Widget();
+    if (active && widget->isWindow() && widget->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus)) {
+        if (TWinControl *from = link.control->Parent())
+            if (QWidget *fromWidget = Widget(from))
+                fromWidget->window()->activateWindow();
+        return;
+    }
     TMessage message { active ? CM_ACTIVATE : CM_DEACTIVATE, 0, 0, 0 };
     link.control->WndProc(message);
 }

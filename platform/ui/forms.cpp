@@ -440,6 +440,10 @@ void TCustomForm::SetFocusedControl(TWinControl *control)
         control = nullptr;
     if (control == f->activeControl)
         return;
+    // However the focus came (a click, Tab, a window activated), the form
+    // hears when its active control is freed, as SetActiveControl arranges.
+    if (control && control->Owner() != this)
+        control->FreeNotification(this);
     TWinControl *old = std::exchange(f->activeControl, control);
     if (old)
         old->Perform(CM_EXIT, 0, 0);

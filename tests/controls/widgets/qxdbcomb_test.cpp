@@ -3,6 +3,8 @@
 #include "controls/widgets/qxdbcomb.h"
 
 #include "controls/data/Qxdatsrc.h"
+#include "platform/classes/filer.h"
+#include "platform/classes/typinfo.h"
 #include "platform/db/dbtables.h"
 #include "platform/rtl/formatsettings.h"
 #include "platform/ui/forms.h"
@@ -517,6 +519,28 @@ TEST_F(Combo, DeleteEmptiesTheSelectedTextOfAnUnboundComboMadeInCode)
     combo->SelectAll();
     PressKey(combo, VK_DELETE);
     EXPECT_EQ(combo->Text(), "Rojo") << "ReadOnly still keeps it";
+}
+
+TEST(ComboResource, AFormResourceSetsTheDataTypeByItsName)
+{
+    std::unique_ptr<TForm> host(new TForm(nullptr));
+    ReadComponentText(host.get(), R"(object Host: TForm
+  object Dates: TqxDBComboBox
+    Left = 8
+    Top = 8
+    Width = 120
+    Height = 24
+    Style = csDropDownList
+    UnboundDataType = qxEdtTime
+  end
+end
+)",
+        "host.dfm");
+    auto *dates = dynamic_cast<TqxDBComboBox *>(host->FindComponent("Dates"));
+    ASSERT_TRUE(dates);
+    EXPECT_EQ(dates->UnboundDataType(), qxEdtTime);
+    EXPECT_EQ(GetEnumProp(dates, "UnboundDataType"), "qxEdtTime");
+    EXPECT_EQ(dates->Style(), csDropDownList);
 }
 
 } // namespace

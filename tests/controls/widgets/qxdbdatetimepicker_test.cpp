@@ -102,6 +102,37 @@ protected:
         EXPECT_GT(SaveScreenshot(form.get(), ORVEX_BINARY_DIR "/screenshots/" + file), 0);
     }
 
+    // A person's round with the calendar: drop it (by the button or by
+    // Alt+Down), take a day (a click on it, or Right then Enter), leave the
+    // picker with Tab and come back with Shift+Tab. The events are let in
+    // after every step, as the window system's activation of the calendar's
+    // window arrives then.
+    void CalendarRound(bool byButton, int day)
+    {
+        if (byButton)
+            ClickControl(picker->Button());
+        else
+            PressKey(picker, VK_DOWN, 0, TShiftState { ssAlt });
+        ProcessPendingEvents();
+        ASSERT_TRUE(picker->DroppedDown());
+        EXPECT_EQ(FocusedControl(), picker) << "the calendar takes no focus from the picker";
+        if (byButton) {
+            const TPoint at = DayOnCalendar(day);
+            ClickControl(picker->Calendar(), at.X, at.Y);
+        } else {
+            PressKey(picker, VK_RIGHT);
+            PressKey(picker, VK_RETURN, U'\r');
+        }
+        ProcessPendingEvents();
+        EXPECT_FALSE(picker->DroppedDown());
+        PressKey(picker, VK_TAB, U'\t');
+        ProcessPendingEvents();
+        EXPECT_EQ(FocusedControl(), other);
+        PressKey(other, VK_TAB, U'\t', TShiftState { ssShift });
+        ProcessPendingEvents();
+        EXPECT_EQ(FocusedControl(), picker);
+    }
+
     // The number the file holds in a field of a record, as SQLite writes it.
     std::string Stored(int id, const std::string &field)
     {
@@ -330,6 +361,85 @@ TEST_F(DateTimePicker, TypingADayOnAFieldLeavesTheMonthAndYearTheFormatHides)
     other->SetFocus();
     table->Post();
     EXPECT_EQ(Stored(1, "Day"), "36950"); // 2001-02-28
+}
+
+TEST_F(DateTimePicker, TheCalendarDropsAgainAfterThePickerWasLeftAndEntered)
+{
+    int exits = 0;
+    picker->OnExit = [&exits](TObject *) { ++exits; };
+    picker->SetUnboundDataType(qxDTEdtDate);
+    picker->SetDate(D(2001, 1, 15));
+    picker->SetFocus();
+    ProcessPendingEvents();
+    CalendarRound(true, 20);
+    EXPECT_EQ(picker->Date(), D(2001, 1, 20));
+    CalendarRound(false, 0);
+    EXPECT_EQ(picker->Date(), D(2001, 1, 21));
+    CalendarRound(true, 25);
+    EXPECT_EQ(picker->Date(), D(2001, 1, 25));
+    EXPECT_EQ(exits, 3) << "only Tab leaves the picker, never its calendar";
+}
+
+TEST_F(DateTimePicker, TheCalendarOfAFieldDropsAgainAfterThePickerWasLeftAndEntered)
+{
+    Bind("Day");
+    picker->SetFocus();
+    ProcessPendingEvents();
+    CalendarRound(false, 0);
+    EXPECT_EQ(table->FieldByName("Day")->AsDateTime(), D(2001, 2, 1)) << "leaving wrote the day";
+    CalendarRound(true, 14);
+    CalendarRound(false, 0);
+    EXPECT_EQ(picker->Text(), "15/02/2001");
+    table->Post();
+    EXPECT_EQ(Stored(1, "Day"), "36937"); // 2001-02-15
+}
+
+TEST_F(DateTimePicker, TheFocusReachingTheDroppedCalendarLeavesItWithThePicker)
+{
+    int exits = 0;
+    picker->OnExit = [&exits](TObject *) { ++exits; };
+    picker->SetUnboundDataType(qxDTEdtDate);
+    picker->SetDate(D(2001, 1, 15));
+    picker->SetFocus();
+    PressKey(picker, VK_DOWN, 0, TShiftState { ssAlt });
+    ASSERT_TRUE(picker->DroppedDown());
+    // What the calendar's window hears when a window system gives it the focus.
+    picker->Calendar()->Perform(WM_SETFOCUS, 0, 0);
+    ASSERT_TRUE(picker->DroppedDown());
+    EXPECT_EQ(form->ActiveControl(), picker);
+    EXPECT_EQ(exits, 0);
+    PressKey(picker, VK_RIGHT);
+    PressKey(picker, VK_RETURN, U'\r');
+    EXPECT_EQ(picker->Date(), D(2001, 1, 16));
+}
+
+TEST_F(DateTimePicker, AnExitCausedFromTheCalendarFreesItOnlyOnceItsHandlingIsOver)
+{
+    picker->SetUnboundDataType(qxDTEdtDate);
+    picker->SetDate(D(2001, 1, 15));
+    picker->SetFocus();
+    // The picker's OnChange, run while the calendar takes a day, moves the focus on.
+    picker->OnChange = [this](TObject *) { other->SetFocus(); };
+
+    ClickControl(picker->Button());
+    ProcessPendingEvents();
+    ASSERT_TRUE(picker->DroppedDown());
+    const TPoint at = DayOnCalendar(20);
+    ClickControl(picker->Calendar(), at.X, at.Y);
+    ProcessPendingEvents();
+    EXPECT_EQ(FocusedControl(), other);
+    EXPECT_EQ(picker->Calendar(), nullptr) << "the exit frees the calendar";
+    EXPECT_EQ(picker->Date(), D(2001, 1, 20));
+
+    picker->SetFocus();
+    PressKey(picker, VK_DOWN, 0, TShiftState { ssAlt });
+    ProcessPendingEvents();
+    ASSERT_TRUE(picker->DroppedDown());
+    PressKey(picker, VK_RIGHT);
+    ProcessPendingEvents();
+    EXPECT_EQ(FocusedControl(), other);
+    EXPECT_EQ(picker->Calendar(), nullptr);
+    EXPECT_EQ(picker->Date(), D(2001, 1, 21));
 }
 
 } // namespace

@@ -28,6 +28,21 @@ protected:
     }
 };
 
+// A list that drops down from a control, as a combo's does: a window of its
+// own on the desktop.
+class TDropDownList : public TListBox
+{
+public:
+    using TListBox::TListBox;
+
+protected:
+    void CreateParams(TCreateParams &params) override
+    {
+        TListBox::CreateParams(params);
+        params.WndParent = GetDesktopWindow();
+    }
+};
+
 TEST(Focus, AControlThatTakesTheFocusBackIsToldToExitOnce)
 {
     std::unique_ptr<TForm, FormDeleter> form(new TForm(nullptr));
@@ -54,6 +69,59 @@ TEST(Focus, AControlThatTakesTheFocusBackIsToldToExitOnce)
     ProcessPendingEvents();
     EXPECT_EQ(stubborn->exits, 2);
     EXPECT_EQ(form->ActiveControl(), other);
+}
+
+TEST(Focus, AControlFreedAfterTakingTheFocusIsNoLongerTheActiveOne)
+{
+    std::unique_ptr<TForm, FormDeleter> form(new TForm(nullptr));
+    form->SetBounds(0, 0, 300, 200);
+    form->Show();
+    auto *first = new TEdit(form.get());
+    first->SetParent(form.get());
+    first->SetBounds(10, 10, 100, 21);
+    // Owned by someone other than the form, as the parts of a composite control are.
+    auto *second = new TEdit(nullptr);
+    second->SetParent(form.get());
+    second->SetBounds(10, 40, 100, 21);
+    first->SetFocus();
+    ProcessPendingEvents();
+    PressKey(first, VK_TAB, U'\t');
+    ProcessPendingEvents();
+    ASSERT_EQ(form->ActiveControl(), second) << "Tab gave it the focus";
+
+    delete second;
+    ASSERT_EQ(form->ActiveControl(), nullptr);
+    first->SetFocus();
+    ProcessPendingEvents();
+    EXPECT_EQ(form->ActiveControl(), first);
+    EXPECT_EQ(FocusedControl(), first);
+}
+
+TEST(Focus, AWindowThatDropsDownLeavesTheFocusWhereItWas)
+{
+    std::unique_ptr<TForm, FormDeleter> form(new TForm(nullptr));
+    form->SetBounds(0, 0, 300, 200);
+    form->Show();
+    auto *edit = new TEdit(form.get());
+    edit->SetParent(form.get());
+    edit->SetBounds(10, 10, 100, 21);
+    int exits = 0;
+    edit->OnExit = [&exits](TObject *) { ++exits; };
+    edit->SetFocus();
+    ProcessPendingEvents();
+
+    auto *list = new TDropDownList(edit);
+    list->SetVisible(false);
+    list->SetParent(edit);
+    list->SetBounds(110, 131, 100, 80);
+    list->SetVisible(true);
+    ProcessPendingEvents();
+    EXPECT_TRUE(form->Active());
+    EXPECT_EQ(FocusedControl(), edit);
+    EXPECT_EQ(exits, 0);
+    list->SetVisible(false);
+    edit->SetFocus();
+    EXPECT_TRUE(edit->Focused());
 }
 
 } // namespace

@@ -2014,8 +2014,12 @@ void TqxCustomDBGrid::UpdateScrollBar()
     if (ds->IsSequenced()) {
         SetVertScrollRange(0, 200);
         // Counting the records of a large table, or those before the current
-        // one, takes long: the count is kept until the dataset changes, and
-        // the record number follows the scrolls (see Scroll).
+        // one, takes long: the record number follows the scrolls (see
+        // Scroll), and the count is taken as soon as the records show, so
+        // that no key waits for it (the dataset keeps it while its data
+        // stays as it was).
+        if (recordCount_ < 0)
+            recordCount_ = ds->RecordCount();
         if (ds->Bof() && ds->Eof())
             recNo_ = -1;
         else if (ds->Bof())
@@ -2029,11 +2033,8 @@ void TqxCustomDBGrid::UpdateScrollBar()
             pos = 0;
         else if (ds->Eof())
             pos = 200;
-        else {
-            if (recordCount_ < 0)
-                recordCount_ = ds->RecordCount();
-            pos = std::clamp((recNo_ - 1) * 200 / (std::max(recordCount_, 2) - 1), 0, 200);
-        }
+        else
+            pos = std::clamp(static_cast<int>(int64_t(recNo_ - 1) * 200 / (std::max(recordCount_, 2) - 1)), 0, 200);
     } else {
         SetVertScrollRange(0, 4);
         pos = ds->Bof() ? 0 : ds->Eof() ? 4 : 2;
@@ -2077,7 +2078,7 @@ void TqxCustomDBGrid::WMVScroll(TMessage &message)
             else if (pos >= 200)
                 ds->Last();
             else
-                ds->SetRecNo(ds->RecordCount() * pos / 200 + 1);
+                ds->SetRecNo(static_cast<int>(int64_t(ds->RecordCount()) * pos / 200 + 1));
         } else if (pos == 0)
             ds->First();
         else if (pos == 1)

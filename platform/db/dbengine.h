@@ -149,6 +149,9 @@ public:
         = 0;
     virtual int64_t RecordCount() = 0; // inside the range, filters applied
     virtual int64_t SeqNo() = 0; // 1-based place of the current row in the order, 0 when none
+    // Stands on the row at a 1-based place of the order; false, and the
+    // cursor at the end, when there are fewer rows.
+    virtual bool SetToSeqNo(int64_t seqNo) = 0;
     // Order of two rows: -1, 0 or 1 (0 only for the same row).
     virtual int CompareRows(int64_t rowId1, int64_t rowId2) = 0;
     virtual void Refresh() = 0; // forgets rows read ahead

@@ -183,6 +183,12 @@ private:
     sqlite3_stmt *s_;
 };
 
+// How many write or transaction statements the connection ran. A rollback
+// undoes changes that neither the connection's change counter nor the
+// file's data version tells of, so what a cursor learnt of its rows holds
+// only while this count stays as it was.
+using TWriteCount = std::shared_ptr<uint64_t>;
+
 struct TSql {
     std::string Text;
     std::vector<Variant> Args;
@@ -261,7 +267,8 @@ class SqliteCursor : public TEngineCursor
 {
 public:
     SqliteCursor(sqlite3 *db, std::string schema, std::string table, std::vector<TEngineFieldDesc> fields,
-        std::vector<TEngineIndexDesc> indexes, bool readOnly, bool dropOnClose)
+        std::vector<TEngineIndexDesc> indexes, bool readOnly, bool dropOnClose, std::string rowIdAlias,
+        bool replaces, TWriteCount writes)
         : db_(db)
         , stmts_(db)
         , schema_(std::move(schema))
@@ -270,6 +277,9 @@ public:
         , indexes_(std::move(indexes))
         , readOnly_(readOnly)
         , dropOnClose_(dropOnClose)
+        , rowIdAlias_(std::move(rowIdAlias))
+        , replaces_(replaces)
+        , writes_(std::move(writes))
     {
         qualified_ = Quote(schema_) + "." + Quote(table_);
         selectList_ = "rowid";
@@ -309,11 +319,18 @@ public:
                 throw EDBEngineError(DBIERR_NOSUCHINDEX, "Field: " + n);
             keys.push_back(i);
         }
+        // The count does not depend on the order; the places learnt do.
+        TKnown kept;
+        if (low_.empty() && high_.empty())
+            kept.Stamped = known_.Stamped, kept.Writes = known_.Writes, kept.DataVersion = known_.DataVersion,
+            kept.Count = known_.Count;
+        rowIdOrder_ = keys.empty() || (keys.size() == 1 && SameText(fields_[keys[0]].Name, rowIdAlias_));
         keyFields_ = std::move(keys);
         nullCheck_ = {};
         descending_ = descending;
         caseInsensitive_ = caseInsensitive;
         ResetRange();
+        known_ = std::move(kept);
         SetToBegin();
     }
     const std::vector<int> &KeyFields() const override { return keyFields_; }
@@ -328,11 +345,13 @@ public:
         if (high_.size() > keyFields_.size())
             high_.resize(keyFields_.size());
         lowInclusive_ = lowInclusive, highInclusive_ = highInclusive;
+        known_ = {};
         SetToBegin();
     }
     void ResetRange() override
     {
         low_.clear(), high_.clear();
+        known_ = {};
         SetToBegin();
     }
 
@@ -499,40 +518,85 @@ public:
 
     int64_t RecordCount() override
     {
-        if (HasActiveFilters()) {
+        if (Known() && known_.Count >= 0)
+            return known_.Count;
+        const bool keep = Learns();
+        if (keep)
+            Stamp();
+        int64_t n = 0;
+        if (!FiltersDecidedBySql()) {
             TSaved saved(*this);
             SetToBegin();
-            int64_t n = 0;
             TEngineRow row;
             while (Step(+1, row) == grOK)
                 ++n;
-            return n;
+        } else {
+            TSql sql;
+            std::string where = RangeWhere(sql);
+            n = ScalarInt("SELECT count(*) FROM " + qualified_ + where, sql);
         }
-        TSql sql;
-        std::string where = RangeWhere(sql);
-        return ScalarInt("SELECT count(*) FROM " + qualified_ + where, sql);
+        if (keep)
+            known_.Count = n;
+        return n;
     }
     int64_t SeqNo() override
     {
         if (pos_ != pAt)
             return 0;
+        if (Known() && known_.AtRow == posRow_ && known_.AtSeqNo > 0)
+            return known_.AtSeqNo;
+        int64_t n = 0;
+        const bool keep = Learns();
+        if (keep)
+            Stamp();
         if (HasActiveFilters()) {
             TSaved saved(*this);
             int64_t target = posRow_;
             SetToBegin();
-            int64_t n = 0;
             TEngineRow row;
-            while (Step(+1, row) == grOK) {
-                ++n;
+            for (int64_t i = 1; n == 0 && Step(+1, row) == grOK; ++i)
                 if (row.RowId == target)
-                    return n;
-            }
-            return 0;
+                    n = i;
+        } else if (known_.Dense && (posRow_ - known_.First) * Direction() >= 0
+            && (posRow_ - known_.First) * Direction() < known_.Count)
+            n = (posRow_ - known_.First) * Direction() + 1;
+        else {
+            TSql sql;
+            std::string where = RangeWhere(sql);
+            where += (where.empty() ? " WHERE " : " AND ") + After(-1, sql);
+            n = ScalarInt("SELECT count(*) FROM " + qualified_ + where, sql) + 1;
         }
-        TSql sql;
-        std::string where = RangeWhere(sql);
-        where += (where.empty() ? " WHERE " : " AND ") + After(-1, sql);
-        return ScalarInt("SELECT count(*) FROM " + qualified_ + where, sql) + 1;
+        if (keep && n > 0)
+            known_.AtRow = posRow_, known_.AtSeqNo = n;
+        return n;
+    }
+    bool SetToSeqNo(int64_t seqNo) override
+    {
+        TEngineRow row;
+        bool found = false;
+        if (seqNo < 1)
+            Reposition(pEnd);
+        else if (HasActiveFilters()) {
+            // The filters decide row by row.
+            SetToBegin();
+            found = true;
+            for (int64_t i = 0; found && i < seqNo; ++i)
+                found = Step(+1, row) == grOK;
+        } else if (Dense()) {
+            found = seqNo <= known_.Count && ReadRow(known_.First + (seqNo - 1) * Direction(), true, row);
+        } else
+            found = SampledRow(seqNo, row);
+        if (!found) {
+            Reposition(pEnd);
+            return false;
+        }
+        Reposition(pAt);
+        Stand(row);
+        if (Learns()) {
+            Stamp();
+            known_.AtRow = row.RowId, known_.AtSeqNo = seqNo;
+        }
+        return true;
     }
     int CompareRows(int64_t a, int64_t b) override
     {
@@ -549,7 +613,7 @@ public:
         int c = a < b ? -1 : 1;
         return descending_ ? -c : c;
     }
-    void Refresh() override { ahead_.clear(); }
+    void Refresh() override { ahead_.clear(), known_ = {}; }
 
     int64_t InsertRecord(const std::vector<Variant> &values, const std::vector<bool> &assigned) override
     {
@@ -563,6 +627,7 @@ public:
             }
         std::string text = cols.empty() ? "INSERT INTO " + qualified_ + " DEFAULT VALUES"
                                         : "INSERT INTO " + qualified_ + " (" + cols + ") VALUES (" + marks + ")";
+        const TOwnChange change = BeginChange();
         sqlite3_stmt *s = stmts_.Get(text, "Table: " + table_);
         {
             TUse use(s);
@@ -575,6 +640,7 @@ public:
                 Fail(db_, rc, "Table: " + table_);
         }
         int64_t id = sqlite3_last_insert_rowid(db_);
+        EndChange(change, change.Counted && Member(id) ? 1 : 0);
         TEngineRow row;
         Reposition(pAt);
         if (ReadRow(id, false, row))
@@ -594,6 +660,12 @@ public:
                 throw EDBEngineError(DBIERR_KEYORRECDELETED, "Table: " + table_);
             return;
         }
+        const bool was = Known() && known_.Count >= 0 && Member(rowId);
+        TOwnChange change = BeginChange();
+        // A new rowid makes another row of it: the count is taken again.
+        for (size_t i = 0; i < fields_.size(); ++i)
+            if (assigned[i] && !rowIdAlias_.empty() && SameText(fields_[i].Name, rowIdAlias_))
+                change.Counted = false;
         sqlite3_stmt *s = stmts_.Get("UPDATE " + qualified_ + " SET " + sets + " WHERE rowid = ?", "Table: " + table_);
         {
             TUse use(s);
@@ -608,6 +680,7 @@ public:
         }
         if (sqlite3_changes(db_) == 0)
             throw EDBEngineError(DBIERR_KEYORRECDELETED, "Table: " + table_);
+        EndChange(change, change.Counted ? (Member(rowId) ? 1 : 0) - (was ? 1 : 0) : 0);
         TEngineRow row;
         Reposition(pAt);
         if (ReadRow(rowId, false, row))
@@ -618,6 +691,8 @@ public:
         CheckWritable();
         TEngineRow row;
         bool had = ReadRow(rowId, false, row);
+        const bool was = Known() && known_.Count >= 0 && Member(rowId);
+        const TOwnChange change = BeginChange();
         sqlite3_stmt *s = stmts_.Get("DELETE FROM " + qualified_ + " WHERE rowid = ?", "Table: " + table_);
         {
             TUse use(s);
@@ -628,6 +703,7 @@ public:
         }
         if (!had || sqlite3_changes(db_) == 0)
             throw EDBEngineError(DBIERR_KEYORRECDELETED, "Table: " + table_);
+        EndChange(change, was ? -1 : 0);
         // The cursor stays on the crack the row leaves.
         Reposition(pAt);
         Stand(row);
@@ -666,13 +742,20 @@ public:
             [](const TFilter &a, const TFilter &b) { return a.Priority < b.Priority; });
         return lastFilter_;
     }
-    void ActivateFilter(hDBIFilter filter) override { FindFilter(filter).Active = true, ahead_.clear(), ++filterChanges_; }
-    void DeactivateFilter(hDBIFilter filter) override { FindFilter(filter).Active = false, ahead_.clear(), ++filterChanges_; }
+    void ActivateFilter(hDBIFilter filter) override
+    {
+        FindFilter(filter).Active = true, ahead_.clear(), known_ = {}, ++filterChanges_;
+    }
+    void DeactivateFilter(hDBIFilter filter) override
+    {
+        FindFilter(filter).Active = false, ahead_.clear(), known_ = {}, ++filterChanges_;
+    }
     void DropFilter(hDBIFilter filter) override
     {
         FindFilter(filter);
         std::erase_if(filters_, [filter](const TFilter &f) { return f.Handle == filter; });
         ahead_.clear();
+        known_ = {};
         ++filterChanges_;
     }
     bool HasActiveFilters() const override
@@ -698,6 +781,25 @@ public:
 private:
     enum TPos { pBegin, pEnd, pAt };
 
+    // What the cursor learnt of its record set (its range and filters
+    // applied), with the state of the data it was learnt from: the file's
+    // data version tells of other connections, the write count of this one.
+    struct TSample {
+        std::vector<Variant> Key;
+        int64_t RowId = 0;
+    };
+    struct TKnown {
+        bool Stamped = false;
+        uint64_t Writes = 0;
+        int64_t DataVersion = 0;
+        int64_t Count = -1; // -1 until counted
+        bool DenseChecked = false, Dense = false;
+        int64_t First = 0; // rowid of the first row, when Dense
+        std::vector<TSample> Samples; // the rows at places 1, 1 + kSampleStep, 1 + 2 kSampleStep, ...
+        bool SamplesEnd = false; // no row at the place after the last sample
+        int64_t AtRow = 0, AtSeqNo = 0; // the last row whose place was asked or gone to
+    };
+
     // Keeps and restores the position around a counting walk.
     struct TSaved {
         explicit TSaved(SqliteCursor &c) : c_(c), pos_(c.pos_), key_(c.posKey_), row_(c.posRow_) {}
@@ -717,6 +819,134 @@ private:
         if (readOnly_)
             throw EDBEngineError(DBIERR_TABLEREADONLY, "Table: " + table_);
     }
+
+    // What is learnt of the rows is kept only where the rows decide it: a
+    // filter callback may answer differently tomorrow.
+    bool Learns() const
+    {
+        return std::none_of(filters_.begin(), filters_.end(), [](const TFilter &f) { return f.Active && f.Callback; });
+    }
+    int64_t DataVersion()
+    {
+        return ScalarInt("PRAGMA " + Quote(schema_) + ".data_version", {});
+    }
+    // Whether what was learnt still holds; forgets it when it does not.
+    bool Known()
+    {
+        if (!known_.Stamped)
+            return false;
+        if (known_.Writes == *writes_ && known_.DataVersion == DataVersion())
+            return true;
+        known_ = {};
+        return false;
+    }
+    void Stamp()
+    {
+        if (known_.Stamped)
+            return;
+        known_.Stamped = true;
+        known_.Writes = *writes_;
+        known_.DataVersion = DataVersion();
+    }
+    int Direction() const { return descending_ ? -1 : 1; }
+    // Whether the row is one of the record set.
+    bool Member(int64_t rowId)
+    {
+        TEngineRow row;
+        return ReadRow(rowId, true, row) && Passes(row);
+    }
+    // Around a change of the cursor's own: whether the count may follow it,
+    // and then the count after it. The rows' places are learnt again.
+    struct TOwnChange {
+        bool Counted = false;
+        int64_t Changes = 0;
+    };
+    TOwnChange BeginChange()
+    {
+        TOwnChange c;
+        c.Counted = !replaces_ && Known() && known_.Count >= 0;
+        c.Changes = sqlite3_total_changes64(db_);
+        ++*writes_;
+        return c;
+    }
+    // delta: the change's effect on the record set. Triggers and cascades
+    // change more rows than one, and then the count is taken again.
+    void EndChange(const TOwnChange &c, int delta)
+    {
+        const int64_t count = known_.Count + delta;
+        known_ = {};
+        if (c.Counted && sqlite3_total_changes64(db_) == c.Changes + 1) {
+            Stamp();
+            known_.Count = count;
+        }
+    }
+
+    // Rowids without a gap in a rowid order: the n-th row is the first
+    // one's rowid + n − 1 (− with a descending order). Asked once per state
+    // of the data; it needs the count.
+    bool Dense()
+    {
+        if (!rowIdOrder_)
+            return false;
+        Known();
+        if (!known_.DenseChecked) {
+            const int64_t count = RecordCount();
+            TSql first, last;
+            std::vector<TEngineRow> a = Query(selectList_, RangeWhere(first), OrderBy(+1), 1, first);
+            std::vector<TEngineRow> b = Query(selectList_, RangeWhere(last), OrderBy(-1), 1, last);
+            Stamp();
+            known_.DenseChecked = true;
+            if (!a.empty() && !b.empty() && (b[0].RowId - a[0].RowId) * Direction() + 1 == count)
+                known_.Dense = true, known_.First = a[0].RowId;
+        }
+        return known_.Dense;
+    }
+    // The n-th row (no filter active) from the nearest learnt row before it:
+    // every kSampleStep-th row's key is learnt on the way, so that the next
+    // move to any place before the farthest one reached reads a short
+    // stretch of at most kSampleStep rows.
+    static constexpr int64_t kSampleStep = 1024;
+    bool SampledRow(int64_t n, TEngineRow &row)
+    {
+        Known();
+        Stamp();
+        const size_t j = static_cast<size_t>((n - 1) / kSampleStep);
+        const int64_t r = (n - 1) % kSampleStep;
+        while (known_.Samples.size() <= j) {
+            if (known_.SamplesEnd)
+                return false;
+            TSql sql;
+            std::string where = RangeWhere(sql);
+            int64_t skip = 0;
+            if (!known_.Samples.empty()) {
+                const TSample &last = known_.Samples.back();
+                where += (where.empty() ? " WHERE " : " AND ") + After(+1, last.Key, last.RowId, sql);
+                skip = kSampleStep - 1;
+            }
+            std::vector<TEngineRow> rows = Query(selectList_, where, OrderBy(+1), 1, sql, skip);
+            if (rows.empty()) {
+                known_.SamplesEnd = true;
+                return false;
+            }
+            TSample sample;
+            for (int k : keyFields_)
+                sample.Key.push_back(rows[0].Values[k]);
+            sample.RowId = rows[0].RowId;
+            known_.Samples.push_back(std::move(sample));
+        }
+        const TSample &from = known_.Samples[j];
+        if (r == 0)
+            return ReadRow(from.RowId, true, row);
+        TSql sql;
+        std::string where = RangeWhere(sql);
+        where += (where.empty() ? " WHERE " : " AND ") + After(+1, from.Key, from.RowId, sql);
+        std::vector<TEngineRow> rows = Query(selectList_, where, OrderBy(+1), 1, sql, r - 1);
+        if (rows.empty())
+            return false;
+        row = std::move(rows[0]);
+        return true;
+    }
+
     TFilter &FindFilter(hDBIFilter h)
     {
         for (TFilter &f : filters_)
@@ -929,12 +1159,13 @@ private:
         return "(" + eq + ")";
     }
     // Rows after (dir +1) or before (dir -1) the position, in the order.
-    std::string After(int dir, TSql &sql) const
+    std::string After(int dir, TSql &sql) const { return After(dir, posKey_, posRow_, sql); }
+    std::string After(int dir, const std::vector<Variant> &key, int64_t rowId, TSql &sql) const
     {
         std::vector<std::string> exprs = KeyExprs(keyFields_.size());
         exprs.push_back("rowid");
-        std::vector<Variant> values = posKey_;
-        values.push_back(Variant(posRow_));
+        std::vector<Variant> values = key;
+        values.push_back(Variant(rowId));
         bool forward = (dir > 0) != descending_;
         return Tuple(exprs, values, forward ? ">" : "<", sql);
     }
@@ -973,11 +1204,12 @@ private:
             r.Values.push_back(Column(s, static_cast<int>(i) + 1));
         return r;
     }
-    std::vector<TEngineRow> Query(
-        const std::string &list, const std::string &where, const std::string &order, int64_t limit, const TSql &sql)
+    std::vector<TEngineRow> Query(const std::string &list, const std::string &where, const std::string &order,
+        int64_t limit, const TSql &sql, int64_t offset = 0)
     {
-        sqlite3_stmt *s = stmts_.Get(
-            "SELECT " + list + " FROM " + qualified_ + where + order + " LIMIT " + IntToStr(limit), "Table: " + table_);
+        sqlite3_stmt *s = stmts_.Get("SELECT " + list + " FROM " + qualified_ + where + order + " LIMIT "
+                + IntToStr(limit) + (offset > 0 ? " OFFSET " + IntToStr(offset) : ""),
+            "Table: " + table_);
         std::vector<TEngineRow> rows;
         TUse use(s);
         BindAll(s, sql.Args);
@@ -1044,6 +1276,11 @@ private:
     std::vector<TEngineFieldDesc> fields_;
     std::vector<TEngineIndexDesc> indexes_;
     bool readOnly_, dropOnClose_;
+    std::string rowIdAlias_; // the INTEGER PRIMARY KEY column, "" when none
+    bool rowIdOrder_ = true; // the order is the rowid's
+    bool replaces_; // the table replaces rows on conflicts
+    TWriteCount writes_;
+    TKnown known_;
     std::vector<int> keyFields_;
     bool descending_ = false, caseInsensitive_ = false;
     std::vector<Variant> low_, high_;
@@ -1183,9 +1420,13 @@ public:
             fields.push_back(f);
         }
         std::vector<TEngineIndexDesc> indexes;
+        // An INTEGER PRIMARY KEY column is the rowid itself, unless SQLite
+        // keeps an index for the key (as it does for one declared DESC).
+        std::string rowIdAlias;
         if (pkCount == 1 && pkCols[0].second == "INTEGER")
             for (TEngineFieldDesc &f : fields)
                 if (f.Name == pkCols[0].first) {
+                    rowIdAlias = f.Name;
                     f.Type = ftAutoInc;
                     TEngineIndexDesc ix;
                     ix.Fields = {f.Name};
@@ -1216,8 +1457,16 @@ public:
             }
             if (!expression)
                 indexes.push_back(ix);
+            if (ix.Primary)
+                rowIdAlias = "";
         }
-        return std::make_unique<SqliteCursor>(h_, schema, actual, fields, indexes, readOnly, drop);
+        // A table that resolves conflicts by replacing rows deletes rows that
+        // the change counter does not count (see SqliteCursor::Counted).
+        bool replaces = false;
+        for (auto &r : Exec("SELECT sql FROM " + Quote(schema) + ".sqlite_master WHERE name = ?", {Variant(actual)}))
+            replaces = replaces || Pos("REPLACE", UpperCase(r[0].AsString())) > 0;
+        return std::make_unique<SqliteCursor>(
+            h_, schema, actual, fields, indexes, readOnly, drop, rowIdAlias, replaces, writes_);
     }
     void CreateTable(const std::string &name, const std::vector<TEngineFieldDesc> &fields,
         const std::vector<TEngineIndexDesc> &indexes) override
@@ -1336,6 +1585,7 @@ public:
     bool InTransaction() const override { return inTransaction_; }
 
     std::string NewAnswerName() { return "__answer_" + IntToStr(++answers_); }
+    void Wrote() { ++*writes_; }
     using TRows = std::vector<std::vector<Variant>>;
     // Runs one statement to its end and gives back its rows, read out of
     // SQLite before any of our code looks at them.
@@ -1347,6 +1597,8 @@ public:
             Fail(h_, rc, FileDetail());
         TRows rows;
         int cols = sqlite3_column_count(s);
+        if (cols == 0 || !sqlite3_stmt_readonly(s))
+            ++*writes_;
         for (size_t i = 0; i < args.size(); ++i)
             Bind(h_, s, static_cast<int>(i) + 1, args[i], ftUnknown);
         while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
@@ -1371,6 +1623,7 @@ private:
     bool readOnly_;
     bool inTransaction_ = false;
     int answers_ = 0;
+    TWriteCount writes_ = std::make_shared<uint64_t>(0);
 };
 
 std::unique_ptr<TEngineCursor> SqliteStatement::Execute()
@@ -1382,6 +1635,7 @@ std::unique_ptr<TEngineCursor> SqliteStatement::Execute()
         throw EDBEngineError(DBIERR_SQLERROR, "The statement is not prepared");
     int cols = sqlite3_column_count(stmt_);
     if (cols == 0 || !sqlite3_stmt_readonly(stmt_)) {
+        db_.Wrote();
         int rc;
         {
             TUse use(stmt_);

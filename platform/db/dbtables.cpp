@@ -542,12 +542,7 @@ void TBDEDataSet::SetRecNo(int recNo)
     if (recNo < 1)
         return;
     DoBeforeScroll();
-    cursor_->SetToBegin();
-    TEngineRow row;
-    bool found = false;
-    for (int i = 0; i < recNo; ++i)
-        if (!(found = cursor_->GetNextRecord(row) == grOK))
-            break;
+    const bool found = cursor_->SetToSeqNo(recNo);
     CursorPosChanged();
     if (found)
         Resync(TResyncMode({rmExact, rmCenter}));

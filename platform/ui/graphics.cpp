@@ -1328,17 +1328,21 @@ int DrawText(TCanvas *canvas, const std::string &text, TRect &rect, uint32_t for
     }
     if ((format & DT_WORDBREAK) && !(format & DT_SINGLELINE))
         qtext = BreakAtBlanks(qtext, metrics, rect.Width());
-    QRect bounds = metrics.boundingRect(ToQRect(rect), flags, qtext);
-    if (!(format & DT_WORDBREAK)) {
+    QRect bounds;
+    if (format & DT_WORDBREAK)
+        bounds = metrics.boundingRect(ToQRect(rect), flags, qtext);
+    else {
         // Without wrapping the extent is the advance of the widest line, as
-        // TextWidth measures it.
+        // TextWidth measures it; only a caller asking for it needs the
+        // width (laying the text out is most of the cost of drawing it).
         QString shown = qtext;
         shown.replace("&&", QString(QChar(1))).remove('&').replace(QChar(1), "&");
         QStringList lines
             = (format & DT_SINGLELINE) ? QStringList { shown.replace('\n', ' ') } : shown.split('\n');
         int width = 0;
-        for (const QString &line : lines)
-            width = std::max(width, metrics.horizontalAdvance(line));
+        if (format & DT_CALCRECT)
+            for (const QString &line : lines)
+                width = std::max(width, metrics.horizontalAdvance(line));
         bounds.setSize(QSize(width, metrics.height() * static_cast<int>(lines.size())));
     }
     if (format & DT_CALCRECT) {

@@ -621,6 +621,45 @@ TEST_F(QxDataSets, TextFiltersSelectWhatSqlSelects)
     }
 }
 
+TEST_F(QxDataSets, AFilteredTableCountsAndNumbersItsRecordsExactlyThroughChanges)
+{
+    AddPeople(3000);
+    auto table = OpenPeople();
+    auto lima = Lines({ "City = \"Lima\"" });
+    table->SetqxFilter(lima.get());
+    auto expectExact = [&](const char *after) {
+        SCOPED_TRACE(after);
+        const std::vector<int> ids = Ids(table.get());
+        ASSERT_EQ(table->RecordCount(), static_cast<int>(ids.size()));
+        for (int n : { 1, 500, static_cast<int>(ids.size()) }) {
+            table->SetRecNo(n);
+            ASSERT_EQ(table->FieldByName("Id")->AsInteger(), ids[n - 1]) << "record " << n;
+            ASSERT_EQ(table->RecNo(), n);
+        }
+    };
+    expectExact("filtering");
+    auto add = [&](const char *city) {
+        table->Append();
+        table->FieldByName("Name")->SetAsString("New");
+        table->FieldByName("City")->SetAsString(city);
+        table->Post();
+    };
+    add("Lima");
+    expectExact("an insert the filter keeps");
+    add("Cali");
+    expectExact("an insert the filter hides");
+    table->SetRecNo(10);
+    table->Edit();
+    table->FieldByName("City")->SetAsString("Quito");
+    table->Post();
+    expectExact("an edit the filter hides");
+    Exec("INSERT INTO people VALUES (9999, 'Other', 'Lima', '555-0000')");
+    expectExact("an insert by another connection");
+    auto quito = Lines({ "City = \"Quito\"" });
+    table->SetqxFilter(quito.get());
+    expectExact("another filter");
+}
+
 TEST_F(QxDataSets, LookupFieldsAreFilledFromTheTablesTheyName)
 {
     AddPeople(3); // P1 in Quito, P2 in Cali, P3 in Lima

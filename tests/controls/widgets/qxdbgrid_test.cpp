@@ -1241,6 +1241,43 @@ protected:
     }
 };
 
+TEST_F(TableGrid, TheThumbGoesToTheRecordItNamesAmongAMillion)
+{
+    // Names are a shuffle of N0000000 .. N0999999: the n-th by name is N<n - 1>.
+    const int64_t rows = 1000000;
+    db->Execute("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 1000000) "
+                "INSERT INTO items (Id, Name) SELECT i, printf('N%07d', (i * 7919) % 1000000) FROM c");
+    db->Execute("CREATE INDEX ByName ON items (Name)");
+    Open();
+    const int places[] = { 1, 2, 37, 100, 163, 199, 3 };
+    auto thumb = [&](int place) { grid->Perform(WM_VSCROLL, MakeLParam(SB_THUMBPOSITION, place), 0); };
+    for (int place : places) {
+        thumb(place);
+        ASSERT_EQ(F("Id")->AsInteger(), rows * place / 200 + 1) << "place " << place;
+        EXPECT_EQ(grid->VertScrollPos(), place);
+    }
+    table->SetIndexName("ByName");
+    for (int place : places) {
+        thumb(place);
+        ASSERT_EQ(F("Name")->AsString(), Format("N%.7d", rows * place / 200)) << "place " << place;
+        EXPECT_EQ(grid->VertScrollPos(), place);
+    }
+    // Another program deletes every third record: the count and the places
+    // are taken again. The n-th record left is Id n + (n - 1) / 2.
+    table->SetIndexName("");
+    TDatabase other(nullptr);
+    other.SetDatabaseName("other-program");
+    other.Params()->Add("PATH=" + file);
+    other.Execute("DELETE FROM items WHERE Id % 3 = 0");
+    const int64_t left = rows - rows / 3;
+    for (int place : places) {
+        thumb(place);
+        const int64_t n = left * place / 200 + 1;
+        ASSERT_EQ(F("Id")->AsInteger(), n + (n - 1) / 2) << "place " << place;
+    }
+    EXPECT_EQ(table->RecordCount(), left);
+}
+
 TEST_F(TableGrid, AColumnWidthSetWithTheMouseIsWrittenBackAndKept)
 {
     AddRows(3);

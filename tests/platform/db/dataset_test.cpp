@@ -749,3 +749,178 @@ TEST_F(DataSetTest, PrepareCursorRunsAfterTheIndexAndCallbacksReadTheOfferedRow)
 }
 
 } // namespace
+
+// ---- Record numbers and counts --------------------------------------------------------------
+
+namespace {
+
+// The CustNo of every record in the dataset's order, read one by one.
+std::vector<int64_t> Walk(TDataSet &ds)
+{
+    std::vector<int64_t> out;
+    ds.First();
+    while (!ds.Eof()) {
+        out.push_back(ds.FieldByName("CustNo")->AsInteger());
+        ds.Next();
+    }
+    return out;
+}
+
+// A fresh look at the table, by a dataset that has learnt nothing yet.
+int CountAfresh(const std::string &file)
+{
+    TTable t(nullptr);
+    t.SetDatabaseName(file);
+    t.SetTableName("customer");
+    t.Open();
+    return t.RecordCount();
+}
+
+} // namespace
+
+TEST_F(DataSetTest, RecNoGoesToTheRecordItNamesInEveryOrderRangeAndFilter)
+{
+    // More than two stretches of 1024 rows, with gaps in the rowids past 1500.
+    MakeCustomers(3000);
+    Exec("DELETE FROM customer WHERE CustNo > 1500 AND CustNo % 7 = 0");
+    Exec("CREATE INDEX ByCityName ON customer (City DESC, Name)");
+    auto t = OpenTable("customer");
+    const struct {
+        const char *name;
+        std::function<void()> set;
+    } cases[] = {
+        { "rowids with gaps", [&] {} },
+        { "rowids without gaps", [&] { t->SetRange({ 1 }, { 1500 }); } },
+        { "rowids without gaps, open above", [&] { t->SetRange({ 200 }, {}); } },
+        { "an index on a text", [&] { t->SetIndexName("ByName"); } },
+        { "a descending index on two fields", [&] { t->SetIndexName("ByCityName"); } },
+        { "a range of an index", [&] { t->SetIndexName("ByName"), t->SetRange({ "Name0100" }, { "Name2500" }); } },
+        { "a record filter", [&] {
+             t->SetOnFilterRecord(TFilterRecordEvent(
+                 [](TDataSet *ds, bool &accept) { accept = ds->FieldByName("City")->AsString() != "Lima"; }));
+             t->SetFiltered(true);
+         } },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.set();
+        const std::vector<int64_t> order = Walk(*t);
+        const int count = static_cast<int>(order.size());
+        ASSERT_EQ(t->RecordCount(), count);
+        // The edges of the learnt stretches, the ends, and back again.
+        for (int n : { 1, 2, 1024, 1025, 1026, 2049, count - 1, count, 1500, 3, 1025 }) {
+            if (n > count)
+                continue;
+            t->SetRecNo(n);
+            ASSERT_EQ(t->FieldByName("CustNo")->AsInteger(), order[n - 1]) << "record " << n;
+            ASSERT_EQ(t->RecNo(), n);
+        }
+        t->SetRecNo(count + 1); // there is none: the dataset stays where it is
+        EXPECT_EQ(t->FieldByName("CustNo")->AsInteger(), order[1024]);
+        t->SetFiltered(false);
+        t->CancelRange();
+        t->SetIndexName("");
+    }
+}
+
+TEST_F(DataSetTest, TheCountAndRecNoFollowChangesOfItsOwnAndOfOthers)
+{
+    MakeCustomers(2500);
+    auto t = OpenTable("customer");
+    auto expectExact = [&](const char *after) {
+        SCOPED_TRACE(after);
+        const std::vector<int64_t> order = Walk(*t);
+        ASSERT_EQ(t->RecordCount(), static_cast<int>(order.size()));
+        ASSERT_EQ(t->RecordCount(), CountAfresh(file_));
+        for (int n : { 1, 1030, 2100, static_cast<int>(order.size()) }) {
+            t->SetRecNo(n);
+            ASSERT_EQ(t->FieldByName("CustNo")->AsInteger(), order[n - 1]) << "record " << n;
+            ASSERT_EQ(t->RecNo(), n);
+        }
+    };
+    expectExact("opening");
+    t->Append();
+    t->FieldByName("Name")->SetAsString("Name0000");
+    t->Post();
+    expectExact("its own insert");
+    t->SetRecNo(1000);
+    t->Delete();
+    expectExact("its own delete");
+    t->SetRecNo(5);
+    t->Edit();
+    t->FieldByName("CustNo")->SetAsInteger(9000); // another place in the order
+    t->Post();
+    expectExact("its own change of the key");
+
+    Exec("INSERT INTO customer (Name) VALUES ('Other')");
+    expectExact("an insert by another connection");
+    Exec("DELETE FROM customer WHERE CustNo BETWEEN 20 AND 40");
+    expectExact("a delete by another connection");
+    {
+        TTable other(nullptr);
+        other.SetDatabaseName(file_);
+        other.SetTableName("customer");
+        other.Open();
+        other.Delete();
+    }
+    expectExact("a delete by another dataset");
+
+    const int before = t->RecordCount();
+    t->Database()->Execute("BEGIN");
+    t->Append();
+    t->FieldByName("Name")->SetAsString("Undone");
+    t->Post();
+    EXPECT_EQ(t->RecordCount(), before + 1) << "inside the transaction";
+    t->Database()->Execute("ROLLBACK");
+    EXPECT_EQ(t->RecordCount(), before);
+    expectExact("a rollback");
+
+    // Inside a range, a change counts only when the record is inside it.
+    t->SetIndexName("ByName");
+    t->SetRange({ "Name0100" }, { "Name0199" });
+    ASSERT_EQ(t->RecordCount(), 100);
+    t->Append();
+    t->FieldByName("Name")->SetAsString("Name0150a");
+    t->Post();
+    EXPECT_EQ(t->RecordCount(), 101);
+    t->Append();
+    t->FieldByName("Name")->SetAsString("Zed");
+    t->Post();
+    EXPECT_EQ(t->RecordCount(), 101) << "inserted outside the range";
+    t->First();
+    t->Edit();
+    t->FieldByName("Name")->SetAsString("Aaa"); // moves out of the range
+    t->Post();
+    EXPECT_EQ(t->RecordCount(), 100);
+    const std::vector<int64_t> inRange = Walk(*t);
+    ASSERT_EQ(inRange.size(), 100u);
+    t->SetRecNo(60);
+    EXPECT_EQ(t->FieldByName("CustNo")->AsInteger(), inRange[59]);
+}
+
+TEST_F(DataSetTest, TheCountIsTakenAgainWhenAnInsertChangesOtherRows)
+{
+    // A unique code that replaces the row holding it, and a trigger that
+    // deletes a row whenever one is added.
+    Exec("CREATE TABLE customer (CustNo INTEGER PRIMARY KEY, Name VARCHAR(10) UNIQUE ON CONFLICT REPLACE)");
+    Exec("INSERT INTO customer (Name) VALUES ('a'), ('b'), ('c'), ('d')");
+    auto t = OpenTable("customer");
+    ASSERT_EQ(t->RecordCount(), 4);
+    t->Append();
+    t->FieldByName("Name")->SetAsString("a");
+    t->Post();
+    EXPECT_EQ(t->RecordCount(), 4) << "the insert replaced a row";
+
+    Exec("CREATE TABLE plain (CustNo INTEGER PRIMARY KEY, Name VARCHAR(10))");
+    Exec("INSERT INTO plain (Name) VALUES ('a'), ('b'), ('c'), ('d')");
+    Exec("CREATE TRIGGER OneInOneOut AFTER INSERT ON plain BEGIN DELETE FROM plain WHERE CustNo = "
+         "(SELECT min(CustNo) FROM plain); END");
+    auto p = OpenTable("plain");
+    ASSERT_EQ(p->RecordCount(), 4);
+    p->Append();
+    p->FieldByName("Name")->SetAsString("e");
+    p->Post();
+    EXPECT_EQ(p->RecordCount(), 4) << "the trigger took a row out";
+    p->Delete();
+    EXPECT_EQ(p->RecordCount(), 3);
+}

@@ -5,10 +5,12 @@
 //     bench_grid [rows]      (default 1000000)
 //
 // Steps: open the table and paint the first screen; page down, once and
-// then ten times more (the first counts the table for the scroll bar, the
-// others do not); jump to the last row and paint it. It prints each time,
-// the peer's, their ratio and the peak memory of both, and ours again over
-// a tenth of the rows.
+// then ten times more; jump to the last row and paint it; drag the thumb of
+// the vertical scroll bar from the top to the bottom, letting it go at 50
+// places, in the rowid's order and again in the order of an index on a text
+// column. It prints each time, the peer's, their ratio and the peak memory
+// of both, and ours again over a tenth of the rows. Ours must reach, at each
+// place, the record the place names (record count x place / 200 + 1).
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -21,18 +23,21 @@
 #include <QSqlTableModel>
 #include <QTableView>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "controls/base/Qxcommon.h"
 #include "controls/widgets/qxdbgrid.h"
 #include "controls/widgets/registration.h"
 #include "platform/classes/typinfo.h"
 #include "platform/db/dbtables.h"
+#include "platform/rtl/sysutils.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/testing.h"
 #include "tools/bench/child.h"
@@ -70,12 +75,30 @@ void MakeTable(const std::string &file, int rows)
     db.Execute("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < " + std::to_string(rows)
         + ") INSERT INTO big SELECT i, printf('N%07d', (i * 7919) % " + std::to_string(rows)
         + "), CASE i % 4 WHEN 0 THEN 'Lima' WHEN 1 THEN 'Quito' WHEN 2 THEN 'Cali' ELSE 'Bogota' END, i * 0.25 FROM c");
+    // Names are a shuffle of N0000000 .. N<rows - 1>: the n-th by name is N<n - 1>.
+    db.Execute("CREATE INDEX ByName ON big (Name)");
+}
+
+// The thumb's 50 places of a drag from the top to the bottom (of 0-200).
+constexpr int kDragSteps = 50;
+int DragPlace(int step) { return 2 + 4 * step; }
+
+struct TDrag {
+    double Median = 0, Slowest = 0;
+    int Missed = 0; // places where ours stood on another record than the one named
+};
+
+TDrag Summarise(std::vector<double> steps, int missed)
+{
+    std::sort(steps.begin(), steps.end());
+    return { (steps[kDragSteps / 2 - 1] + steps[kDragSteps / 2]) / 2, steps.back(), missed };
 }
 
 struct TResult {
     double FirstPaint = 0, PageDown = 0, NextPageDown = 0, Last = 0;
     int Shown = 0; // rows on the screen
     long LastId = 0; // what the last row says
+    TDrag ById, ByName;
 };
 
 TResult Ours(const std::string &file)
@@ -122,6 +145,24 @@ TResult Ours(const std::string &file)
     ProcessPendingEvents();
     r.Last = Ms(start);
     r.LastId = static_cast<long>(table->FieldByName("Id")->AsInteger());
+
+    auto drag = [&](const std::function<bool(int64_t recNo)> &reached) {
+        const int64_t count = table->RecordCount();
+        std::vector<double> steps;
+        int missed = 0;
+        for (int i = 0; i < kDragSteps; ++i) {
+            start = Clock::now();
+            grid->Perform(WM_VSCROLL, MakeLParam(SB_THUMBPOSITION, DragPlace(i)), 0);
+            grid->Repaint();
+            ProcessPendingEvents();
+            steps.push_back(Ms(start));
+            missed += !reached(count * DragPlace(i) / 200 + 1);
+        }
+        return Summarise(steps, missed);
+    };
+    r.ById = drag([&](int64_t recNo) { return table->FieldByName("Id")->AsInteger() == recNo; });
+    table->SetIndexName("ByName");
+    r.ByName = drag([&](int64_t recNo) { return table->FieldByName("Name")->AsString() == Format("N%.7d", recNo - 1); });
     delete form;
     return r;
 }
@@ -176,6 +217,24 @@ TResult Peer(const std::string &file)
         QCoreApplication::processEvents();
         r.Last = Ms(start);
         r.LastId = model.data(model.index(model.rowCount() - 1, 0)).toLongLong();
+
+        // The thumb stands where the model has rows; the view goes there.
+        auto drag = [&] {
+            QScrollBar *bar = view.verticalScrollBar();
+            std::vector<double> steps;
+            for (int i = 0; i < kDragSteps; ++i) {
+                start = Clock::now();
+                bar->setValue(static_cast<int>(int64_t(bar->maximum()) * DragPlace(i) / 200));
+                view.repaint();
+                QCoreApplication::processEvents();
+                steps.push_back(Ms(start));
+            }
+            return Summarise(steps, 0);
+        };
+        r.ById = drag();
+        model.setSort(1, Qt::AscendingOrder);
+        model.select();
+        r.ByName = drag();
     }
     QSqlDatabase::removeDatabase("peer");
     return r;
@@ -210,6 +269,13 @@ int main(int argc, char **argv)
     line("first page down", ours.PageDown, peer.PageDown);
     line("each next page down", ours.NextPageDown, peer.NextPageDown);
     line("jump to the last row", ours.Last, peer.Last);
+    line("thumb drag by Id: median step", ours.ById.Median, peer.ById.Median);
+    line("thumb drag by Id: slowest step", ours.ById.Slowest, peer.ById.Slowest);
+    line("thumb drag by Name: median", ours.ByName.Median, peer.ByName.Median);
+    line("thumb drag by Name: slowest", ours.ByName.Slowest, peer.ByName.Slowest);
+    std::printf("thumb places where ours stood on another record than the one named: %d by Id, %d by Name "
+                "(%d and %d at %d rows)\n",
+        ours.ById.Missed, ours.ByName.Missed, small.ById.Missed, small.ByName.Missed, rows / 10);
     std::printf("rows on screen: ours %d, peer %d; last row id: ours %ld, peer %ld\n", ours.Shown, peer.Shown,
         ours.LastId, peer.LastId);
     std::printf("peak memory: qxDBGrid %ld KiB (%ld KiB at %d rows), QTableView %ld KiB\n", oursPeak, tenthPeak,

@@ -485,7 +485,7 @@ TEST_F(Combo, ScreenshotsOfBothCombosDroppedDown)
         TCanvas *canvas = makes->Canvas();
         canvas->FillRect(rect);
         canvas->Brush()->SetColor(swatches[index]);
-        canvas->FillRect(TRect(rect.Left + 2, rect.Top + 2, rect.Left + 22, rect.Bottom - 2));
+        canvas->FillRect(Rect(rect.Left + 2, rect.Top + 2, rect.Left + 22, rect.Bottom - 2));
         canvas->Brush()->SetStyle(bsClear);
         canvas->Font()->SetColor(state.Contains(odSelected) ? clHighlightText : clWindowText);
         canvas->TextOut(rect.Left + 28, rect.Top + 2, makes->Items()->Strings(index));

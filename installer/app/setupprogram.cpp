@@ -25,7 +25,7 @@ int RunSetupProgram()
     try {
         Application->CreateForm(Form1);
         Application->Run();
-        return 0;
+        return Form1->Install1 ? Form1->Install1->ExitStatus() : 0;
     } catch (...) {
         // A configuration that cannot be read ends the program with its message.
         Application->HandleException(nullptr);

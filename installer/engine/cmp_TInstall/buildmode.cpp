@@ -104,6 +104,7 @@ void TCustomInstall::BuildFromBuildInf()
             throw IEInstall("Must be 1 line in BUILD.INF. This line should specify the build directory");
         Build(program, Trim(lines.Strings(0)), true);
     } catch (const Exception &e) {
+        exitStatus_ = 1;
         ShowMessage(e.Message());
     }
     Application->Terminate();
@@ -390,6 +391,7 @@ void TCustomInstall::TransferToFloppies(const std::string &drive)
             ClearStatusMessage();
         statusShown = false;
         Screen->SetCursor(savedCursor);
+        exitStatus_ = 1;
         ShowMessage(e.Message());
     }
     if (statusShown)

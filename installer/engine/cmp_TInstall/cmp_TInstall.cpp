@@ -475,7 +475,12 @@ void TCustomInstall::Loaded()
             }
         }
     } catch (...) {
+        // A bad command line, or a resumed run that failed: shown, and the
+        // program ends instead of leaving its window up with nothing to do.
         Application->HandleException(this);
+        if (exitStatus_ == 0)
+            exitStatus_ = 1;
+        Application->Terminate();
     }
 }
 
@@ -670,9 +675,11 @@ void TCustomInstall::HandleException(TObject *, Exception &e)
         return;
     }
     running_ = false;
+    const bool cancelled = dynamic_cast<EAIUserAbort *>(&e) != nullptr;
+    exitStatus_ = cancelled ? 2 : 1;
     try {
         NotifyBadInstall();
-        if (dynamic_cast<EAIUserAbort *>(&e)) {
+        if (cancelled) {
             CleanupLoaderFiles();
             d->log.Remove();
             if (runAutomatic_)

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "installer/formats/selfextractor.h"
 #include "platform/rtl/pathmap.h"
 #include "platform/rtl/strings.h"
 #include "platform/rtl/sysutils.h"
@@ -128,8 +129,10 @@ protected:
         fs::permissions(Host("C:\\Descargas\\setup.exe"), fs::perms::owner_all);
     }
 
-    // Runs setup.exe with the person's script; answers what they saw.
-    std::vector<std::string> Session(const std::string &script, const std::string &shots = "")
+    // Runs setup.exe with the person's script; answers what they saw. The
+    // program ends with 0 after an installation, 2 when it was cancelled.
+    std::vector<std::string> Session(
+        const std::string &script, const std::string &shots = "", int status = 0)
     {
         const std::string log = Machine().Root() + "/session-" + script + ".log";
         fs::remove(log);
@@ -141,7 +144,7 @@ protected:
         } else {
             unsetenv("ORVEX_SESSION_SHOTS");
         }
-        EXPECT_EQ(Run("C:\\Descargas\\setup.exe", {}), 0) << script;
+        EXPECT_EQ(Run("C:\\Descargas\\setup.exe", {}), status) << script;
         unsetenv("ORVEX_SESSION");
         unsetenv("ORVEX_SESSION_SHOTS");
         return Lines(log);
@@ -228,7 +231,44 @@ protected:
         EXPECT_TRUE(fs::is_empty(Host("C:\\WINDOWS\\TEMP"))) << what;
     }
 
-    std::string base_, name_;
+    // A command of the README, run in the checkout as its user runs it, with
+    // this test program's environment; stopped after the seconds given
+    // (status 124). Answers its exit status; what it printed is in output_.
+    int Shell(const std::string &command, int seconds = 300)
+    {
+        const std::string out = base_ + "/shell.out";
+        const int status = std::system(("cd '" ORVEX_SOURCE_DIR "' && timeout " + std::to_string(seconds) + " "
+            + command + " >'" + out + "' 2>&1")
+                                           .c_str());
+        output_ = Slurp(out);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // A build tree for tools/run ($ORVEX_BUILD_DIR) whose setup program has
+    // someone at it: this build's programs, with the session program as
+    // dedazida and its BUILD.INF beside it.
+    std::string SessionTree()
+    {
+        const fs::path tree = fs::path(base_) / "tree";
+        if (fs::exists(tree))
+            return tree.string();
+        const std::pair<const char *, const char *> programs[] = {
+            { ORVEX_TABULO, "calculator/tabulo" },
+            { ORVEX_LOADER, "installer/loader/KelvaraLoadProgram.exe" },
+            { ORVEX_UNINSTALLER, "installer/uninstaller/Desinstalar.exe" },
+            { ORVEX_INSTALL_TOOLKIT, "tools/toolkit/install_toolkit" },
+            { ORVEX_STAGE, "tools/toolkit/stage_tabulo" },
+            { ORVEX_SESSION_PROGRAM, "installer/app/dedazida" },
+        };
+        for (const auto &[program, as] : programs) {
+            fs::create_directories((tree / as).parent_path());
+            fs::copy_file(program, tree / as);
+        }
+        fs::copy_file(fs::path(ORVEX_DEDAZIDA).parent_path() / "BUILD.INF", tree / "installer/app/BUILD.INF");
+        return tree.string();
+    }
+
+    std::string base_, name_, output_;
 };
 
 TEST_F(Setup, InstallsOnAFreshMachineWithItsWizard)
@@ -344,7 +384,7 @@ TEST_F(Setup, CancelledAtAnyStepEndsOnSetupIncomplete)
     const size_t before = walk.size() - 1; // the pages before setup complete
     for (size_t n = 1; n <= before; ++n) {
         FreshMachine("cancel" + std::to_string(n));
-        const std::vector<std::string> log = Session("cancel:" + std::to_string(n));
+        const std::vector<std::string> log = Session("cancel:" + std::to_string(n), "", 2);
         const std::vector<std::string> pages = Pages(log);
         ASSERT_EQ(pages.size(), n + 1) << n;
         EXPECT_EQ(pages[n - 1], walk[n - 1]) << n;
@@ -359,7 +399,7 @@ TEST_F(Setup, CancelledWhileCopyingEndsOnSetupIncomplete)
 {
     FreshMachine();
     const std::vector<std::string> log
-        = Session("cancel:copy", std::string(ORVEX_BINARY_DIR) + "/screenshots/setup/cancelled");
+        = Session("cancel:copy", std::string(ORVEX_BINARY_DIR) + "/screenshots/setup/cancelled", 2);
     ASSERT_THAT(log, Contains("cancel copying"));
     EXPECT_EQ(Pages(log).back(), "TBadInstallForm Instalación incompleta");
     // The cancel may come after a file is in: the uninstall list then names
@@ -368,6 +408,122 @@ TEST_F(Setup, CancelledWhileCopyingEndsOnSetupIncomplete)
     for (const std::string &file : FileList())
         EXPECT_TRUE(fs::exists(Host(file))) << "the uninstall list names " << file;
     ExpectNothingHalfWritten("cancelled while copying");
+}
+
+// The README's road, with the processes started as it starts them, on a
+// machine folder that does not exist yet: build the distribution, run its
+// setup with someone at the wizard, start the installed calculator; then the
+// same on the machine reset by deleting its folder.
+TEST_F(Setup, TheReadmesRoadWorksOnANewAndOnAResetMachine)
+{
+    setenv("ORVEX_BUILD_DIR", SessionTree().c_str(), 1);
+    const std::string root = base_ + "/road";
+    setenv("WINROOT", root.c_str(), 1);
+    const std::string dist = root + "/drive_c/mdiscos/si/tabulo/v2/disco/";
+    for (const char *attempt : { "new", "reset" }) {
+        unsetenv("ORVEX_SESSION");
+        if (std::string(attempt) == "new") {
+            EXPECT_EQ(Shell("tools/run distribution"), 0) << output_;
+            for (const char *file : { "setup.exe", "setup.1", "files.1" })
+                EXPECT_TRUE(fs::exists(dist + file)) << file;
+        } else {
+            fs::remove_all(root);
+        }
+        setenv("ORVEX_SESSION", "install", 1);
+        const std::string log = base_ + "/road-" + attempt + ".log";
+        setenv("ORVEX_SESSION_LOG", log.c_str(), 1);
+        // On the reset machine, setup builds the missing distribution first.
+        EXPECT_EQ(Shell("tools/run setup"), 0) << attempt << output_;
+        EXPECT_THAT(Lines(log), Contains("page TGoodInstallForm Instalación terminada")) << attempt;
+        unsetenv("ORVEX_SESSION");
+        // The calculator keeps its window open until it is stopped.
+        EXPECT_EQ(Shell("tools/run installed", 3), 124) << attempt << output_;
+    }
+    unsetenv("ORVEX_SESSION_LOG");
+    unsetenv("ORVEX_BUILD_DIR");
+}
+
+// The same with the real setup program, WINROOT unset and a home that has
+// never held a machine: the distribution is built where the README says.
+TEST_F(Setup, TheRealSetupProgramBuildsTheDistributionOnANewHome)
+{
+    const std::string home = base_ + "/home";
+    const char *saved = std::getenv("HOME");
+    const std::string savedHome = saved ? saved : "";
+    fs::create_directories(home);
+    setenv("HOME", home.c_str(), 1);
+    unsetenv("WINROOT");
+    setenv("ORVEX_BUILD_DIR", ORVEX_BINARY_DIR, 1);
+    EXPECT_EQ(Shell("tools/run distribution", 120), 0) << output_;
+    unsetenv("ORVEX_BUILD_DIR");
+    setenv("HOME", savedHome.c_str(), 1);
+    const std::string dist = home + "/.local/share/winroot/drive_c/mdiscos/si/tabulo/v2/disco/";
+    for (const char *file : { "setup.exe", "setup.1", "files.1" })
+        EXPECT_TRUE(fs::exists(dist + file)) << file;
+}
+
+// A command line the program does not understand is shown, and the program
+// ends with a failure instead of keeping its empty window up for ever.
+TEST_F(Setup, ABadCommandLineIsShownAndEndsTheProgram)
+{
+    UseMachine(base_ + "/bad");
+    const std::string log = base_ + "/bad.log";
+    setenv("ORVEX_SESSION_LOG", log.c_str(), 1);
+    setenv("ORVEX_SESSION", "install", 1);
+    for (const char *argument : { "-x", "x", "--help", "-", "-d" }) {
+        fs::remove(log);
+        EXPECT_EQ(Shell(std::string(ORVEX_SESSION_PROGRAM) + " " + argument, 60), 1) << argument;
+        const std::vector<std::string> lines = Lines(log);
+        ASSERT_FALSE(lines.empty()) << argument;
+        EXPECT_THAT(Pages(lines), ::testing::IsEmpty()) << argument;
+        const std::string expected = std::string(argument) == "-d"
+            ? "box You forgot to pass in the build directory"
+            : std::string("box Invalid parameter <") + argument + ">";
+        EXPECT_EQ(lines[0].rfind(expected, 0), 0u) << lines[0];
+    }
+    unsetenv("ORVEX_SESSION");
+    unsetenv("ORVEX_SESSION_LOG");
+}
+
+// A build or an installation that fails, and one that is cancelled, end
+// with a status a script can tell from success; tools/run stops with it.
+TEST_F(Setup, FailuresAndCancelsEndWithTheirStatus)
+{
+    const std::string log = base_ + "/fail.log";
+    setenv("ORVEX_SESSION_LOG", log.c_str(), 1);
+    // A machine with no toolkit folder, then no BUILD.INF beside the program.
+    UseMachine(base_ + "/nokit");
+    fs::create_directories(Host("C:\\dev"));
+    fs::copy_file(ORVEX_SESSION_PROGRAM, Host("C:\\dev\\setup"));
+    std::ofstream(Host("C:\\dev\\BUILD.INF")) << "C:\\dist\r\n";
+    EXPECT_EQ(Run("C:\\dev\\setup", { "-b" }), 1);
+    EXPECT_FALSE(fs::exists(Host("C:\\dist\\setup.exe")));
+    fs::remove(Host("C:\\dev\\BUILD.INF"));
+    EXPECT_EQ(Run("C:\\dev\\setup", { "-b" }), 1);
+
+    // tools/run says no word of a distribution that was not built.
+    setenv("ORVEX_BUILD_DIR", SessionTree().c_str(), 1);
+    const fs::path inf = fs::path(SessionTree()) / "installer/app/BUILD.INF";
+    fs::rename(inf, base_ + "/BUILD.INF");
+    setenv("WINROOT", (base_ + "/nodist").c_str(), 1);
+    EXPECT_NE(Shell("tools/run distribution"), 0);
+    EXPECT_EQ(output_.find("the distribution is in"), std::string::npos) << output_;
+    fs::rename(base_ + "/BUILD.INF", inf);
+    unsetenv("ORVEX_BUILD_DIR");
+
+    // An installation from a damaged archive fails; cancelling ends with 2.
+    FreshMachine("damaged");
+    const std::string exe = Host("C:\\Descargas\\setup.exe");
+    const int64_t files = static_cast<int64_t>(fs::file_size(base_ + "/maker/drive_c/dist/files.1"));
+    std::fstream damage(exe, std::ios::in | std::ios::out | std::ios::binary);
+    damage.seekp(static_cast<std::streamoff>(fs::file_size(exe)) - SelfExtractorTrailerSize - files / 2);
+    damage << std::string(4096, '\x5a');
+    damage.close();
+    const std::vector<std::string> failed = Session("install", "", 1);
+    EXPECT_EQ(Pages(failed).back(), "TBadInstallForm Instalación incompleta");
+    FreshMachine("cancelled");
+    EXPECT_EQ(Pages(Session("cancel:1", "", 2)).back(), "TBadInstallForm Instalación incompleta");
+    unsetenv("ORVEX_SESSION_LOG");
 }
 
 } // namespace

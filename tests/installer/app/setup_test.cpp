@@ -526,4 +526,22 @@ TEST_F(Setup, FailuresAndCancelsEndWithTheirStatus)
     unsetenv("ORVEX_SESSION_LOG");
 }
 
+// Under a window manager on a real display, the main window is maximised by
+// the window manager: whole on the screen, its title bar included.
+TEST_F(Setup, TheMainWindowIsMaximisedUnderAWindowManager)
+{
+    FreshMachine();
+    const std::string log = Machine().Root() + "/session-wm.log";
+    setenv("ORVEX_SESSION", "install", 1);
+    setenv("ORVEX_SESSION_LOG", log.c_str(), 1);
+    EXPECT_EQ(Shell("xvfb-run -a -s '-screen 0 1024x768x24' sh -c 'openbox & sleep 1; QT_QPA_PLATFORM=xcb \"$0\"' '"
+                  + Host("C:\\Descargas\\setup.exe") + "'",
+                  120),
+        0)
+        << output_;
+    unsetenv("ORVEX_SESSION");
+    unsetenv("ORVEX_SESSION_LOG");
+    EXPECT_THAT(Lines(log), Contains("main maximised on the screen"));
+}
+
 } // namespace

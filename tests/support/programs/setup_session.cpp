@@ -14,6 +14,10 @@
 
 #include <unistd.h>
 
+#include <QApplication>
+#include <QScreen>
+#include <QWidget>
+
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -218,11 +222,25 @@ private:
         TControl *next = Named(page, "ProceedBtn");
         TControl *finish = Named(page, "FinishBtn");
         if (finish) {
+            LogMainWindow();
             ClickControl(finish);
         } else if (next && FocusedControl() == next && pages_ % 2 == 1) {
             PressKey(next, VK_RETURN, U'\r');
         } else if (next) {
             ClickControl(next);
+        }
+    }
+
+    // Where the window system keeps the main window by the end: maximised,
+    // and whole on the screen.
+    static void LogMainWindow()
+    {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (!Form1 || !window->isVisible() || window->windowTitle().toStdString() != Form1->Caption())
+                continue;
+            const bool whole = window->screen()->geometry().contains(window->frameGeometry());
+            Log(std::string("main ") + (window->isMaximized() ? "maximised" : "normal")
+                + (whole ? " on the screen" : " off the screen"));
         }
     }
 

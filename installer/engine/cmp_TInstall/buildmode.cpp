@@ -348,6 +348,7 @@ void TCustomInstall::TransferToFloppies(const std::string &drive)
         ShowStatusMessage(TranslateString("Transferring this installation to floppies. Please wait..."));
         statusShown = true;
         CopyPart(source, 0, trailer.SetupStart, folder + "setup.exe");
+        MarkProgramExecutable(folder + "setup.exe"); // the loader: a program, as its source is
         CopyPart(source, trailer.SetupStart, int64_t { trailer.SetupEnd } - trailer.SetupStart + 1, folder + "setup.1");
         // A setup without files.1 has nothing more to carry.
         if (trailer.HasFiles()) {
@@ -397,5 +398,6 @@ void TCustomInstall::TransferToFloppies(const std::string &drive)
     if (statusShown)
         ClearStatusMessage();
     Screen->SetCursor(savedCursor);
+    CleanupLoaderFiles();
     Application->Terminate();
 }

@@ -679,8 +679,10 @@ void TCustomInstall::HandleException(TObject *, Exception &e)
     exitStatus_ = cancelled ? 2 : 1;
     try {
         NotifyBadInstall();
+        // The loader's folder goes on every way out: nothing resumes a
+        // failed run.
+        CleanupLoaderFiles();
         if (cancelled) {
-            CleanupLoaderFiles();
             d->log.Remove();
             if (runAutomatic_)
                 Shutdown();

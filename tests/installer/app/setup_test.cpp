@@ -521,6 +521,7 @@ TEST_F(Setup, FailuresAndCancelsEndWithTheirStatus)
     damage.close();
     const std::vector<std::string> failed = Session("install", "", 1);
     EXPECT_EQ(Pages(failed).back(), "TBadInstallForm Instalación incompleta");
+    EXPECT_TRUE(fs::is_empty(Host("C:\\WINDOWS\\TEMP"))) << "the loader's folder is left";
     FreshMachine("cancelled");
     EXPECT_EQ(Pages(Session("cancel:1", "", 2)).back(), "TBadInstallForm Instalación incompleta");
     unsetenv("ORVEX_SESSION_LOG");
@@ -542,6 +543,21 @@ TEST_F(Setup, TheMainWindowIsMaximisedUnderAWindowManager)
     unsetenv("ORVEX_SESSION");
     unsetenv("ORVEX_SESSION_LOG");
     EXPECT_THAT(Lines(log), Contains("main maximised on the screen"));
+}
+
+// The copy to floppies: the loader on the disk starts as a program, and the
+// loader's folder does not outlive the run.
+TEST_F(Setup, TheCopyToFloppiesStartsAndLeavesNothingBehind)
+{
+    FreshMachine();
+    const std::string log = Machine().Root() + "/todisk.log";
+    setenv("ORVEX_SESSION_LOG", log.c_str(), 1);
+    EXPECT_EQ(Run("C:\\Descargas\\setup.exe", { "*TODISK" }), 0);
+    unsetenv("ORVEX_SESSION_LOG");
+    EXPECT_TRUE(fs::is_empty(Host("C:\\WINDOWS\\TEMP"))) << "the loader's folder is left";
+    ASSERT_TRUE(fs::exists(Host("A:\\instalar.exe"))) << Slurp(log);
+    EXPECT_NE(fs::status(Host("A:\\instalar.exe")).permissions() & fs::perms::owner_exec, fs::perms::none);
+    EXPECT_TRUE(fs::exists(Host("A:\\setup.1")));
 }
 
 } // namespace

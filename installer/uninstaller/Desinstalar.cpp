@@ -1,10 +1,13 @@
 // The product's uninstaller, installed beside it and named by its Uninstall
 // key's UninstallString ("<this program> <product name>"): removes every file
 // the setup recorded in the key's file lists, keeping a shared file while
-// other products still count on it, then the folders left empty and the key.
+// other products still count on it, then itself, the folders left empty and
+// the key.
 // Standalone, no windows: it reports a failure on stderr and in its status.
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -84,6 +87,16 @@ int Uninstall(const std::string &product)
         }
         registry.CloseKey();
     }
+    // The uninstaller itself goes too when it lies in a folder of the
+    // product, as the setup installs it; the system lets a running program's
+    // file be removed.
+    std::error_code error;
+    const std::string self
+        = Machine().WindowsPath(std::filesystem::read_symlink("/proc/self/exe", error).string());
+    if (!error
+        && std::any_of(folders.begin(), folders.end(),
+            [&](const std::string &folder) { return SameText(folder, ExtractFileDir(self)); }))
+        DeleteFile(self);
     // Deepest first, so that a folder emptied by its sub-folder goes too.
     const std::set<std::string> keep = ShellFolders();
     for (auto it = folders.rbegin(); it != folders.rend(); ++it)

@@ -476,11 +476,10 @@ void TCustomInstall::Loaded()
         }
     } catch (...) {
         // A bad command line, or a resumed run that failed: shown, and the
-        // program ends instead of leaving its window up with nothing to do.
+        // status tells the program's entry not to go on.
         Application->HandleException(this);
         if (exitStatus_ == 0)
             exitStatus_ = 1;
-        Application->Terminate();
     }
 }
 

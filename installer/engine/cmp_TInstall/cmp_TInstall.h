@@ -109,7 +109,8 @@ public:
     const std::string &WorkingDir() const { return workingDir_; }
     bool Running() const { return running_; }
     // How the program ends, for its exit status: 0 after a good build,
-    // transfer or installation, 1 after a failure, 2 when the user cancelled.
+    // transfer or installation, 1 after a failure (already when the command
+    // line could not be taken), 2 when the user cancelled.
     int ExitStatus() const { return exitStatus_; }
     TDateTime RunStart() const { return runStart_; }
     TCustomForm *MainForm() const { return mainForm_; }

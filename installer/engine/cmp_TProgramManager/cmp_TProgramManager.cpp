@@ -158,7 +158,7 @@ std::string TProgramManager::ItemField(int index, int field) const
     if (field < pmfName)
         return "";
     // A comma inside double quotes (a name or a command line that holds one)
-    // does not end its field.
+    // does not end its field; a quote that is never closed quotes nothing.
     const auto nextComma = [](const std::string &text) {
         bool quoted = false;
         for (size_t i = 0; i < text.size(); ++i) {
@@ -167,7 +167,7 @@ std::string TProgramManager::ItemField(int index, int field) const
             else if (text[i] == ',' && !quoted)
                 return i;
         }
-        return std::string::npos;
+        return quoted ? text.find(',') : std::string::npos;
     };
     std::string rest = lines_->Strings(index);
     for (int n = pmfName; n < field; ++n) {

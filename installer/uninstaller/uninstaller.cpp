@@ -1,22 +1,20 @@
-// The product's uninstaller, installed beside it and named by its Uninstall
-// key's UninstallString ("<this program> <product name>"): removes every file
-// the setup recorded in the key's file lists, keeping a shared file while
-// other products still count on it, then itself, the folders left empty and
-// the key.
-// Standalone, no windows: it reports a failure on stderr and in its status.
+#include "installer/uninstaller/uninstaller.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "calculator/zrutinas.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/files.h"
 #include "platform/rtl/strings.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/system/machine.h"
 #include "platform/system/registry.h"
+#include "platform/ui/forms.h"
+#include "platform/ui/services.h"
 
 namespace
 {
@@ -61,14 +59,21 @@ std::set<std::string> ShellFolders()
     return folders;
 }
 
-int Uninstall(const std::string &product)
+bool Installed(const std::string &product)
+{
+    TRegistry registry;
+    registry.SetRootKey(HKEY_LOCAL_MACHINE);
+    return !product.empty() && registry.KeyExists(UninstallKey + product);
+}
+
+// The removal itself; answers the files that stay.
+std::vector<std::string> RemoveProduct(const std::string &product)
 {
     const std::string key = UninstallKey + product;
     TRegistry registry;
     registry.SetRootKey(HKEY_LOCAL_MACHINE);
-    if (product.empty() || !registry.KeyExists(key))
-        throw Exception("The product \"" + product + "\" is not installed");
     std::set<std::string> folders;
+    std::vector<std::string> left;
     for (int n = 0;; ++n) {
         const std::string list = key + "\\Files" + (n ? IntToStr(n) : std::string());
         if (!registry.OpenKeyReadOnly(list))
@@ -82,7 +87,7 @@ int Uninstall(const std::string &product)
             if (path.empty() || StillShared(path))
                 continue;
             if (FileExists(path) && !DeleteFile(path))
-                std::fprintf(stderr, "Desinstalar: cannot remove %s\n", path.c_str());
+                left.push_back(path);
             folders.insert(ExtractFileDir(path));
         }
         registry.CloseKey();
@@ -104,22 +109,45 @@ int Uninstall(const std::string &product)
              folder.size() > 3 && !keep.count(UpperCase(folder)) && RemoveDir(folder);)
             folder = ExtractFileDir(folder);
     registry.DeleteKey(key);
-    return 0;
+    return left;
 }
 
 } // namespace
 
-int main(int argc, char **argv)
+std::string StartUninstaller(int argc, char **argv)
 {
-    // The product's name may hold blanks: the command line is not quoted.
+    MapPathsThroughMachine();
+    Application->Initialize();
     std::string product;
     for (int i = 1; i < argc; ++i)
         product += (i > 1 ? " " : "") + std::string(argv[i]);
-    try {
-        Machine();
-        return Uninstall(product);
-    } catch (const Exception &e) {
-        std::fprintf(stderr, "Desinstalar: %s\n", e.Message().c_str());
+    return product;
+}
+
+int RunUninstaller(const std::string &product)
+{
+    if (!Installed(product)) {
+        SetupRoutines::ShowMessageBox(
+            "El producto \"" + product + "\" no está instalado en este equipo", MB_ICONERROR, MB_OK);
         return 1;
     }
+    if (!SetupRoutines::ConfirmContinue("Se eliminará " + product
+            + " de este equipo: sus archivos, sus accesos directos y sus datos en el registro de Windows."))
+        return 2;
+    std::vector<std::string> left;
+    try {
+        left = RemoveProduct(product);
+    } catch (const Exception &e) {
+        SetupRoutines::ShowMessageBox("No se pudo desinstalar " + product + ": " + e.Message(), MB_ICONERROR, MB_OK);
+        return 1;
+    }
+    if (!left.empty()) {
+        std::string text = product + " no se desinstaló del todo. No se pudieron eliminar estos archivos:\n";
+        for (const std::string &path : left)
+            text += "\n" + path;
+        SetupRoutines::ShowMessageBox(text + "\n\nPuede eliminarlos usted mismo", MB_ICONERROR, MB_OK);
+        return 1;
+    }
+    SetupRoutines::ShowMessageBox(product + " se ha eliminado de este equipo", MB_ICONINFORMATION, MB_OK);
+    return 0;
 }

@@ -43,6 +43,9 @@ constexpr const char *Product = "ORVEX Tabulo 2.0";
 constexpr const char *UninstallKey
     = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ORVEX Tabulo 2.0";
 constexpr const char *Folder = "c:\\ORVEX\\Tabulo2\\"; // as DestDir spells it
+// The distributions that someone walks through carry the uninstaller with
+// someone at it too, so that its questions are answered.
+constexpr const char *StagedUninstaller = ORVEX_UNINSTALL_SESSION;
 
 std::string Slurp(const std::string &host)
 {
@@ -98,7 +101,7 @@ protected:
         UseMachine(base_ + "/" + machine);
         EXPECT_EQ(Run(Machine().WindowsPath(ORVEX_INSTALL_TOOLKIT), { ORVEX_LOADER }), 0);
         EXPECT_EQ(Run(Machine().WindowsPath(ORVEX_STAGE),
-                      { ORVEX_TABULO, ORVEX_SOURCE_DIR "/installer/app/licencia.txt", ORVEX_UNINSTALLER }),
+                      { ORVEX_TABULO, ORVEX_SOURCE_DIR "/installer/app/licencia.txt", StagedUninstaller }),
             0);
         fs::create_directories(Host("C:\\dev"));
         fs::copy_file(program, Host("C:\\dev\\setup"), fs::copy_options::overwrite_existing);
@@ -196,7 +199,7 @@ protected:
         EXPECT_TRUE(Slurp(Host(std::string(Folder) + "licencia.txt"))
             == Slurp(ORVEX_SOURCE_DIR "/installer/app/licencia.txt"));
         EXPECT_TRUE(
-            Slurp(Host(std::string(Folder) + "DesinstalarOrvexTabulo2.exe")) == Slurp(ORVEX_UNINSTALLER));
+            Slurp(Host(std::string(Folder) + "DesinstalarOrvexTabulo2.exe")) == Slurp(StagedUninstaller));
     }
 
     // Nothing half-written: each file of the product is absent or whole, no
@@ -207,7 +210,7 @@ protected:
         const std::pair<const char *, std::string> files[] = {
             { "Tabulo.exe", Slurp(ORVEX_TABULO) },
             { "licencia.txt", Slurp(ORVEX_SOURCE_DIR "/installer/app/licencia.txt") },
-            { "DesinstalarOrvexTabulo2.exe", Slurp(ORVEX_UNINSTALLER) },
+            { "DesinstalarOrvexTabulo2.exe", Slurp(StagedUninstaller) },
         };
         for (const auto &[file, bytes] : files) {
             const std::string host = Host(std::string(Folder) + file);
@@ -244,9 +247,9 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    // A build tree for tools/run ($ORVEX_BUILD_DIR) whose setup program has
-    // someone at it: this build's programs, with the session program as
-    // dedazida and its BUILD.INF beside it.
+    // A build tree for tools/run ($ORVEX_BUILD_DIR) whose setup program and
+    // uninstaller have someone at them: this build's programs, with the
+    // session programs as dedazida and Desinstalar.exe, and BUILD.INF.
     std::string SessionTree()
     {
         const fs::path tree = fs::path(base_) / "tree";
@@ -255,7 +258,7 @@ protected:
         const std::pair<const char *, const char *> programs[] = {
             { ORVEX_TABULO, "calculator/tabulo" },
             { ORVEX_LOADER, "installer/loader/KelvaraLoadProgram.exe" },
-            { ORVEX_UNINSTALLER, "installer/uninstaller/Desinstalar.exe" },
+            { StagedUninstaller, "installer/uninstaller/Desinstalar.exe" },
             { ORVEX_INSTALL_TOOLKIT, "tools/toolkit/install_toolkit" },
             { ORVEX_STAGE, "tools/toolkit/stage_tabulo" },
             { ORVEX_SESSION_PROGRAM, "installer/app/dedazida" },
@@ -331,11 +334,29 @@ TEST_F(Setup, InstallsOnAFreshMachineWithItsWizard)
     kill(static_cast<pid_t>(calculator), SIGTERM);
     waitpid(static_cast<pid_t>(calculator), &status, 0);
 
-    // Its uninstaller takes it all away again.
+    // Its uninstaller asks first: No leaves the product as it is, Yes takes
+    // it all away again, and it says so.
     const std::vector<std::string> command
         = CommandLineToArgv(Value(HKEY_LOCAL_MACHINE, UninstallKey, "UninstallString"));
     ASSERT_GE(command.size(), 2u);
-    EXPECT_EQ(Run(command[0], std::vector<std::string>(command.begin() + 1, command.end())), 0);
+    const std::vector<std::string> arguments(command.begin() + 1, command.end());
+    const std::string question = "box Pregunta: Se eliminará ORVEX Tabulo 2.0 de este equipo: sus archivos, sus "
+                                 "accesos directos y sus datos en el registro de Windows. |  |  Continúa?";
+    const std::string uninstallLog = Machine().Root() + "/uninstall.log";
+    setenv("ORVEX_SESSION_LOG", uninstallLog.c_str(), 1);
+    setenv("ORVEX_SESSION", "uninstall:no", 1);
+    EXPECT_EQ(Run(command[0], arguments), 2);
+    EXPECT_THAT(Lines(uninstallLog), ElementsAre(question, "click No", "end 2"));
+    ExpectInstalled();
+    EXPECT_TRUE(KeyExists(UninstallKey));
+    fs::remove(uninstallLog);
+    setenv("ORVEX_SESSION", "uninstall", 1);
+    EXPECT_EQ(Run(command[0], arguments), 0);
+    EXPECT_THAT(Lines(uninstallLog),
+        ElementsAre(question, "click Sí", "box Información: ORVEX Tabulo 2.0 se ha eliminado de este equipo.",
+            "click Aceptar", "end 0"));
+    unsetenv("ORVEX_SESSION");
+    unsetenv("ORVEX_SESSION_LOG");
     EXPECT_FALSE(KeyExists(UninstallKey));
     EXPECT_FALSE(fs::exists(Host(std::string(Folder) + "Tabulo.exe")));
     EXPECT_FALSE(fs::exists(Host(programs + "Tabulo 2.LNK")));
@@ -448,6 +469,20 @@ TEST_F(Setup, TheReadmesRoadWorksOnANewAndOnAResetMachine)
         }
         // The calculator keeps its window open until it is stopped.
         EXPECT_EQ(Shell("tools/run installed", 3), 124) << attempt << output_;
+        if (std::string(attempt) == "new") {
+            // The uninstaller asks; No keeps the product, Yes takes it away.
+            fs::remove(log);
+            setenv("ORVEX_SESSION", "uninstall:no", 1);
+            EXPECT_EQ(Shell("tools/run uninstall", 60), 2) << output_;
+            EXPECT_THAT(Lines(log), Contains("click No"));
+            setenv("ORVEX_SESSION", "uninstall", 1);
+            EXPECT_EQ(Shell("tools/run uninstall", 60), 0) << output_;
+            EXPECT_THAT(Lines(log), Contains("box Información: ORVEX Tabulo 2.0 se ha eliminado de este equipo."));
+            unsetenv("ORVEX_SESSION");
+            EXPECT_FALSE(fs::exists(root + "/drive_c/ORVEX")) << "the product's folder is left";
+            EXPECT_EQ(Shell("tools/run installed", 3), 1) << output_;
+            EXPECT_EQ(Shell("tools/run uninstall", 3), 1) << output_;
+        }
     }
     unsetenv("ORVEX_SESSION_LOG");
     unsetenv("ORVEX_BUILD_DIR");
@@ -487,8 +522,8 @@ TEST_F(Setup, ABadCommandLineIsShownAndEndsTheProgram)
         ASSERT_FALSE(lines.empty()) << argument;
         EXPECT_THAT(Pages(lines), ::testing::IsEmpty()) << argument;
         const std::string expected = std::string(argument) == "-d"
-            ? "box You forgot to pass in the build directory"
-            : std::string("box Invalid parameter <") + argument + ">";
+            ? "box Falta la carpeta de generación."
+            : std::string("box Parámetro inválido <") + argument + ">.";
         EXPECT_EQ(lines[0].rfind(expected, 0), 0u) << lines[0];
     }
     unsetenv("ORVEX_SESSION");
@@ -537,22 +572,45 @@ TEST_F(Setup, FailuresAndCancelsEndWithTheirStatus)
     unsetenv("ORVEX_SESSION_LOG");
 }
 
+// A command run on a display of its own (Xvfb) with a window manager
+// (openbox) that manages it by the time the command starts.
+std::string UnderAWindowManager(const std::string &command)
+{
+    return "xvfb-run -a -s '-screen 0 1024x768x24' sh -c '"
+           "ready=$(mktemp -u); openbox --startup \"touch $ready\" & "
+           "until [ -e \"$ready\" ]; do sleep 0.05; done; rm -f \"$ready\"; "
+           "QT_QPA_PLATFORM=xcb exec \"$@\"' sh "
+        + command;
+}
+
 // Under a window manager on a real display, the main window is maximised by
-// the window manager: whole on the screen, its title bar included.
+// the window manager: whole on the screen, its title bar included. The
+// uninstaller's boxes are pictured there too, in the window manager's frames.
 TEST_F(Setup, TheMainWindowIsMaximisedUnderAWindowManager)
 {
     FreshMachine();
     const std::string log = Machine().Root() + "/session-wm.log";
+    const std::string shots = std::string(ORVEX_BINARY_DIR) + "/screenshots/setup/wm";
+    fs::remove_all(shots);
+    fs::create_directories(shots);
     setenv("ORVEX_SESSION", "install", 1);
     setenv("ORVEX_SESSION_LOG", log.c_str(), 1);
-    EXPECT_EQ(Shell("xvfb-run -a -s '-screen 0 1024x768x24' sh -c 'openbox & sleep 1; QT_QPA_PLATFORM=xcb \"$0\"' '"
-                  + Host("C:\\Descargas\\setup.exe") + "'",
-                  120),
+    setenv("ORVEX_SESSION_SHOTS", shots.c_str(), 1);
+    EXPECT_EQ(Shell(UnderAWindowManager("'" + Host("C:\\Descargas\\setup.exe") + "'"), 120), 0) << output_;
+    EXPECT_THAT(Lines(log), Contains("main maximised on the screen"));
+    EXPECT_TRUE(fs::exists(shots + "/screen.png"));
+
+    setenv("ORVEX_SESSION", "uninstall", 1);
+    EXPECT_EQ(Shell(UnderAWindowManager("'" + Host(std::string(Folder) + "DesinstalarOrvexTabulo2.exe") + "' " + Product),
+                  60),
         0)
         << output_;
     unsetenv("ORVEX_SESSION");
+    unsetenv("ORVEX_SESSION_SHOTS");
     unsetenv("ORVEX_SESSION_LOG");
-    EXPECT_THAT(Lines(log), Contains("main maximised on the screen"));
+    EXPECT_THAT(Lines(log), Contains("click Aceptar"));
+    for (const char *shot : { "/uninstall-1.png", "/uninstall-2.png" })
+        EXPECT_GT(fs::exists(shots + shot) ? fs::file_size(shots + shot) : 0u, 1000u) << shot;
 }
 
 // The copy to floppies: the loader on the disk starts as a program, and the

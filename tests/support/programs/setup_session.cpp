@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 
@@ -223,6 +224,7 @@ private:
         TControl *finish = Named(page, "FinishBtn");
         if (finish) {
             LogMainWindow();
+            PictureScreen();
             ClickControl(finish);
         } else if (next && FocusedControl() == next && pages_ % 2 == 1) {
             PressKey(next, VK_RETURN, U'\r');
@@ -242,6 +244,15 @@ private:
             Log(std::string("main ") + (window->isMaximized() ? "maximised" : "normal")
                 + (whole ? " on the screen" : " off the screen"));
         }
+    }
+
+    // On a real display, the whole screen as the window manager keeps it.
+    void PictureScreen()
+    {
+        if (shots_.empty() || QGuiApplication::platformName() != "xcb")
+            return;
+        QGuiApplication::sync();
+        QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromStdString(shots_ + "/screen.png"));
     }
 
     void Picture(TCustomForm *form, const std::string &name)

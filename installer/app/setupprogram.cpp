@@ -24,8 +24,12 @@ int RunSetupProgram()
 {
     try {
         Application->CreateForm(Form1);
+        // A command line that could not be taken ends the program once its
+        // message is shown, before the window comes up with nothing to do.
+        if (Form1->Install1 && Form1->Install1->ExitStatus() != 0)
+            return Form1->Install1->ExitStatus();
         Application->Run();
-        return 0;
+        return Form1->Install1 ? Form1->Install1->ExitStatus() : 0;
     } catch (...) {
         // A configuration that cannot be read ends the program with its message.
         Application->HandleException(nullptr);

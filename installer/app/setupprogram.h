@@ -6,6 +6,7 @@
 // Registers the classes, takes the arguments, starts the wizard's units and
 // sets the application up.
 void StartSetupProgram(int argc, char **argv);
-// Runs the main form until the program ends: 0, or 1 when it ended on an
-// exception, which is shown with its message.
+// Runs the main form until the program ends: 0 after a good build or
+// installation, 1 after a failure (shown with its message), 2 when the user
+// cancelled the installation.
 int RunSetupProgram();

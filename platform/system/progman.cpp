@@ -351,8 +351,9 @@ bool TProgmanConversation::Impl::Run(const TMacro &macro)
 {
     TProgmanGroup group;
     if (SameText(macro.Name, "CreateGroup")) {
+        // A group's name is one line: the groups list names it by that line.
         const std::string name = Arg(macro, 0);
-        if (Trim(name).empty() || name.size() > MaxNameLength)
+        if (Trim(name).empty() || name.size() > MaxNameLength || name.find_first_of("\r\n") != std::string::npos)
             return false;
         if (!LoadGroup(name, group)) {
             group.Name = name;

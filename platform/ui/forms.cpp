@@ -813,12 +813,16 @@ void TCustomForm::UpdateBounds()
     TRect client = ClientRect();
     int menu = f->menuBar ? kMenuHeight : 0;
     QSize size(client.Width(), client.Height() + menu);
+    // A maximised or full-screen window is placed by the window system; moving
+    // or sizing it would take it out of that state at the wrong place.
+    const bool systemPlaced
+        = widget->isWindow() && (widget->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
     if (!widget->isWindow()) {
         widget->setGeometry(Left(), Top(), size.width(), size.height());
-    } else {
+    } else if (!systemPlaced) {
         widget->move(Left(), Top());
     }
-    if (widget->size() != size)
+    if (!systemPlaced && widget->size() != size)
         widget->resize(size);
     bool sizeable = f->borderStyle == bsSizeable || f->borderStyle == bsSizeToolWin || !widget->isWindow();
     if (sizeable)

@@ -1,8 +1,9 @@
 // Puts the loading program into the toolkit folder of the emulated machine
 // ($WINROOT, else the default root), where the setup program's build looks
 // for it: C:\Kelvara holds KelvaraLoadProgram.exe and the marker file, and
-// the folder is on the library search path. Run by the build after the
-// loader is linked, so a fresh checkout builds distributions with no hand step.
+// the folder is on the library search path. "tools/run distribution" runs it
+// for the machine it uses before every build of a distribution, so a new or
+// reset machine builds distributions with no hand step.
 //
 //   install_toolkit <the built loader, a host path>
 

@@ -1,6 +1,7 @@
 // Puts the product's files where the setup program's configuration takes
 // them from on the emulated machine ($WINROOT, else the default root), so
-// that "dedazida -b" builds the distribution of this checkout's tabulo:
+// that "dedazida -b" builds the distribution of this checkout's tabulo; run
+// by "tools/run distribution" before every build of a distribution:
 //
 //   stage_tabulo <tabulo> <licence text> <uninstaller>     (host paths)
 

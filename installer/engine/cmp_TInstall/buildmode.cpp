@@ -104,6 +104,7 @@ void TCustomInstall::BuildFromBuildInf()
             throw IEInstall("Must be 1 line in BUILD.INF. This line should specify the build directory");
         Build(program, Trim(lines.Strings(0)), true);
     } catch (const Exception &e) {
+        exitStatus_ = 1;
         ShowMessage(e.Message());
     }
     Application->Terminate();
@@ -347,6 +348,7 @@ void TCustomInstall::TransferToFloppies(const std::string &drive)
         ShowStatusMessage(TranslateString("Transferring this installation to floppies. Please wait..."));
         statusShown = true;
         CopyPart(source, 0, trailer.SetupStart, folder + "setup.exe");
+        MarkProgramExecutable(folder + "setup.exe"); // the loader: a program, as its source is
         CopyPart(source, trailer.SetupStart, int64_t { trailer.SetupEnd } - trailer.SetupStart + 1, folder + "setup.1");
         // A setup without files.1 has nothing more to carry.
         if (trailer.HasFiles()) {
@@ -390,10 +392,12 @@ void TCustomInstall::TransferToFloppies(const std::string &drive)
             ClearStatusMessage();
         statusShown = false;
         Screen->SetCursor(savedCursor);
+        exitStatus_ = 1;
         ShowMessage(e.Message());
     }
     if (statusShown)
         ClearStatusMessage();
     Screen->SetCursor(savedCursor);
+    CleanupLoaderFiles();
     Application->Terminate();
 }

@@ -475,7 +475,11 @@ void TCustomInstall::Loaded()
             }
         }
     } catch (...) {
+        // A bad command line, or a resumed run that failed: shown, and the
+        // status tells the program's entry not to go on.
         Application->HandleException(this);
+        if (exitStatus_ == 0)
+            exitStatus_ = 1;
     }
 }
 
@@ -670,10 +674,14 @@ void TCustomInstall::HandleException(TObject *, Exception &e)
         return;
     }
     running_ = false;
+    const bool cancelled = dynamic_cast<EAIUserAbort *>(&e) != nullptr;
+    exitStatus_ = cancelled ? 2 : 1;
     try {
         NotifyBadInstall();
-        if (dynamic_cast<EAIUserAbort *>(&e)) {
-            CleanupLoaderFiles();
+        // The loader's folder goes on every way out: nothing resumes a
+        // failed run.
+        CleanupLoaderFiles();
+        if (cancelled) {
             d->log.Remove();
             if (runAutomatic_)
                 Shutdown();

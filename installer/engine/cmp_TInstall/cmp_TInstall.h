@@ -108,6 +108,10 @@ public:
     const std::string &SwitchArgument(TInstallSwitch sw) const;
     const std::string &WorkingDir() const { return workingDir_; }
     bool Running() const { return running_; }
+    // How the program ends, for its exit status: 0 after a good build,
+    // transfer or installation, 1 after a failure (already when the command
+    // line could not be taken), 2 when the user cancelled.
+    int ExitStatus() const { return exitStatus_; }
     TDateTime RunStart() const { return runStart_; }
     TCustomForm *MainForm() const { return mainForm_; }
     int FilesInUse() const;
@@ -188,6 +192,7 @@ private:
     std::string workingDir_;
     TCustomForm *mainForm_ = nullptr;
     bool running_ = false;
+    int exitStatus_ = 0;
     TDateTime runStart_ = 0;
 
     void FinishRun();

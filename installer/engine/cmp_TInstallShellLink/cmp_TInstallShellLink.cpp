@@ -490,10 +490,11 @@ void TCustomInstallShellLink::CreateProgramManagerItem()
     const std::string itemName = ChangeFileExt(linkName_, "");
     if (pm->FindItem(itemName) >= 0)
         pm->ReplaceItem(itemName);
+    // The program and its folder quoted, for a path with blanks; Program
+    // Manager takes the icon from the program and gives no hot key.
     const std::string target = GetObjectPath();
-    const std::string arguments = ExpandMetaVariables(parameters_, this);
-    pm->AddItem(arguments.empty() ? target : target + " " + arguments, itemName, target, 0,
-        RemoveTrailingBackslash(ExtractFilePath(target)), hotKey_ ? IntToStr(hotKey_) : std::string());
+    pm->AddItem("\"" + target + "\" " + ExpandMetaVariables(parameters_, this), itemName, "", 0,
+        "\"" + RemoveTrailingBackslash(ExtractFilePath(target)) + "\"", "");
 }
 
 void TCustomInstallShellLink::WriteUninstallInfo(const std::string &key)

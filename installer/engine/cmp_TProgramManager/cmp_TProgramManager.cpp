@@ -107,8 +107,10 @@ void TProgramManager::AddItem(const std::string &commandLine, const std::string 
     if (group_.empty())
         return;
     ShowGroup();
-    // The two empty fields are the icon's x and y: Program Manager places it.
-    const std::string command = "[AddItem(" + commandLine + "," + name + "," + iconPath + ","
+    // The name is quoted, as ReplaceItem quotes it, so that a comma in it
+    // stays part of it. The two empty fields are the icon's x and y: Program
+    // Manager places it.
+    const std::string command = "[AddItem(" + commandLine + ",\"" + name + "\"," + iconPath + ","
         + IntToStr(iconIndex) + "," + ",," + workingDirectory + "," + hotKey + ")]";
     if (!conversation_->ExecuteMacro(command, false))
         throw EAIPMCannotAddItem(group_, name, command);
@@ -155,15 +157,27 @@ std::string TProgramManager::ItemField(int index, int field) const
         return "";
     if (field < pmfName)
         return "";
+    // A comma inside double quotes (a name or a command line that holds one)
+    // does not end its field; a quote that is never closed quotes nothing.
+    const auto nextComma = [](const std::string &text) {
+        bool quoted = false;
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '"')
+                quoted = !quoted;
+            else if (text[i] == ',' && !quoted)
+                return i;
+        }
+        return quoted ? text.find(',') : std::string::npos;
+    };
     std::string rest = lines_->Strings(index);
     for (int n = pmfName; n < field; ++n) {
-        const size_t comma = rest.find(',');
+        const size_t comma = nextComma(rest);
         if (comma == std::string::npos)
             return "";
         rest.erase(0, comma + 1);
     }
     // The hot key is the last field: it takes the rest of the line.
-    std::string part = field >= pmfHotKey ? rest : rest.substr(0, rest.find(','));
+    std::string part = field >= pmfHotKey ? rest : rest.substr(0, nextComma(rest));
     if (field == pmfName || field == pmfCommandLine) {
         if (part.size() > 1 && part.front() == '"')
             part.erase(0, 1);

@@ -485,91 +485,100 @@ protected:
 
 TEST_F(FloppyTransfer, OnePromptPerDiskAndTheDisksMakeTheArchive)
 {
-    auto form = LoadForm(Resource());
-    TCustomInstall *install = InstallOf(form.get());
-    int statuses = 0;
-    install->OnTransferStatus = [&](TCustomInstall *, TKvraCompress *, const TlzhFileStats &) { ++statuses; };
-    const std::string exe = Dist("setup.exe");
-    const TSelfExtractorTrailer trailer = install->ReadSelfExtractorTrailer("C:\\dist\\setup.exe");
-    {
-        FloppyDrive drive(80000, store_);
-        install->TransferToFloppies("a:");
-        ASSERT_GE(drive.texts.size(), 2u);
-        // Disks 2 and on, then disk 1 again for the final header table.
-        const size_t disks = drive.texts.size();
-        for (size_t i = 0; i + 1 < disks; ++i)
-            EXPECT_EQ(drive.texts[i], "Please insert disk " + std::to_string(i + 2));
-        EXPECT_EQ(drive.texts.back(), "Please insert disk 1");
-        drive.Swap(0); // the last disk goes back on the stack
-    }
-    EXPECT_GT(statuses, 0);
-    const fs::path disk1 = fs::path(store_) / "1";
-    EXPECT_TRUE(Slurp((disk1 / "instalar.exe").string()) == exe.substr(0, trailer.SetupStart));
-    EXPECT_TRUE(Slurp((disk1 / "setup.1").string()) == Part(exe, trailer.SetupStart, trailer.SetupEnd));
+    // The transfer ends the program.
+    InChildTest([&] {
+        auto form = LoadForm(Resource());
+        TCustomInstall *install = InstallOf(form.get());
+        int statuses = 0;
+        install->OnTransferStatus = [&](TCustomInstall *, TKvraCompress *, const TlzhFileStats &) { ++statuses; };
+        const std::string exe = Dist("setup.exe");
+        const TSelfExtractorTrailer trailer = install->ReadSelfExtractorTrailer("C:\\dist\\setup.exe");
+        {
+            FloppyDrive drive(80000, store_);
+            install->TransferToFloppies("a:");
+            ASSERT_GE(drive.texts.size(), 2u);
+            // Disks 2 and on, then disk 1 again for the final header table.
+            const size_t disks = drive.texts.size();
+            for (size_t i = 0; i + 1 < disks; ++i)
+                EXPECT_EQ(drive.texts[i], "Please insert disk " + std::to_string(i + 2));
+            EXPECT_EQ(drive.texts.back(), "Please insert disk 1");
+            drive.Swap(0); // the last disk goes back on the stack
+        }
+        EXPECT_GT(statuses, 0);
+        const fs::path disk1 = fs::path(store_) / "1";
+        EXPECT_TRUE(Slurp((disk1 / "instalar.exe").string()) == exe.substr(0, trailer.SetupStart));
+        EXPECT_TRUE(Slurp((disk1 / "setup.1").string()) == Part(exe, trailer.SetupStart, trailer.SetupEnd));
 
-    // All disks together: the spanned archive holds every file.
-    ForceDirectories("C:\\juntos");
-    for (const auto &disk : fs::directory_iterator(store_))
-        for (const auto &entry : fs::directory_iterator(disk.path()))
-            if (entry.path().filename().string().rfind("files.", 0) == 0)
-                fs::copy_file(entry.path(), Host("C:\\juntos\\") + entry.path().filename().string());
-    TKvraCompress kc(nullptr);
-    kc.SetCompressedFile("C:\\juntos\\files.1");
-    kc.SetExtractDirectory("C:\\fuera");
-    for (const auto &[name, bytes] : files_)
-        kc.FilesToProcess()->Add("C:\\src\\" + name);
-    kc.ExtractFiles();
-    for (const auto &[name, bytes] : files_)
-        EXPECT_TRUE(Slurp(Host("C:\\fuera\\" + name)) == bytes) << name;
+        // All disks together: the spanned archive holds every file.
+        ForceDirectories("C:\\juntos");
+        for (const auto &disk : fs::directory_iterator(store_))
+            for (const auto &entry : fs::directory_iterator(disk.path()))
+                if (entry.path().filename().string().rfind("files.", 0) == 0)
+                    fs::copy_file(entry.path(), Host("C:\\juntos\\") + entry.path().filename().string());
+        TKvraCompress kc(nullptr);
+        kc.SetCompressedFile("C:\\juntos\\files.1");
+        kc.SetExtractDirectory("C:\\fuera");
+        for (const auto &[name, bytes] : files_)
+            kc.FilesToProcess()->Add("C:\\src\\" + name);
+        kc.ExtractFiles();
+        for (const auto &[name, bytes] : files_)
+            EXPECT_TRUE(Slurp(Host("C:\\fuera\\" + name)) == bytes) << name;
+    });
 }
 
 TEST_F(FloppyTransfer, CancelAtAPromptLeavesNothingHalfWritten)
 {
-    auto form = LoadForm(Resource());
-    TCustomInstall *install = InstallOf(form.get());
-    FloppyDrive drive(80000, store_);
-    drive.answers = { IDCANCEL };
-    install->TransferToFloppies("a:");
-    ASSERT_EQ(drive.texts.size(), 2u);
-    EXPECT_EQ(drive.texts[0], "Please insert disk 2");
-    EXPECT_EQ(drive.texts[1], "Aborted by user");
-    for (const auto &entry : fs::directory_iterator(Host("A:\\")))
-        EXPECT_NE(entry.path().filename().string().rfind("files.", 0), 0u) << entry.path();
-    EXPECT_TRUE(fs::exists(Host("A:\\setup.1")));
+    // The transfer ends the program.
+    InChildTest([&] {
+        auto form = LoadForm(Resource());
+        TCustomInstall *install = InstallOf(form.get());
+        FloppyDrive drive(80000, store_);
+        drive.answers = { IDCANCEL };
+        install->TransferToFloppies("a:");
+        ASSERT_EQ(drive.texts.size(), 2u);
+        EXPECT_EQ(drive.texts[0], "Please insert disk 2");
+        EXPECT_EQ(drive.texts[1], "Aborted by user");
+        for (const auto &entry : fs::directory_iterator(Host("A:\\")))
+            EXPECT_NE(entry.path().filename().string().rfind("files.", 0), 0u) << entry.path();
+        EXPECT_TRUE(fs::exists(Host("A:\\setup.1")));
+    });
 }
 
 TEST_F(FloppyTransfer, Messages)
 {
-    {
-        SetProgramArguments({ "setup", "-sC:\\dist" });
-        auto form = LoadForm(Resource());
-        ScriptedMessageBoxes boxes;
-        InstallOf(form.get())->TransferToFloppies("a:");
-        ASSERT_EQ(boxes.Count(), 1);
-        EXPECT_EQ(boxes.Last().Text,
-            "Sorry... You can only transfer this installation to floppies through the "
-            "self-extracting file. Usage example: setup.exe *TODISK");
-        EXPECT_TRUE(fs::is_empty(Host("A:\\")));
-    }
-    SetProgramArguments({ "setup", "-sC:\\dist", "-esetup.exe" });
-    struct Case {
-        int64_t space;
-        const char *message;
-        const char *absent;
-    };
-    for (const Case &c :
-        { Case { 1000, "Cannot create setup.exe on the A drive. Probably not enough room", "setup.exe" },
-            Case { LoaderSize + 1000, "Cannot create setup.1 on the A drive. Probably not enough room",
-                "setup.1" } }) {
-        auto form = LoadForm(Resource());
-        ScriptedMessageBoxes boxes;
-        SetDiskSpace(c.space);
-        InstallOf(form.get())->TransferToFloppies("a:");
-        SetDiskSpace(-1);
-        ASSERT_EQ(boxes.Count(), 1);
-        EXPECT_EQ(boxes.Last().Text, c.message);
-        EXPECT_FALSE(fs::exists(Host(std::string("A:\\") + c.absent))) << c.absent;
-    }
+    // The transfer ends the program.
+    InChildTest([&] {
+        {
+            SetProgramArguments({ "setup", "-sC:\\dist" });
+            auto form = LoadForm(Resource());
+            ScriptedMessageBoxes boxes;
+            InstallOf(form.get())->TransferToFloppies("a:");
+            ASSERT_EQ(boxes.Count(), 1);
+            EXPECT_EQ(boxes.Last().Text,
+                "Sorry... You can only transfer this installation to floppies through the "
+                "self-extracting file. Usage example: setup.exe *TODISK");
+            EXPECT_TRUE(fs::is_empty(Host("A:\\")));
+        }
+        SetProgramArguments({ "setup", "-sC:\\dist", "-esetup.exe" });
+        struct Case {
+            int64_t space;
+            const char *message;
+            const char *absent;
+        };
+        for (const Case &c :
+            { Case { 1000, "Cannot create setup.exe on the A drive. Probably not enough room", "setup.exe" },
+                Case { LoaderSize + 1000, "Cannot create setup.1 on the A drive. Probably not enough room",
+                    "setup.1" } }) {
+            auto form = LoadForm(Resource());
+            ScriptedMessageBoxes boxes;
+            SetDiskSpace(c.space);
+            InstallOf(form.get())->TransferToFloppies("a:");
+            SetDiskSpace(-1);
+            ASSERT_EQ(boxes.Count(), 1);
+            EXPECT_EQ(boxes.Last().Text, c.message);
+            EXPECT_FALSE(fs::exists(Host(std::string("A:\\") + c.absent))) << c.absent;
+        }
+    });
 }
 
 } // namespace

@@ -106,14 +106,18 @@ TEST_F(Startup, DebugNeedsASourceFolder)
 
 TEST_F(Startup, BuildWinsOverResume)
 {
-    ScriptedMessageBoxes boxes;
-    SetProgramArguments({ "setup", "-r", "-b" });
-    auto form = LoadForm(Resource());
-    ASSERT_EQ(boxes.Count(), 1);
-    // The build looks for its BUILD.INF beside the program, where there is none.
-    EXPECT_EQ(boxes.Last().Text,
-        "Need to have a BUILD.INF file in this directory with the first line specifying the build directory");
-    EXPECT_FALSE(InstallOf(form.get())->Running()); // never resumed
+    // The build ends the program.
+    InChildTest([&] {
+        ScriptedMessageBoxes boxes;
+        SetProgramArguments({ "setup", "-r", "-b" });
+        auto form = LoadForm(Resource());
+        ASSERT_EQ(boxes.Count(), 1);
+        // The build looks for its BUILD.INF beside the program, where there is none.
+        EXPECT_EQ(boxes.Last().Text,
+            "Need to have a BUILD.INF file in this directory with the first line specifying the build directory");
+        EXPECT_FALSE(InstallOf(form.get())->Running()); // never resumed
+        EXPECT_TRUE(Application->Terminated());
+    });
 }
 
 TEST_F(Startup, ATypeOfTheConfigurationIsChosenForTheRun)

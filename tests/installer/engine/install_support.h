@@ -2,6 +2,7 @@
 // per test, a form that owns the install objects, and file helpers.
 #pragma once
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -87,7 +88,13 @@ protected:
         OpenMachine(root_);
         SetProgramArguments({ "setup", "-sC:\\build" });
     }
-    void TearDown() override { SetProgramArguments({ "setup" }); }
+    void TearDown() override
+    {
+        SetProgramArguments({ "setup" });
+        // The application stays ended once ended: every test after this one
+        // would see a program that has already ended.
+        EXPECT_FALSE(Application->Terminated()) << "the program was ended outside a child (InChild)";
+    }
 
     // Reads a resource into a new setup form; the form is freed by the test.
     std::unique_ptr<TSetupForm> LoadForm(const std::string &text)
@@ -220,6 +227,31 @@ inline std::string InChild(const std::function<std::string()> &body)
     int status = 0;
     waitpid(pid, &status, 0);
     return result;
+}
+
+// Runs a test's body in a forked child, for a body that ends the program
+// (as the build and the floppy modes do); the child's failures are
+// reported here.
+inline void InChildTest(const std::function<void()> &body)
+{
+    const std::string failures = InChild([&] {
+        ::testing::TestPartResultArray results;
+        {
+            ::testing::ScopedFakeTestPartResultReporter reporter(
+                ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ALL_THREADS, &results);
+            body();
+        }
+        std::string out = "done\n";
+        for (int i = 0; i < results.size(); ++i) {
+            const ::testing::TestPartResult &result = results.GetTestPartResult(i);
+            if (result.failed())
+                out += std::string(result.file_name() ? result.file_name() : "?") + ":"
+                    + std::to_string(result.line_number()) + ": " + result.message() + "\n";
+        }
+        return out;
+    });
+    if (failures != "done\n")
+        ADD_FAILURE() << (failures.empty() ? std::string("the child ended before its end") : failures);
 }
 
 } // namespace install_test

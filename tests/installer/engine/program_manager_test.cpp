@@ -42,9 +42,9 @@ TEST_F(ProgramManagerTest, CommandsAreSentExactlyInOrder)
     pm_.AddItem("C:\\ORVEX\\TABULO.EXE", "Tabulo", "", 0, "", "");
     EXPECT_THAT(ProgmanCommandLog(),
         ElementsAre("[CreateGroup(\"ORVEX Tabulo\")]", "[ShowGroup(ORVEX Tabulo,8)]",
-            "[AddItem(C:\\ORVEX\\TABULO.EXE -a,Tabulo,C:\\ORVEX\\TABULO.EXE,2,,,C:\\ORVEX,1620)]",
+            "[AddItem(C:\\ORVEX\\TABULO.EXE -a,\"Tabulo\",C:\\ORVEX\\TABULO.EXE,2,,,C:\\ORVEX,1620)]",
             "[ShowGroup(ORVEX Tabulo,8)]", "[ReplaceItem(\"Tabulo\")]", "[ShowGroup(ORVEX Tabulo,8)]",
-            "[AddItem(C:\\ORVEX\\TABULO.EXE,Tabulo,,0,,,,)]"));
+            "[AddItem(C:\\ORVEX\\TABULO.EXE,\"Tabulo\",,0,,,,)]"));
     EXPECT_EQ(pm_.CurrentGroup(), "ORVEX Tabulo");
     ASSERT_EQ(pm_.ItemCount(), 1); // replaced, not duplicated
     EXPECT_EQ(pm_.ItemName(1), "Tabulo");
@@ -138,7 +138,7 @@ TEST_F(ProgramManagerTest, NamesWithPercentStayText)
     EXPECT_EQ(Message([&] { pm_.AddItem("", "50% %d off", "", 0, "", ""); }),
         "EAIPMCannotAddItem: The TProgramManager object was unable to add the following program item: 50% %d off "
         "to the following group: 100% %s. The arguments passed to  Program Manager were: "
-        "[AddItem(,50% %d off,,0,,,,)]");
+        "[AddItem(,\"50% %d off\",,0,,,,)]");
     EXPECT_EQ(Message([&] { pm_.ReplaceItem("%x%"); }),
         "EAIPMCannotReplaceItem: The TProgramManager object was unable to replace the following program item: %x% "
         "to the following group: 100% %s");
@@ -158,39 +158,53 @@ TEST_F(ProgramManagerTest, TheProgramHasOneInstance)
     EXPECT_EQ(ProgramManager()->Owner(), nullptr);
 }
 
-// A shortcut installed twice into Program Manager replaces its item.
+// A shortcut installed twice into Program Manager replaces its item: the
+// program and its folder quoted (the path has a blank), no icon path, no hot
+// key; a name with a comma is one name.
 TEST_F(ProgramManagerTest, ShortcutItemIsReplacedOnTheNextRun)
 {
-    auto form = LoadForm("object SetupForm: TSetupForm\n"
-                         "  object Install1: TInstall\n"
-                         "    DestDir = '\\ORVEX'\n"
-                         "    DestDirType = psProgramFiles\n"
-                         "    Information.ProductName = 'Tabulo'\n"
-                         "    RunAutomatic = False\n"
-                         "  end\n"
-                         "  object Main: TMainLinkGroup\n"
-                         "    Container = Install1\n"
-                         "    DestDir = '\\ORVEX Tabulo'\n"
-                         "  end\n"
-                         "  object Calc: TInstallMainLink\n"
-                         "    Container = Main\n"
-                         "    Method = mtProgramManager\n"
-                         "    LinkName = 'Calculadora.lnk'\n"
-                         "    ObjectLocation = 'C:\\Program Files\\ORVEX\\TABULO.EXE'\n"
-                         "    Parameters = '-t'\n"
-                         "  end\n"
-                         "end\n");
-    auto *link = static_cast<TCustomInstallShellLink *>(form->FindComponent("Calc"));
-    link->CreateProgramManagerItem();
-    link->CreateProgramManagerItem();
-    TProgmanGroup group;
-    ASSERT_TRUE(ReadProgmanGroup("ORVEX Tabulo", group));
-    ASSERT_EQ(group.Items.size(), 1u);
-    EXPECT_EQ(group.Items[0].Name, "Calculadora");
-    EXPECT_EQ(group.Items[0].CommandLine, "C:\\Program Files\\ORVEX\\TABULO.EXE -t");
-    EXPECT_EQ(group.Items[0].WorkingDirectory, "C:\\Program Files\\ORVEX");
-    const std::vector<std::string> log = ProgmanCommandLog();
-    EXPECT_EQ(std::count(log.begin(), log.end(), "[ReplaceItem(\"Calculadora\")]"), 1);
+    for (const std::string name : { "Calculadora", "Tabulo, edición 2" }) {
+        auto form = LoadForm("object SetupForm: TSetupForm\n"
+                             "  object Install1: TInstall\n"
+                             "    DestDir = '\\ORVEX'\n"
+                             "    DestDirType = psProgramFiles\n"
+                             "    Information.ProductName = 'Tabulo'\n"
+                             "    RunAutomatic = False\n"
+                             "  end\n"
+                             "  object Main: TMainLinkGroup\n"
+                             "    Container = Install1\n"
+                             "    DestDir = '\\ORVEX Tabulo'\n"
+                             "  end\n"
+                             "  object Calc: TInstallMainLink\n"
+                             "    Container = Main\n"
+                             "    Method = mtProgramManager\n"
+                             "    LinkName = '"
+            + name
+            + ".lnk'\n"
+              "    ObjectLocation = 'C:\\Program Files\\ORVEX\\TABULO.EXE'\n"
+              "    Parameters = '-t'\n"
+              "    HotKey = 1620\n"
+              "  end\n"
+              "end\n");
+        auto *link = static_cast<TCustomInstallShellLink *>(form->FindComponent("Calc"));
+        link->CreateProgramManagerItem();
+        link->CreateProgramManagerItem();
+        TProgmanGroup group;
+        ASSERT_TRUE(ReadProgmanGroup("ORVEX Tabulo", group));
+        ASSERT_EQ(group.Items.size(), name == "Calculadora" ? 1u : 2u) << name;
+        EXPECT_EQ(group.Items.back().Name, name);
+        EXPECT_EQ(group.Items.back().CommandLine, "\"C:\\Program Files\\ORVEX\\TABULO.EXE\" -t");
+        EXPECT_EQ(group.Items.back().WorkingDirectory, "C:\\Program Files\\ORVEX");
+        EXPECT_EQ(group.Items.back().IconPath, "");
+        EXPECT_EQ(group.Items.back().HotKey, "");
+        const std::vector<std::string> log = ProgmanCommandLog();
+        EXPECT_EQ(std::count(log.begin(), log.end(), "[ReplaceItem(\"" + name + "\")]"), 1) << name;
+        EXPECT_EQ(std::count(log.begin(), log.end(),
+                      "[AddItem(\"C:\\Program Files\\ORVEX\\TABULO.EXE\" -t,\"" + name
+                          + "\",,0,,,\"C:\\Program Files\\ORVEX\",)]"),
+            2)
+            << name;
+    }
 }
 
 } // namespace

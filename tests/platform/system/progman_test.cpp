@@ -96,6 +96,11 @@ TEST_P(ProgmanRefuses, BadCommands)
     ASSERT_TRUE(conv_.ExecuteMacro("[CreateGroup(Real)][AddItem(x.exe,X)]", false));
     EXPECT_FALSE(conv_.ExecuteMacro(GetParam().commands, false));
     EXPECT_THAT(ItemNames("Real"), ElementsAre("X")); // what stood stays
+    // Every group the list names is found under that very name.
+    for (const std::string &name : ProgmanGroupNames()) {
+        TProgmanGroup group;
+        EXPECT_TRUE(ReadProgmanGroup(name, group)) << name;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, ProgmanRefuses,
@@ -103,6 +108,8 @@ INSTANTIATE_TEST_SUITE_P(Commands, ProgmanRefuses,
         Refused { "NotBracketed", "CreateGroup(G)" }, Refused { "Unclosed", "[CreateGroup(G)" },
         Refused { "UnclosedQuote", "[CreateGroup(\"G)]" }, Refused { "BlankGroup", "[CreateGroup(\"  \")]" },
         Refused { "LongGroupName", "[CreateGroup(\"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\")]" },
+        Refused { "GroupOverTwoLines", "[CreateGroup(\"Tabulo\r\nNuevo\")]" },
+        Refused { "GroupEndingInALineFeed", "[CreateGroup(\"Tabulo\n\")]" },
         Refused { "ShowMissingGroup", "[ShowGroup(Missing,8)]" },
         Refused { "ReplaceMissingItem", "[ShowGroup(Real,8)][ReplaceItem(\"Y\")]" },
         Refused { "AddBlankCommand", "[ShowGroup(Real,8)][AddItem(,Y)]" }, Refused { "Empty", "" }),

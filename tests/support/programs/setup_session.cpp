@@ -14,6 +14,11 @@
 
 #include <unistd.h>
 
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -218,12 +223,36 @@ private:
         TControl *next = Named(page, "ProceedBtn");
         TControl *finish = Named(page, "FinishBtn");
         if (finish) {
+            LogMainWindow();
+            PictureScreen();
             ClickControl(finish);
         } else if (next && FocusedControl() == next && pages_ % 2 == 1) {
             PressKey(next, VK_RETURN, U'\r');
         } else if (next) {
             ClickControl(next);
         }
+    }
+
+    // Where the window system keeps the main window by the end: maximised,
+    // and whole on the screen.
+    static void LogMainWindow()
+    {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (!Form1 || !window->isVisible() || window->windowTitle().toStdString() != Form1->Caption())
+                continue;
+            const bool whole = window->screen()->geometry().contains(window->frameGeometry());
+            Log(std::string("main ") + (window->isMaximized() ? "maximised" : "normal")
+                + (whole ? " on the screen" : " off the screen"));
+        }
+    }
+
+    // On a real display, the whole screen as the window manager keeps it.
+    void PictureScreen()
+    {
+        if (shots_.empty() || QGuiApplication::platformName() != "xcb")
+            return;
+        QGuiApplication::sync();
+        QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromStdString(shots_ + "/screen.png"));
     }
 
     void Picture(TCustomForm *form, const std::string &name)

@@ -201,7 +201,8 @@ private:
     TRichParaFormat ParagraphFormatNow() const;
     // Skips from pos_ (inside a group) to behind its closing brace; answers
     // how many groups were still open at the end of the data (0: none).
-    int SkipGroup();
+    // Data that ends on a backslash of a control symbol sets endsCut.
+    int SkipGroup(bool *endsCut = nullptr);
     int CurrentCodePage() const;
     TRichCharFormat CurrentFormat() const;
 
@@ -350,11 +351,15 @@ void TRtfReader::CloseGroup()
         fields_.resize(static_cast<size_t>(closed.ownsField));
 }
 
-int TRtfReader::SkipGroup()
+int TRtfReader::SkipGroup(bool *endsCut)
 {
     int depth = 1;
+    if (endsCut)
+        *endsCut = false;
     while (pos_ < data_.size()) {
         char c = data_[pos_++];
+        if (c == '\\' && pos_ == data_.size() && endsCut)
+            *endsCut = true;
         if (c == '{') {
             if (static_cast<int>(states_.size()) + depth >= kRtfMaxDepth)
                 Fail(Format("RTF groups nested deeper than %d", kRtfMaxDepth), pos_ - 1);
@@ -643,12 +648,13 @@ void TRtfReader::ControlWord(std::string_view word, bool hasParam, int param, si
     // Destinations
     if (first && IsObjectDestination(word) && state.dest == TDest::Text) {
         size_t start = groupStarts_.back();
-        int open = SkipGroup();
+        bool endsCut = false;
+        int open = SkipGroup(&endsCut);
         std::string object(data_.substr(start, pos_ - start));
         if (open > 0) {
-            // A truncated object is closed; a backslash cut off from its symbol is dropped.
-            size_t backslashes = object.size() - object.find_last_not_of('\\') - 1;
-            if (backslashes % 2)
+            // A truncated object is closed; a backslash cut off from its
+            // symbol is dropped, but not one that is a byte of \bin data.
+            if (endsCut)
                 object.pop_back();
             object.append(static_cast<size_t>(open), '}');
         }

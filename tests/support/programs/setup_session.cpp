@@ -32,21 +32,10 @@
 #include "platform/rtl/sysutils.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/testing.h"
+#include "tests/support/programs/session_log.h"
 
 namespace
 {
-
-std::string Env(const char *name)
-{
-    const char *value = std::getenv(name);
-    return value ? value : "";
-}
-
-void Log(const std::string &line)
-{
-    if (const std::string log = Env("ORVEX_SESSION_LOG"); !log.empty())
-        std::ofstream(log, std::ios::app) << line << "\n";
-}
 
 // Message boxes: each written down and answered Yes (or OK).
 class LoggedBoxes : public IMessageBoxService

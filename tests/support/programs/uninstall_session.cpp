@@ -26,21 +26,10 @@
 #include "installer/uninstaller/uninstaller.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/testing.h"
+#include "tests/support/programs/session_log.h"
 
 namespace
 {
-
-std::string Env(const char *name)
-{
-    const char *value = std::getenv(name);
-    return value ? value : "";
-}
-
-void Log(const std::string &line)
-{
-    if (const std::string log = Env("ORVEX_SESSION_LOG"); !log.empty())
-        std::ofstream(log, std::ios::app) << line << "\n";
-}
 
 class Person
 {

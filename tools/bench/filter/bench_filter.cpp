@@ -106,14 +106,20 @@ TTimes Walk(TDataSet &ds, const std::function<void()> &open)
     return t;
 }
 
-TTimes Compiled(const std::string &file, const TCondition &c)
+// The big table with the condition as its filter, not yet open.
+void Filter(TqxTable &table, const std::string &file, const TCondition &c)
 {
-    TqxTable table(nullptr);
     table.SetDatabaseName(file);
     table.SetTableName("big");
     TStringList lines;
     lines.Add(c.Filter);
     table.SetqxFilter(&lines);
+}
+
+TTimes Compiled(const std::string &file, const TCondition &c)
+{
+    TqxTable table(nullptr);
+    Filter(table, file, c);
     return Walk(table, [&] { table.Open(); });
 }
 
@@ -170,11 +176,7 @@ std::string Target(const std::string &file, const TCondition &c)
 double FindOurs(const std::string &file, const TCondition &c, const std::string &target, int matchType)
 {
     TqxTable table(nullptr);
-    table.SetDatabaseName(file);
-    table.SetTableName("big");
-    TStringList lines;
-    lines.Add(c.Filter);
-    table.SetqxFilter(&lines);
+    Filter(table, file, c);
     table.Open();
     double best = 0;
     for (int run = 0; run < runs; ++run) {
